@@ -1,0 +1,47 @@
+// The library's entries in registration order, one line each:
+//
+//   PRIMITIVE_ENTRY(domain tag, entry, generic body, SSE body, SSE2 body, SSE3-class body)
+//
+// Domain tags: s signal, i image, ac audio coding. Bodies are functions of the
+// entry's own type in primitives::generic, ::sse, ::sse2 and ::sse3; one body
+// may fill several slots. DispatchTables.cpp turns each line into a dispatch
+// record, a stub and a registration, in this order.
+//
+// The full order of the library's 68 entries; a new entry goes in its place:
+//   s:  zoveZiva zaviMul_32f zaviVectorRamp_32f zaviZero_32f revoRovara_32z
+//       zaviMulC_32f dezoRide_32d zaviDFTFree_R_32f zaviFFTFree_R_32f
+//       zaviDFTGetBufSize_R_32f zaviDFTInitAlloc_R_32f vaduRivuro_8v
+//       zaviFFTGetBufSize_R_32f zaviFFTInitAlloc_R_32f zaviWinBartlett_32f_I
+//       zaviSet_32f zaviMaxIndx_32f zaviAddC_32f_I zaviLn_32f_I
+//       zaviThreshold_LT_32f_I zaviMagnitude_32fc zaviConjPerm_32fc
+//       zaviDFTFwd_RToPerm_32f zaviFFTFwd_RToPerm_32f zaviMul_32f_I
+//       zaviMulC_32f_I zaviMax_32f zaviAddC_32f zaviFIR_Direct_32f
+//       zaviMinMax_32f zaviAutoCorr_32f zaviSum_32f zaviMalloc_32s zaviMin_32f
+//       zaviCopy_8u zaviSqr_32f zaviFFTInv_CCSToR_32f zaviPolarToCart_32fc
+//       zaviAdd_32f_I zaviSub_32f zaviCartToPolar_32fc zaviFFTFwd_RToCCS_32f
+//       zaviMinIndx_32f zaviAbs_32f zaviFlip_32f_I duvAduZurideVizide
+//       zaviSub_32f_I zaviWinHann_32f_I zaviIIRFree_32f zaviIIR_32f_I
+//       zaviIIRInitAlloc_32f zaviIIRGetDlyLine_32f zaviIIR_32f
+//       zaviWinBlackmanStd_32f_I zaviRandUniform_Direct_32f zaviTone_Direct_32f
+//   i:  duroCopy_8u_C4R duroAlphaComp_8u_AC4R duroSet_8u_AC4R
+//       zuzuZivere_8d_OZ4O duroSet_8u_C4R
+//   ac: zaviSynthPQMF_MP3_32s16s zaviMDCTInv_MP3_32s zaviReQuantize_MP3_32s_I
+//       zaviHuffmanDecode_MP3_1u32s zaviUnpackScaleFactors_MP3_1u8s
+//       zaviUnpackSideInfo_MP3 zaviUnpackFrameHeader_MP3
+//
+// No include guard: the includer defines PRIMITIVE_ENTRY.
+
+PRIMITIVE_ENTRY(s, zoveZiva,
+                generic::zoveZiva, generic::zoveZiva, generic::zoveZiva, generic::zoveZiva)
+PRIMITIVE_ENTRY(s, revoRovara_32z,
+                generic::revoRovara_32z, generic::revoRovara_32z, generic::revoRovara_32z,
+                sse3::revoRovara_32z)
+PRIMITIVE_ENTRY(s, vaduRivuro_8v,
+                generic::vaduRivuro_8v, generic::vaduRivuro_8v, generic::vaduRivuro_8v,
+                generic::vaduRivuro_8v)
+PRIMITIVE_ENTRY(s, zaviMalloc_32s,
+                generic::zaviMalloc_32s, generic::zaviMalloc_32s, generic::zaviMalloc_32s,
+                sse3::zaviMalloc_32s)
+PRIMITIVE_ENTRY(s, duvAduZurideVizide,
+                generic::duvAduZurideVizide, generic::duvAduZurideVizide,
+                generic::duvAduZurideVizide, generic::duvAduZurideVizide)

@@ -1,0 +1,186 @@
+/*
+ * Velkarn signal- and image-processing primitives.
+ *
+ * Every entry is a plain function with C linkage. A call goes through the
+ * entry's dispatch stub to one of four builds (generic, SSE, SSE2,
+ * SSE3-class); the build is chosen once by initCpuDispatch at start-up and
+ * the generic build runs until then.
+ *
+ * Entries check their arguments before they write anything and report the
+ * first failing check as a PrimitiveStatus: 0 success, positive a warning,
+ * negative an error. duvAduZurideVizide gives the text of any status.
+ *
+ * Memory from the allocators below is 32-byte aligned and is released only
+ * by zoveZiva.
+ */
+#ifndef VELKARN_PRIMITIVES_H
+#define VELKARN_PRIMITIVES_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Shared records ---------------------------------------------------- */
+
+/* 0 success, > 0 warning, < 0 error. */
+typedef int32_t PrimitiveStatus;
+
+/* The statuses that the library's own entries return. Every other code in
+ * -179..31, -9998 and -9999 also has a text (duvAduZurideVizide). */
+enum PrimitiveStatusCode {
+    primitiveStatusOk = 0,
+    primitiveStatusCpuNotRecognised = 20,
+    primitiveStatusCpuCannotBeSet = 21,
+    primitiveStatusNoRoiIntersection = 29,
+    primitiveStatusUnspecifiedError = -2,
+    primitiveStatusBadArgument = -5,
+    primitiveStatusBadSize = -6,
+    primitiveStatusNullPointer = -8,
+    primitiveStatusAllocationFailed = -9,
+    primitiveStatusDivisionByZero = -10,
+    primitiveStatusBadRowStep = -14,
+    primitiveStatusBadFftOrder = -15,
+    primitiveStatusBadFftFlag = -16,
+    primitiveStatusWrongContext = -17,
+    primitiveStatusBadInterpolation = -22,
+    primitiveStatusBadResizeFactor = -23,
+    primitiveStatusBadIirOrder = -25,
+    primitiveStatusBadFirLength = -26,
+    primitiveStatusBadTonePhase = -44,
+    primitiveStatusBadToneFrequency = -45,
+    primitiveStatusBadToneMagnitude = -46,
+    primitiveStatusBadCompositingOperation = -50,
+    primitiveStatusBadMp3SideInfo = -170,
+    primitiveStatusBadMp3FrameHeader = -171
+};
+
+/* Width and height of an image region in pixels. */
+typedef struct ImageSize {
+    int32_t width;
+    int32_t height;
+} ImageSize;
+
+/* ---- Status texts ------------------------------------------------------ */
+
+/* The constant English text of a status; "Unknown Status Code" for a code
+ * without one. Never null; the same code always gives the same pointer.
+ * Safe on any thread, also before initCpuDispatch. */
+const char* duvAduZurideVizide(PrimitiveStatus status);
+
+/* ---- Aligned memory ---------------------------------------------------- */
+
+/* Each returns a 32-byte-aligned block of `length` elements with undefined
+ * contents, or null when length <= 0 or the heap has no room. */
+uint8_t* vaduRivuro_8v(int32_t length);
+float* revoRovara_32z(int32_t length);
+int32_t* zaviMalloc_32s(int32_t length);
+
+/* Releases a block of the allocators above; null is ignored. */
+void zoveZiva(void* block);
+
+/* ---- Build selection --------------------------------------------------- */
+
+/* Processor class (see DetectCpuType). */
+typedef int32_t CpuTypeCode;
+
+/* What fillCpuInfoRecord reads from the processor identification
+ * instruction. Flags are 0 or 1. */
+typedef struct CpuInfoRecord {
+    uint32_t family;       /* leaf 1 EAX bits 8-11 (extended family not consulted) */
+    uint32_t stepping;     /* leaf 1 EAX bits 0-3 */
+    uint32_t model;        /* leaf 1 EAX bits 4-7 */
+    uint32_t featureWord;  /* leaf 1 EDX */
+    uint32_t cacheDescriptorsEax; /* leaf 2 EAX */
+    uint32_t cacheDescriptorsEdx; /* leaf 2 EDX */
+    uint32_t hasMmx;
+    uint32_t hasSse;
+    uint32_t hasSse2;
+    uint32_t hasSeveralLogicalProcessors;
+    uint32_t hasSse3;
+    uint32_t has64BitExtensions;
+} CpuInfoRecord;
+
+/* The library's constant version record. */
+typedef struct CoreVersionRecord {
+    int32_t major;
+    int32_t minor;
+    int32_t build;
+    int32_t secondBuild;
+    char target[4];           /* "core", not terminated */
+    const char* libraryName;
+    const char* versionText;
+    const char* buildDate;
+} CoreVersionRecord;
+
+/* One entry's link in the registration list. `table` points at word 0 of
+ * the entry's six-word dispatch table. */
+typedef struct RegistrationRecord {
+    const char* domainTag;    /* "s" signal, "i" image, "ac" audio coding */
+    const char* name;
+    const void* table;
+    struct RegistrationRecord* link;
+} RegistrationRecord;
+
+/* Detects the processor and selects its build. Returns 0, or 20 when the
+ * processor cannot be identified as one the library serves (the generic
+ * build is then used). Call once, before any thread uses primitives. */
+PrimitiveStatus initCpuDispatch(void);
+
+/* Selects the build for a given processor class without detection:
+ * 0-4 generic, 5, 16, 17 SSE, 6, 7, 9 SSE2, 8, 32 SSE3-class, -1 index 0
+ * (which runs the generic build). Any other class returns 21 and changes
+ * nothing. */
+PrimitiveStatus InitCpuDispatchFor(CpuTypeCode type);
+
+/* The processor class of this machine: 0 unidentified or unknown family,
+ * 1-2 family 5, 3-5 and 9 family 6, 16 family 7, 6-8, 17 and 32 family 15. */
+CpuTypeCode DetectCpuType(void);
+
+void fillCpuInfoRecord(CpuInfoRecord* record);
+
+/* 1 when the processor identification instruction is available. */
+int32_t isCpuidSupported(void);
+
+/* 1 when the vendor identification is twelve printable ASCII characters
+ * that are not all blanks. */
+int32_t checkCpuVendor(void);
+
+/* Makes `record` the head of the registration list and returns the previous
+ * head, which the caller stores in record->link. */
+RegistrationRecord* registerDispatchRecord(RegistrationRecord* record);
+
+const CoreVersionRecord* getCoreVersionRecord(void);
+
+/* ---- Processor features and floating-point control --------------------- */
+
+uint32_t cpuMaxStandardLeaf(void);
+int32_t cpuHasTsc(void);
+int32_t cpuHasMmx(void);
+int32_t cpuHasSse(void);
+int32_t cpuHasSse2(void);
+int32_t cpuHasSeveralLogicalProcessors(void);
+int32_t cpuHasSse3(void);
+int32_t cpuHas64BitExtensions(void);
+
+uint64_t readTimeStampCounter(void);
+
+/* The setters load (old & ~mask) | (value & mask) and return the old value. */
+uint32_t getX87ControlWord(void);
+uint32_t setX87ControlWord(uint32_t value, uint32_t mask);
+uint32_t getX87StatusWord(void);
+/* Returns the status word, then clears the pending exception flags. */
+uint32_t clearX87Exceptions(void);
+
+uint32_t getSseControl(void);
+uint32_t setSseControl(uint32_t value, uint32_t mask);
+/* Loads 0x1F80: all exceptions masked, round to nearest, no flush-to-zero,
+ * no denormals-are-zero. Returns the old value. */
+uint32_t resetSseControl(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,227 @@
+#include "primitives/core/Dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "BuildTest.h"
+#include "primitives/core/DispatchRecords.h"
+
+// A test entry behind the same stub generator as the library's entries. Its
+// bodies note which build ran and fold every argument into the result, so a
+// stub that disturbed registers or the stack (eight integer and nine double
+// arguments: two of each go on the stack) shows.
+namespace {
+int lastBuildRun = -1;
+
+template <int Build>
+int64_t recordingBody(int64_t a, int64_t b, int64_t c, int64_t d, int64_t e, int64_t f, int64_t g, int64_t h,
+                      double x0, double x1, double x2, double x3, double x4, double x5, double x6, double x7,
+                      double x8) {
+    lastBuildRun = Build;
+    const double weighted = 9 * x0 + 10 * x1 + 11 * x2 + 12 * x3 + 13 * x4 + 14 * x5 + 15 * x6 + 16 * x7 + 17 * x8;
+    return a + 2 * b + 3 * c + 4 * d + 5 * e + 6 * f + 7 * g + 8 * h + static_cast<int64_t>(weighted);
+}
+}  // namespace
+
+extern "C" int64_t dispatchTestEntry(int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t,
+                                     double, double, double, double, double, double, double, double, double);
+extern "C" {
+constinit primitives::DispatchRecord<decltype(dispatchTestEntry)> dispatchTestEntry_dispatch = {
+    {recordingBody<1>, recordingBody<1>, recordingBody<2>, recordingBody<3>, recordingBody<4>, nullptr},
+    {"s", "dispatchTestEntry", dispatchTestEntry_dispatch.table, nullptr},
+};
+}
+PRIMITIVE_DISPATCH_STUB(dispatchTestEntry, dispatchTestEntry_dispatch);
+
+namespace primitives {
+namespace {
+
+int64_t callTestEntry() {
+    return dispatchTestEntry(1, 2, 3, 4, 5, 6, 7, 8, 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 9.0);
+}
+constexpr int64_t kTestEntryResult = 204 + 645;  // sum k*k over 1..8, then (k+8)*k over 1..9
+
+// The processor classes that InitCpuDispatchFor accepts, with their index.
+const std::map<CpuTypeCode, int32_t> kAcceptedTypes = {
+    {-1, 0}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 2}, {16, 2}, {17, 2},
+    {6, 3},  {7, 3}, {9, 3}, {8, 4}, {32, 4},
+};
+
+TEST(Dispatcher, IndexIsGenericWhenTheProgramStarts) {
+    EXPECT_EQ(test::buildIndexAtProgramStart(), buildGeneric);
+}
+
+TEST(Dispatcher, StubFollowsTheIndexSetForEachAcceptedType) {
+    test::ScopedBuildIndex restore(1);
+    for (const auto& [type, index] : kAcceptedTypes) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        ASSERT_EQ(InitCpuDispatchFor(type), 0);
+        EXPECT_EQ(CpuDispatchIndex.load(), index);
+        lastBuildRun = -1;
+        EXPECT_EQ(callTestEntry(), kTestEntryResult);
+        // Index 0 lands on the generic body kept in word 0.
+        EXPECT_EQ(lastBuildRun, index == 0 ? 1 : index);
+    }
+}
+
+TEST(Dispatcher, SetterRefusesOtherTypesAndKeepsTheIndex) {
+    test::ScopedBuildIndex restore(1);
+    for (int32_t before : {1, 4}) {
+        for (int64_t wide = -40; wide <= 40; ++wide) {
+            const auto type = static_cast<CpuTypeCode>(wide);
+            if (kAcceptedTypes.count(type) != 0) continue;
+            CpuDispatchIndex.store(before);
+            EXPECT_EQ(InitCpuDispatchFor(type), 21) << "type " << type;
+            EXPECT_EQ(CpuDispatchIndex.load(), before) << "type " << type;
+        }
+        for (CpuTypeCode type : {INT32_MIN, INT32_MAX, 64, 255}) {
+            CpuDispatchIndex.store(before);
+            EXPECT_EQ(InitCpuDispatchFor(type), 21) << "type " << type;
+            EXPECT_EQ(CpuDispatchIndex.load(), before);
+        }
+    }
+}
+
+TEST(Dispatcher, DetectedTypesOutsideTheTableGetTheGenericBuild) {
+    for (int64_t wide = -40; wide <= 40; ++wide) {
+        const auto type = static_cast<CpuTypeCode>(wide);
+        const auto accepted = kAcceptedTypes.find(type);
+        const int32_t expected = accepted != kAcceptedTypes.end() && type >= 0 ? accepted->second : 1;
+        EXPECT_EQ(buildIndexForCpuType(type), expected) << "type " << type;
+    }
+    EXPECT_EQ(buildIndexForCpuType(INT32_MIN), 1);
+    EXPECT_EQ(buildIndexForCpuType(INT32_MAX), 1);
+}
+
+// The library's 68 entries in registration order.
+struct LibraryEntry {
+    const char* tag;
+    const char* name;
+};
+const LibraryEntry kLibraryOrder[] = {
+    {"s", "zoveZiva"}, {"s", "zaviMul_32f"}, {"s", "zaviVectorRamp_32f"}, {"s", "zaviZero_32f"},
+    {"s", "revoRovara_32z"}, {"s", "zaviMulC_32f"}, {"s", "dezoRide_32d"}, {"s", "zaviDFTFree_R_32f"},
+    {"s", "zaviFFTFree_R_32f"}, {"s", "zaviDFTGetBufSize_R_32f"}, {"s", "zaviDFTInitAlloc_R_32f"},
+    {"s", "vaduRivuro_8v"}, {"s", "zaviFFTGetBufSize_R_32f"}, {"s", "zaviFFTInitAlloc_R_32f"},
+    {"s", "zaviWinBartlett_32f_I"}, {"s", "zaviSet_32f"}, {"s", "zaviMaxIndx_32f"}, {"s", "zaviAddC_32f_I"},
+    {"s", "zaviLn_32f_I"}, {"s", "zaviThreshold_LT_32f_I"}, {"s", "zaviMagnitude_32fc"},
+    {"s", "zaviConjPerm_32fc"}, {"s", "zaviDFTFwd_RToPerm_32f"}, {"s", "zaviFFTFwd_RToPerm_32f"},
+    {"s", "zaviMul_32f_I"}, {"s", "zaviMulC_32f_I"}, {"s", "zaviMax_32f"}, {"s", "zaviAddC_32f"},
+    {"s", "zaviFIR_Direct_32f"}, {"s", "zaviMinMax_32f"}, {"s", "zaviAutoCorr_32f"}, {"s", "zaviSum_32f"},
+    {"s", "zaviMalloc_32s"}, {"s", "zaviMin_32f"}, {"s", "zaviCopy_8u"}, {"s", "zaviSqr_32f"},
+    {"s", "zaviFFTInv_CCSToR_32f"}, {"s", "zaviPolarToCart_32fc"}, {"s", "zaviAdd_32f_I"}, {"s", "zaviSub_32f"},
+    {"s", "zaviCartToPolar_32fc"}, {"s", "zaviFFTFwd_RToCCS_32f"}, {"s", "zaviMinIndx_32f"},
+    {"s", "zaviAbs_32f"}, {"s", "zaviFlip_32f_I"}, {"s", "duvAduZurideVizide"}, {"s", "zaviSub_32f_I"},
+    {"s", "zaviWinHann_32f_I"}, {"s", "zaviIIRFree_32f"}, {"s", "zaviIIR_32f_I"}, {"s", "zaviIIRInitAlloc_32f"},
+    {"s", "zaviIIRGetDlyLine_32f"}, {"s", "zaviIIR_32f"}, {"s", "zaviWinBlackmanStd_32f_I"},
+    {"s", "zaviRandUniform_Direct_32f"}, {"s", "zaviTone_Direct_32f"},
+    {"i", "duroCopy_8u_C4R"}, {"i", "duroAlphaComp_8u_AC4R"}, {"i", "duroSet_8u_AC4R"},
+    {"i", "zuzuZivere_8d_OZ4O"}, {"i", "duroSet_8u_C4R"},
+    {"ac", "zaviSynthPQMF_MP3_32s16s"}, {"ac", "zaviMDCTInv_MP3_32s"}, {"ac", "zaviReQuantize_MP3_32s_I"},
+    {"ac", "zaviHuffmanDecode_MP3_1u32s"}, {"ac", "zaviUnpackScaleFactors_MP3_1u8s"},
+    {"ac", "zaviUnpackSideInfo_MP3"}, {"ac", "zaviUnpackFrameHeader_MP3"},
+};
+static_assert(std::size(kLibraryOrder) == 68);
+
+struct BuiltEntry {
+    const char* name;
+    const RegistrationRecord* registration;
+    const void* table;
+};
+const BuiltEntry kBuiltEntries[] = {
+#define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3) \
+    {#name, &name##_dispatch.registration, name##_dispatch.table},
+#include "primitives/core/EntryList.h"
+#undef PRIMITIVE_ENTRY
+};
+
+TEST(Registration, ListsTheBuiltEntriesInLibraryOrder) {
+    std::vector<const RegistrationRecord*> list;
+    for (const RegistrationRecord* r = registrationListHead(); r != nullptr; r = r->link) list.push_back(r);
+    ASSERT_EQ(list.size(), std::size(kBuiltEntries));
+
+    // The list runs from the last registered entry back to the first.
+    std::size_t libraryPosition = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const RegistrationRecord* record = list[list.size() - 1 - i];
+        const BuiltEntry& built = kBuiltEntries[i];
+        SCOPED_TRACE(built.name);
+        EXPECT_EQ(record, built.registration);
+        EXPECT_STREQ(record->name, built.name);
+        EXPECT_EQ(record->table, built.table);
+
+        while (libraryPosition < std::size(kLibraryOrder) &&
+               std::strcmp(kLibraryOrder[libraryPosition].name, record->name) != 0) {
+            ++libraryPosition;
+        }
+        ASSERT_LT(libraryPosition, std::size(kLibraryOrder)) << "not in library order";
+        EXPECT_STREQ(record->domainTag, kLibraryOrder[libraryPosition].tag);
+    }
+    EXPECT_STREQ(list.back()->name, "zoveZiva");
+    EXPECT_EQ(list.back()->link, nullptr);
+}
+
+TEST(Registration, NewRecordBecomesTheHeadAndGetsThePreviousOne) {
+    RegistrationRecord* head = const_cast<RegistrationRecord*>(registrationListHead());
+    RegistrationRecord extra = {"s", "extra", nullptr, nullptr};
+    EXPECT_EQ(registerDispatchRecord(&extra), head);
+    EXPECT_EQ(registrationListHead(), &extra);
+    EXPECT_EQ(registerDispatchRecord(head), &extra);  // puts the list back
+    EXPECT_EQ(registrationListHead(), head);
+}
+
+// Which build slots share a body: equal letters, one body.
+struct SlotPattern {
+    const char* name;
+    const void* const* table;
+    const char* bodies;
+};
+
+template <typename Function>
+const void* const* words(const DispatchRecord<Function>& record) {
+    return reinterpret_cast<const void* const*>(record.table);
+}
+
+TEST(DispatchTables, HoldTheBodiesOfEachBuild) {
+    const SlotPattern patterns[] = {
+        {"zoveZiva", words(zoveZiva_dispatch), "AAAA"},
+        {"revoRovara_32z", words(revoRovara_32z_dispatch), "AAAB"},
+        {"vaduRivuro_8v", words(vaduRivuro_8v_dispatch), "AAAA"},
+        {"zaviMalloc_32s", words(zaviMalloc_32s_dispatch), "AAAB"},
+        {"duvAduZurideVizide", words(duvAduZurideVizide_dispatch), "AAAA"},
+    };
+    ASSERT_EQ(std::size(patterns), std::size(kBuiltEntries)) << "every built entry has a row here";
+    for (const SlotPattern& p : patterns) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(p.table[0], p.table[1]) << "word 0 holds the generic body";
+        EXPECT_EQ(p.table[5], nullptr);
+        for (int a = 1; a <= 4; ++a) {
+            EXPECT_NE(p.table[a], nullptr);
+            for (int b = 1; b <= 4; ++b) {
+                EXPECT_EQ(p.table[a] == p.table[b], p.bodies[a - 1] == p.bodies[b - 1]) << a << " " << b;
+            }
+        }
+    }
+}
+
+TEST(CoreVersion, IsTheConstantRecord) {
+    const CoreVersionRecord* version = getCoreVersionRecord();
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version, getCoreVersionRecord());
+    EXPECT_EQ(version->major, 4);
+    EXPECT_EQ(version->minor, 1);
+    EXPECT_EQ(version->build, 12);
+    EXPECT_EQ(version->secondBuild, 51);
+    EXPECT_EQ(std::string(version->target, 4), "core");
+    EXPECT_STREQ(version->libraryName, "zavcorel.lib");
+    EXPECT_STREQ(version->versionText, "v4.1");
+    EXPECT_STREQ(version->buildDate, "Oct 27 2004");
+}
+
+}  // namespace
+}  // namespace primitives

@@ -1,0 +1,79 @@
+#include "TestHeap.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <unordered_map>
+
+#include "primitives/core/AlignedMemory.h"
+
+namespace primitives::test {
+namespace {
+
+std::atomic<int64_t> live{0};
+std::atomic<int64_t> requestCount{0};
+std::atomic<int64_t> failCountdown{0};
+std::atomic<int32_t> placementOffset{-1};
+std::atomic<std::size_t> lastBytes{0};
+std::atomic<void*> lastAddress{nullptr};
+
+// Allocations moved to a chosen offset, by returned address: what to free.
+std::mutex placedMutex;
+std::unordered_map<void*, void*> placed;
+
+bool shouldFail() {
+    int64_t remaining = failCountdown.load();
+    while (remaining > 0) {
+        if (failCountdown.compare_exchange_weak(remaining, remaining - 1)) return remaining == 1;
+    }
+    return false;
+}
+
+void* allocate(std::size_t bytes) {
+    ++requestCount;
+    lastBytes = bytes;
+    lastAddress = nullptr;
+    if (shouldFail()) return nullptr;
+
+    void* result;
+    const int32_t offset = placementOffset.load();
+    if (offset < 0) {
+        result = std::malloc(bytes);
+        if (result == nullptr) return nullptr;
+    } else {
+        auto* raw = static_cast<std::byte*>(std::malloc(bytes + 64));
+        if (raw == nullptr) return nullptr;
+        const auto address = reinterpret_cast<std::uintptr_t>(raw);
+        result = raw + ((offset - address) & 31u);
+        std::lock_guard lock(placedMutex);
+        placed.emplace(result, raw);
+    }
+    ++live;
+    lastAddress = result;
+    return result;
+}
+
+void release(void* memory) {
+    if (memory == nullptr) return;
+    --live;
+    {
+        std::lock_guard lock(placedMutex);
+        if (auto found = placed.find(memory); found != placed.end()) {
+            memory = found->second;
+            placed.erase(found);
+        }
+    }
+    std::free(memory);
+}
+
+}  // namespace
+
+void TestHeap::install() { replaceAlignedMemoryHeap({&allocate, &release}); }
+int64_t TestHeap::liveBlocks() { return live.load(); }
+int64_t TestHeap::requests() { return requestCount.load(); }
+void TestHeap::failAllocation(int64_t k) { failCountdown = k; }
+void TestHeap::placeAtOffset(int32_t offset) { placementOffset = offset; }
+std::size_t TestHeap::lastRequestBytes() { return lastBytes.load(); }
+void* TestHeap::lastAllocation() { return lastAddress.load(); }
+
+}  // namespace primitives::test
