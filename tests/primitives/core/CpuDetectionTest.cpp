@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <ostream>
 #include <string>
 
 #include "BuildTest.h"
@@ -63,6 +64,8 @@ struct ProbeCase {
     int32_t build;
     PrimitiveStatus status;
 };
+
+void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
 
 constexpr unsigned kModern = mmx | sse | sse2 | sse3 | hyperThreading | twoLogical | longMode;
 
