@@ -24,6 +24,10 @@ fi
 echo "Installing: ${missing[*]}"
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "Missing packages: ${missing[*]}. Install them as root, or install sudo and run again." >&2
+    exit 1
+  fi
   sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
