@@ -1,5 +1,7 @@
 #include "primitives/core/Dispatcher.h"
 
+#include <optional>
+
 #include "primitives/core/CpuDetection.h"
 
 // Until initCpuDispatch runs, every entry takes the generic build.
@@ -15,9 +17,9 @@ constexpr CoreVersionRecord coreVersion = {
     4, 1, 12, 51, {'c', 'o', 'r', 'e'}, "zavcorel.lib", "v4.1", "Oct 27 2004",
 };
 
-// The processor classes with a build of their own; every other class gets
-// the generic build from detection and is refused by InitCpuDispatchFor.
-int32_t tabledBuildIndex(CpuTypeCode type) {
+// The processor classes with a build of their own; detection gives every
+// other class the generic build, and InitCpuDispatchFor refuses it.
+std::optional<int32_t> tabledBuildIndex(CpuTypeCode type) {
     switch (type) {
     case 0: case 1: case 2: case 3: case 4:
         return primitives::buildGeneric;
@@ -28,7 +30,7 @@ int32_t tabledBuildIndex(CpuTypeCode type) {
     case 8: case 32:
         return primitives::buildSse3;
     default:
-        return 0;
+        return std::nullopt;
     }
 }
 
@@ -38,10 +40,7 @@ namespace primitives {
 
 const RegistrationRecord* registrationListHead() { return registrationList; }
 
-int32_t buildIndexForCpuType(CpuTypeCode type) {
-    const int32_t index = tabledBuildIndex(type);
-    return index != 0 ? index : buildGeneric;
-}
+int32_t buildIndexForCpuType(CpuTypeCode type) { return tabledBuildIndex(type).value_or(buildGeneric); }
 
 PrimitiveStatus initCpuDispatchFrom(const CpuidProbe& probe) {
     CpuDispatchIndex.store(buildIndexForCpuType(classifyCpuType(probe)), std::memory_order_relaxed);
@@ -59,13 +58,10 @@ extern "C" {
 PrimitiveStatus initCpuDispatch(void) { return primitives::initCpuDispatchFrom(primitives::readCpuidProbe()); }
 
 PrimitiveStatus InitCpuDispatchFor(CpuTypeCode type) {
-    int32_t index = tabledBuildIndex(type);
-    if (type == -1) {
-        index = 0;
-    } else if (index == 0) {
-        return primitiveStatusCpuCannotBeSet;
-    }
-    CpuDispatchIndex.store(index, std::memory_order_relaxed);
+    // -1 selects index 0, whose table word holds the generic body.
+    const std::optional<int32_t> index = type == -1 ? 0 : tabledBuildIndex(type);
+    if (!index) return primitiveStatusCpuCannotBeSet;
+    CpuDispatchIndex.store(*index, std::memory_order_relaxed);
     return primitiveStatusOk;
 }
 
