@@ -4,10 +4,10 @@
 set -euo pipefail
 
 packages=(
-  # toolchain
-  g++ cmake ninja-build ccache pkg-config
+  # toolchain (gcc for the C test program, binutils for nm in the library check)
+  gcc g++ binutils cmake ninja-build ccache
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev
 )
 
 missing=()

@@ -1,21 +1,37 @@
 #include "primitives/core/AlignedMemory.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 namespace primitives {
+
+// The library calls the C heap directly. The test programs link a build of
+// it (compiled with VELKARN_TEST_HEAP) whose allocators sit on the test heap
+// instead: live-block counting, fault injection, chosen placement.
+#if defined(VELKARN_TEST_HEAP)
+namespace test {
+void* testHeapAllocate(std::size_t bytes);
+void testHeapRelease(void* memory);
+}  // namespace test
+#endif
+
 namespace {
 
-std::atomic<void* (*)(std::size_t)> heapAllocate{&std::malloc};
-std::atomic<void (*)(void*)> heapRelease{&std::free};
+#if defined(VELKARN_TEST_HEAP)
+void* heapAllocate(std::size_t bytes) { return test::testHeapAllocate(bytes); }
+void heapRelease(void* memory) { test::testHeapRelease(memory); }
+#else
+void* heapAllocate(std::size_t bytes) { return std::malloc(bytes); }
+void heapRelease(void* memory) { std::free(memory); }
+#endif
 
 template <typename Element>
 Element* allocateBlock(int32_t length) {
     if (length <= 0) return nullptr;
-    // 64-bit arithmetic: at most 2^31 * 8 + 40 bytes, far from overflow.
+    // 64-bit arithmetic: at most (2^31 - 1) * 4 + 40 bytes, far from overflow.
+    static_assert(sizeof(Element) <= 4);
     const std::size_t bytes = static_cast<std::size_t>(length) * sizeof(Element) + kBlockOverhead;
-    auto* base = static_cast<std::byte*>(heapAllocate.load(std::memory_order_relaxed)(bytes));
+    auto* base = static_cast<std::byte*>(heapAllocate(bytes));
     if (base == nullptr) return nullptr;
 
     const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(base);
@@ -28,10 +44,6 @@ Element* allocateBlock(int32_t length) {
 
 }  // namespace
 
-AlignedMemoryHeap replaceAlignedMemoryHeap(AlignedMemoryHeap heap) {
-    return {heapAllocate.exchange(heap.allocate), heapRelease.exchange(heap.release)};
-}
-
 int16_t* allocAligned16Bit(int32_t length) { return allocateBlock<int16_t>(length); }
 
 namespace generic {
@@ -40,7 +52,7 @@ void zoveZiva(void* block) {
     if (block == nullptr) return;
     void* base;
     std::memcpy(&base, static_cast<std::byte*>(block) - sizeof(void*), sizeof(void*));
-    heapRelease.load(std::memory_order_relaxed)(base);
+    heapRelease(base);
 }
 
 uint8_t* vaduRivuro_8v(int32_t length) { return allocateBlock<uint8_t>(length); }

@@ -18,17 +18,6 @@ namespace primitives {
 inline constexpr std::size_t kBlockAlignment = 32;
 inline constexpr std::size_t kBlockOverhead = 40;
 
-// The heap under the allocators (malloc and free unless replaced).
-struct AlignedMemoryHeap {
-    void* (*allocate)(std::size_t bytes);
-    void (*release)(void* memory);
-};
-
-// Replaces the heap and returns the previous one. For tests (fault
-// injection, block counting); swap only while no block of the other heap is
-// still to be released.
-AlignedMemoryHeap replaceAlignedMemoryHeap(AlignedMemoryHeap heap);
-
 // Internal 16-bit allocator of the resize drivers; same contract as the
 // entries.
 int16_t* allocAligned16Bit(int32_t length);

@@ -8,7 +8,7 @@ namespace {
 
 constexpr uint64_t kIdentificationFlag = uint64_t{1} << 21;
 
-bool bit(uint32_t word, int index) { return (word >> index) & 1u; }
+uint32_t bit(uint32_t word, int index) { return (word >> index) & 1u; }
 
 // The ID flag can be changed only where the identification instruction exists.
 bool identificationFlagToggles() {
@@ -17,14 +17,6 @@ bool identificationFlagToggles() {
     const uint64_t toggled = __readeflags();
     __writeeflags(original);
     return ((original ^ toggled) & kIdentificationFlag) != 0;
-}
-
-bool severalLogicalProcessors(const CpuidProbe& probe) {
-    return bit(probe.leaf1Edx, 28) && ((probe.leaf1Ebx >> 16) & 0xFFu) > 1;
-}
-
-bool has64BitExtensions(const CpuidProbe& probe) {
-    return probe.maxExtendedLeaf >= 0x80000001u && bit(probe.extendedLeaf1Edx, 29);
 }
 
 }  // namespace
@@ -73,6 +65,22 @@ bool isServedVendor(const CpuidProbe& probe) {
     return !allBlank;
 }
 
+uint32_t hasTimeStampCounter(const CpuidProbe& probe) { return bit(probe.leaf1Edx, 4); }
+uint32_t hasMmx(const CpuidProbe& probe) { return bit(probe.leaf1Edx, 23); }
+uint32_t hasSse(const CpuidProbe& probe) { return bit(probe.leaf1Edx, 25); }
+uint32_t hasSse2(const CpuidProbe& probe) { return bit(probe.leaf1Edx, 26); }
+uint32_t hasSse3(const CpuidProbe& probe) { return bit(probe.leaf1Ecx, 0); }
+
+uint32_t hasSeveralLogicalProcessors(const CpuidProbe& probe) {
+    const uint32_t logicalProcessors = (probe.leaf1Ebx >> 16) & 0xFFu;
+    return bit(probe.leaf1Edx, 28) && logicalProcessors > 1 ? 1 : 0;
+}
+
+// Extended leaf 0x80000001 counts only when the processor reports it.
+uint32_t has64BitExtensions(const CpuidProbe& probe) {
+    return probe.maxExtendedLeaf >= 0x80000001u ? bit(probe.extendedLeaf1Edx, 29) : 0;
+}
+
 CpuInfoRecord cpuInfoFromProbe(const CpuidProbe& probe) {
     CpuInfoRecord info{};
     info.family = (probe.signature >> 8) & 0xFu;
@@ -81,11 +89,11 @@ CpuInfoRecord cpuInfoFromProbe(const CpuidProbe& probe) {
     info.featureWord = probe.leaf1Edx;
     info.cacheDescriptorsEax = probe.leaf2Eax;
     info.cacheDescriptorsEdx = probe.leaf2Edx;
-    info.hasMmx = bit(probe.leaf1Edx, 23);
-    info.hasSse = bit(probe.leaf1Edx, 25);
-    info.hasSse2 = bit(probe.leaf1Edx, 26);
-    info.hasSeveralLogicalProcessors = severalLogicalProcessors(probe);
-    info.hasSse3 = bit(probe.leaf1Ecx, 0);
+    info.hasMmx = hasMmx(probe);
+    info.hasSse = hasSse(probe);
+    info.hasSse2 = hasSse2(probe);
+    info.hasSeveralLogicalProcessors = hasSeveralLogicalProcessors(probe);
+    info.hasSse3 = hasSse3(probe);
     info.has64BitExtensions = has64BitExtensions(probe);
     return info;
 }
@@ -127,14 +135,12 @@ int32_t isCpuidSupported(void) { return primitives::identificationFlagToggles() 
 int32_t checkCpuVendor(void) { return primitives::isServedVendor(readCpuidProbe()) ? 1 : 0; }
 
 uint32_t cpuMaxStandardLeaf(void) { return readCpuidProbe().maxStandardLeaf; }
-int32_t cpuHasTsc(void) { return primitives::bit(readCpuidProbe().leaf1Edx, 4); }
-int32_t cpuHasMmx(void) { return cpuInfoFromProbe(readCpuidProbe()).hasMmx; }
-int32_t cpuHasSse(void) { return cpuInfoFromProbe(readCpuidProbe()).hasSse; }
-int32_t cpuHasSse2(void) { return cpuInfoFromProbe(readCpuidProbe()).hasSse2; }
-int32_t cpuHasSeveralLogicalProcessors(void) {
-    return cpuInfoFromProbe(readCpuidProbe()).hasSeveralLogicalProcessors;
-}
-int32_t cpuHasSse3(void) { return cpuInfoFromProbe(readCpuidProbe()).hasSse3; }
-int32_t cpuHas64BitExtensions(void) { return cpuInfoFromProbe(readCpuidProbe()).has64BitExtensions; }
+int32_t cpuHasTsc(void) { return primitives::hasTimeStampCounter(readCpuidProbe()); }
+int32_t cpuHasMmx(void) { return primitives::hasMmx(readCpuidProbe()); }
+int32_t cpuHasSse(void) { return primitives::hasSse(readCpuidProbe()); }
+int32_t cpuHasSse2(void) { return primitives::hasSse2(readCpuidProbe()); }
+int32_t cpuHasSeveralLogicalProcessors(void) { return primitives::hasSeveralLogicalProcessors(readCpuidProbe()); }
+int32_t cpuHasSse3(void) { return primitives::hasSse3(readCpuidProbe()); }
+int32_t cpuHas64BitExtensions(void) { return primitives::has64BitExtensions(readCpuidProbe()); }
 
 }  // extern "C"

@@ -28,10 +28,18 @@ struct CpuidProbe {
 CpuidProbe readCpuidProbe();
 
 bool isServedVendor(const CpuidProbe& probe);
+
+// The processor features as the feature queries (cpuHasTsc and the rest) and
+// the info record report them: 0 or 1.
+uint32_t hasTimeStampCounter(const CpuidProbe& probe);
+uint32_t hasMmx(const CpuidProbe& probe);
+uint32_t hasSse(const CpuidProbe& probe);
+uint32_t hasSse2(const CpuidProbe& probe);
+uint32_t hasSeveralLogicalProcessors(const CpuidProbe& probe);
+uint32_t hasSse3(const CpuidProbe& probe);
+uint32_t has64BitExtensions(const CpuidProbe& probe);
+
 CpuInfoRecord cpuInfoFromProbe(const CpuidProbe& probe);
 CpuTypeCode classifyCpuType(const CpuidProbe& probe);
-
-// initCpuDispatch for the processor that `probe` describes.
-PrimitiveStatus initCpuDispatchFrom(const CpuidProbe& probe);
 
 }  // namespace primitives

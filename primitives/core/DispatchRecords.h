@@ -1,11 +1,20 @@
-// The dispatch record of every entry, named <entry>_dispatch, for code that
-// needs a particular build's body (tests, benchmarks).
+// The dispatch record (<entry>_dispatch) and registration record
+// (<entry>_registration) of every entry in EntryList.h, with the declarations
+// of every build body the list names, for code that needs a particular
+// build's body (the registration unit, tests, benchmarks).
 #pragma once
 
 #include "primitives/core/Dispatcher.h"
 
-#define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3) \
-    extern "C" __attribute__((visibility("hidden")))         \
-    primitives::DispatchRecord<decltype(::name)> name##_dispatch;
+// The headers that declare the bodies named in EntryList.h.
+#include "primitives/core/AlignedMemory.h"
+#include "primitives/core/StatusTexts.h"
+
+#define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3)                                   \
+    extern "C" __attribute__((visibility("hidden")))                                           \
+    const primitives::DispatchRecord<decltype(::name)> name##_dispatch;                        \
+    namespace primitives {                                                                     \
+    extern __attribute__((visibility("hidden"))) RegistrationRecord name##_registration;       \
+    }
 #include "primitives/core/EntryList.h"
 #undef PRIMITIVE_ENTRY

@@ -11,8 +11,6 @@ constinit std::atomic<int32_t> CpuDispatchIndex{primitives::buildGeneric};
 
 namespace {
 
-constinit RegistrationRecord* registrationList = nullptr;
-
 constexpr CoreVersionRecord coreVersion = {
     4, 1, 12, 51, {'c', 'o', 'r', 'e'}, "zavcorel.lib", "v4.1", "Oct 27 2004",
 };
@@ -38,8 +36,6 @@ std::optional<int32_t> tabledBuildIndex(CpuTypeCode type) {
 
 namespace primitives {
 
-const RegistrationRecord* registrationListHead() { return registrationList; }
-
 int32_t buildIndexForCpuType(CpuTypeCode type) { return tabledBuildIndex(type).value_or(buildGeneric); }
 
 PrimitiveStatus initCpuDispatchFrom(const CpuidProbe& probe) {
@@ -63,12 +59,6 @@ PrimitiveStatus InitCpuDispatchFor(CpuTypeCode type) {
     if (!index) return primitiveStatusCpuCannotBeSet;
     CpuDispatchIndex.store(*index, std::memory_order_relaxed);
     return primitiveStatusOk;
-}
-
-RegistrationRecord* registerDispatchRecord(RegistrationRecord* record) {
-    RegistrationRecord* previous = registrationList;
-    registrationList = record;
-    return previous;
 }
 
 const CoreVersionRecord* getCoreVersionRecord(void) { return &coreVersion; }

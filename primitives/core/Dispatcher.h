@@ -1,9 +1,12 @@
 // Internal view of the dispatcher: the build index, the dispatch records and
-// the stub generator. Callers outside the library use primitives.h only.
+// the macros that make an entry's record and stub. Callers outside the
+// library use primitives.h only.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "primitives.h"
 
@@ -17,7 +20,13 @@
 // plain 32-bit load, which is a relaxed atomic load on x86-64.
 extern "C" __attribute__((visibility("hidden"))) std::atomic<int32_t> CpuDispatchIndex;
 
+// The stubs read the index with a bare movslq: it must be a plain 4-byte word.
+static_assert(std::atomic<int32_t>::is_always_lock_free);
+static_assert(sizeof(std::atomic<int32_t>) == 4 && alignof(std::atomic<int32_t>) == 4);
+
 namespace primitives {
+
+struct CpuidProbe;
 
 enum Build : int32_t {
     buildGeneric = 1,
@@ -28,14 +37,19 @@ enum Build : int32_t {
 inline constexpr int32_t kFirstBuild = buildGeneric;
 inline constexpr int32_t kLastBuild = buildSse3;
 
-// One entry's dispatch table and registration record, laid out back to back.
-// Table words: 0 the generic body (so index 0 still lands on code), 1..4 the
-// bodies of the four builds, 5 null.
+// One entry's dispatch table, defined constant so that it lands in read-only
+// memory. Words: 0 the generic body (so index 0 still lands on code), 1..4 the
+// bodies of the four builds, 5 null. The entry's registration record, the only
+// part that registration writes, lives apart from it.
 template <typename Function>
 struct DispatchRecord {
     Function* table[6];
-    RegistrationRecord registration;
 };
+
+// The stub jumps through `record + 8 * index`.
+static_assert(std::is_standard_layout_v<DispatchRecord<void()>>);
+static_assert(offsetof(DispatchRecord<void()>, table) == 0);
+static_assert(sizeof(void (*)()) == 8 && sizeof(DispatchRecord<void()>) == 6 * 8);
 
 // The most recently registered entry; the list runs back to the first.
 const RegistrationRecord* registrationListHead();
@@ -43,6 +57,9 @@ const RegistrationRecord* registrationListHead();
 // The build that initCpuDispatch gives a detected processor class; 1 for
 // every class outside the table.
 int32_t buildIndexForCpuType(CpuTypeCode type);
+
+// initCpuDispatch for the processor that `probe` describes.
+PrimitiveStatus initCpuDispatchFrom(const CpuidProbe& probe);
 
 }  // namespace primitives
 
@@ -63,3 +80,12 @@ int32_t buildIndexForCpuType(CpuTypeCode type);
         ".cfi_endproc\n"                                     \
         ".size " #name ", .-" #name "\n"                     \
         ".popsection\n")
+
+// Defines the constant dispatch record `name##_dispatch` over the four build
+// bodies and the stub `name` over it. `name` must already be declared (its
+// type is the bodies' type). Every entry of the library is made by this macro,
+// and so is the dispatcher test's entry.
+#define PRIMITIVE_DISPATCH_ENTRY(name, generic, sse, sse2, sse3)                       \
+    extern "C" constinit const ::primitives::DispatchRecord<decltype(::name)>          \
+        name##_dispatch = {{generic, generic, sse, sse2, sse3, nullptr}};              \
+    PRIMITIVE_DISPATCH_STUB(name, name##_dispatch)

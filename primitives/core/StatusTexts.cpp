@@ -1,7 +1,6 @@
 #include "primitives/core/StatusTexts.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 
 namespace {

@@ -27,8 +27,9 @@ extern "C" {
 /* 0 success, > 0 warning, < 0 error. */
 typedef int32_t PrimitiveStatus;
 
-/* The statuses that the library's own entries return. Every other code in
- * -179..31, -9998 and -9999 also has a text (duvAduZurideVizide). */
+/* The statuses that the library's own entries return. Other codes have texts
+ * too (duvAduZurideVizide): every code in -179..31 except -1, -3, -68,
+ * -84..-89 and -165, and -9998 and -9999. */
 enum PrimitiveStatusCode {
     primitiveStatusOk = 0,
     primitiveStatusCpuNotRecognised = 20,
@@ -115,11 +116,12 @@ typedef struct CoreVersionRecord {
 } CoreVersionRecord;
 
 /* One entry's link in the registration list. `table` points at word 0 of
- * the entry's six-word dispatch table. */
+ * the entry's six-word dispatch table. Only the link changes after the
+ * record is made. */
 typedef struct RegistrationRecord {
-    const char* domainTag;    /* "s" signal, "i" image, "ac" audio coding */
-    const char* name;
-    const void* table;
+    const char* const domainTag; /* "s" signal, "i" image, "ac" audio coding */
+    const char* const name;
+    const void* const table;
     struct RegistrationRecord* link;
 } RegistrationRecord;
 

@@ -1,5 +1,6 @@
 // Uses the library exactly as an outside program does: through primitives.h
-// alone. Exits non-zero when an entry misbehaves.
+// alone, calling every entry and helper the header declares. Exits non-zero
+// when one misbehaves.
 #include "primitives.h"
 
 #include <cstdint>
@@ -43,11 +44,40 @@ int main() {
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 
+    static RegistrationRecord own = {"s", "ownRecord", nullptr, nullptr};
+    own.link = registerDispatchRecord(&own);
+    const RegistrationRecord* last = own.link;
+    while (last != nullptr && last->link != nullptr) last = last->link;
+    check(last != nullptr && std::strcmp(last->name, "zoveZiva") == 0, "registration list ends at zoveZiva");
+
     CpuInfoRecord info;
     fillCpuInfoRecord(&info);
     check(info.hasSse2 == 1 && cpuHasSse2() == 1, "x86-64 has SSE2");
     check(DetectCpuType() != 0 && isCpuidSupported() == 1 && checkCpuVendor() == 1, "detection");
+    check(cpuMaxStandardLeaf() >= 1, "standard leaf 1 exists");
+    check(cpuHasTsc() == 1 && cpuHasMmx() == 1 && cpuHasSse() == 1 && cpuHas64BitExtensions() == 1,
+          "what every x86-64 processor has");
+    check(cpuHasSse3() == static_cast<int32_t>(info.hasSse3) &&
+              cpuHasSeveralLogicalProcessors() == static_cast<int32_t>(info.hasSeveralLogicalProcessors),
+          "feature queries agree with the info record");
 
-    if (failures == 0) std::puts("primitives.h: every entry linked and answered");
+    const uint64_t before = readTimeStampCounter();
+    check(readTimeStampCounter() >= before, "time-stamp counter runs forward");
+
+    // Round to zero in both units, then put the old modes back.
+    const uint32_t x87 = setX87ControlWord(0x0C00, 0x0C00);
+    check((getX87ControlWord() & 0x0C00) == 0x0C00, "x87 rounding control set");
+    check(setX87ControlWord(x87, 0xFFFF) == (x87 | 0x0C00), "x87 setter returns the word it replaces");
+    check(getX87ControlWord() == x87, "x87 control word restored");
+    clearX87Exceptions();
+    check((getX87StatusWord() & 0x3F) == 0, "x87 exception flags cleared");
+
+    const uint32_t mxcsr = setSseControl(0x6000, 0x6000);
+    check((getSseControl() & 0x6000) == 0x6000, "SSE rounding control set");
+    check((resetSseControl() & 0xFFC0) == ((mxcsr | 0x6000) & 0xFFC0), "reset returns the value it replaces");
+    check((getSseControl() & 0xFFC0) == 0x1F80, "SSE control at its default");
+    setSseControl(mxcsr, 0xFFFF);
+
+    if (failures == 0) std::puts("primitives.h: every entry and helper linked and answered");
     return failures == 0 ? 0 : 1;
 }

@@ -1,30 +1,31 @@
 // What the dispatch stub adds to a call: an entry through its stub against a
-// direct call of the same build's body.
+// call of the same build's body through a pointer. The entry is zoveZiva on
+// null, whose body returns at once, so the call itself is what is measured.
 #include <benchmark/benchmark.h>
 
 #include "primitives/core/DispatchRecords.h"
 
 namespace {
 
-void statusTextThroughStub(benchmark::State& state) {
+void releaseNullThroughStub(benchmark::State& state) {
     initCpuDispatch();
-    PrimitiveStatus status = -8;
+    void* block = nullptr;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(status);
-        benchmark::DoNotOptimize(duvAduZurideVizide(status));
+        benchmark::DoNotOptimize(block);
+        zoveZiva(block);
     }
 }
-BENCHMARK(statusTextThroughStub);
+BENCHMARK(releaseNullThroughStub);
 
-void statusTextDirect(benchmark::State& state) {
+void releaseNullThroughBodyPointer(benchmark::State& state) {
     initCpuDispatch();
-    auto* volatile body = duvAduZurideVizide_dispatch.table[CpuDispatchIndex.load()];
-    PrimitiveStatus status = -8;
+    auto* volatile body = zoveZiva_dispatch.table[CpuDispatchIndex.load()];
+    void* block = nullptr;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(status);
-        benchmark::DoNotOptimize(body(status));
+        benchmark::DoNotOptimize(block);
+        body(block);
     }
 }
-BENCHMARK(statusTextDirect);
+BENCHMARK(releaseNullThroughBodyPointer);
 
 }  // namespace

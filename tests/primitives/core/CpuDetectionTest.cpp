@@ -6,6 +6,7 @@
 #include <iostream>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "BuildTest.h"
 #include "primitives/core/Dispatcher.h"
@@ -189,20 +190,106 @@ TEST(HostProcessor, IsIdentifiedAndGetsAVectorBuild) {
     RecordProperty("host_build_index", build);
 }
 
-TEST(HostProcessor, FeatureQueriesAgreeWithInfoRecord) {
-    CpuInfoRecord info;
-    fillCpuInfoRecord(&info);
-    EXPECT_EQ(cpuHasMmx(), static_cast<int32_t>(info.hasMmx));
-    EXPECT_EQ(cpuHasSse(), static_cast<int32_t>(info.hasSse));
-    EXPECT_EQ(cpuHasSse2(), static_cast<int32_t>(info.hasSse2));
-    EXPECT_EQ(cpuHasSse3(), static_cast<int32_t>(info.hasSse3));
-    EXPECT_EQ(cpuHasSeveralLogicalProcessors(), static_cast<int32_t>(info.hasSeveralLogicalProcessors));
-    EXPECT_EQ(cpuHas64BitExtensions(), static_cast<int32_t>(info.has64BitExtensions));
-    EXPECT_EQ(cpuHasTsc(), static_cast<int32_t>((info.featureWord >> 4) & 1));
+// The feature queries with the info-record flag that reports the same
+// feature, and the one bit each of them reads.
+struct FeatureQuery {
+    const char* name;
+    uint32_t (*query)(const CpuidProbe&);
+    int32_t (*onHost)();
+    uint32_t CpuInfoRecord::*flag;  // null: the record has no flag for it
+    uint32_t CpuidProbe::*word;
+    int bit;
+};
+
+const FeatureQuery kFeatureQueries[] = {
+    {"tsc", hasTimeStampCounter, cpuHasTsc, nullptr, &CpuidProbe::leaf1Edx, 4},
+    {"mmx", hasMmx, cpuHasMmx, &CpuInfoRecord::hasMmx, &CpuidProbe::leaf1Edx, 23},
+    {"sse", hasSse, cpuHasSse, &CpuInfoRecord::hasSse, &CpuidProbe::leaf1Edx, 25},
+    {"sse2", hasSse2, cpuHasSse2, &CpuInfoRecord::hasSse2, &CpuidProbe::leaf1Edx, 26},
+    {"several_logical", hasSeveralLogicalProcessors, cpuHasSeveralLogicalProcessors,
+     &CpuInfoRecord::hasSeveralLogicalProcessors, &CpuidProbe::leaf1Edx, 28},
+    {"sse3", hasSse3, cpuHasSse3, &CpuInfoRecord::hasSse3, &CpuidProbe::leaf1Ecx, 0},
+    {"64_bit", has64BitExtensions, cpuHas64BitExtensions, &CpuInfoRecord::has64BitExtensions,
+     &CpuidProbe::extendedLeaf1Edx, 29},
+};
+
+// Each query answers 1 for its own bit alone, and 0 when every other bit of
+// the feature words is set. The extended leaf is reported and two logical
+// processors are counted, so those conditions do not hide a bit.
+TEST(FeatureQueries, EachReadsItsOwnBitOfItsOwnWord) {
+    uint32_t CpuidProbe::*const featureWords[] = {&CpuidProbe::leaf1Ecx, &CpuidProbe::leaf1Edx,
+                                                  &CpuidProbe::extendedLeaf1Edx};
+    CpuidProbe base = makeProbe(6, 0);
+    base.leaf1Ebx = 2u << 16;
+    base.maxExtendedLeaf = 0x80000008u;
+
+    for (uint32_t CpuidProbe::*word : featureWords) {
+        for (int bit = 0; bit < 32; ++bit) {
+            CpuidProbe only = base;
+            only.*word = 1u << bit;
+            CpuidProbe allBut = base;
+            for (uint32_t CpuidProbe::*other : featureWords) allBut.*other = ~0u;
+            allBut.*word = ~(1u << bit);
+
+            for (const FeatureQuery& q : kFeatureQueries) {
+                SCOPED_TRACE(std::string(q.name) + " bit " + std::to_string(bit));
+                const uint32_t own = word == q.word && bit == q.bit ? 1 : 0;
+                EXPECT_EQ(q.query(only), own);
+                EXPECT_EQ(q.query(allBut), 1 - own);
+                if (q.flag != nullptr) {
+                    EXPECT_EQ(cpuInfoFromProbe(only).*q.flag, own);
+                    EXPECT_EQ(cpuInfoFromProbe(allBut).*q.flag, 1 - own);
+                }
+            }
+        }
+    }
+}
+
+TEST(FeatureQueries, SeveralLogicalProcessorsNeedsTheBitAndACountAboveOne) {
+    struct Case {
+        bool bit28;
+        uint32_t leaf1Ebx;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {true, 0x00000000u, 0}, {true, 0x00010000u, 0}, {true, 0x00020000u, 1}, {true, 0x00FF0000u, 1},
+        {true, 0xFF01FFFFu, 0},  // neighbouring fields do not count
+        {true, 0x0102FFFFu, 1},  {false, 0x00FF0000u, 0},
+    };
+    for (const Case& c : cases) {
+        CpuidProbe probe = makeProbe(15, sse2);
+        probe.leaf1Edx |= c.bit28 ? 1u << 28 : 0;
+        probe.leaf1Ebx = c.leaf1Ebx;
+        EXPECT_EQ(hasSeveralLogicalProcessors(probe), c.expected) << std::hex << c.leaf1Ebx << " " << c.bit28;
+        EXPECT_EQ(cpuInfoFromProbe(probe).hasSeveralLogicalProcessors, c.expected);
+    }
+}
+
+TEST(FeatureQueries, SixtyFourBitExtensionsOnlyWhenTheExtendedLeafIsReported) {
+    // Unsigned comparison: 0x80000001 and above report the leaf.
+    const std::pair<uint32_t, uint32_t> cases[] = {
+        {0x00000000u, 0}, {0x7FFFFFFFu, 0}, {0x80000000u, 0},
+        {0x80000001u, 1}, {0x80000008u, 1}, {0xFFFFFFFFu, 1},
+    };
+    for (const auto& [maxExtendedLeaf, expected] : cases) {
+        CpuidProbe probe = makeProbe(15, sse2 | longMode);
+        probe.maxExtendedLeaf = maxExtendedLeaf;
+        EXPECT_EQ(has64BitExtensions(probe), expected) << std::hex << maxExtendedLeaf;
+        EXPECT_EQ(cpuInfoFromProbe(probe).has64BitExtensions, expected);
+    }
+}
+
+TEST(HostProcessor, FeatureQueriesAnswerForThisProcessor) {
+    const CpuidProbe host = readCpuidProbe();
+    for (const FeatureQuery& q : kFeatureQueries) {
+        EXPECT_EQ(q.onHost(), static_cast<int32_t>(q.query(host))) << q.name;
+    }
+    EXPECT_EQ(cpuMaxStandardLeaf(), host.maxStandardLeaf);
 
     // What every x86-64 processor has.
-    EXPECT_EQ(info.hasMmx & info.hasSse & info.hasSse2 & info.has64BitExtensions, 1u);
-    EXPECT_EQ(cpuHasTsc(), 1);
+    for (auto query : {cpuHasTsc, cpuHasMmx, cpuHasSse, cpuHasSse2, cpuHas64BitExtensions}) {
+        EXPECT_EQ(query(), 1);
+    }
     EXPECT_GE(cpuMaxStandardLeaf(), 1u);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -11,10 +12,11 @@
 #include "BuildTest.h"
 #include "primitives/core/DispatchRecords.h"
 
-// A test entry behind the same stub generator as the library's entries. Its
-// bodies note which build ran and fold every argument into the result, so a
-// stub that disturbed registers or the stack (eight integer and nine double
-// arguments: two of each go on the stack) shows.
+// A test entry made by the same macro as the library's entries, with a body
+// of its own for each build. Its bodies note which build ran and fold every
+// argument into the result, so a stub that disturbed registers or the stack
+// (eight integer and nine double arguments: two of each go on the stack)
+// shows.
 namespace {
 int lastBuildRun = -1;
 
@@ -30,13 +32,7 @@ int64_t recordingBody(int64_t a, int64_t b, int64_t c, int64_t d, int64_t e, int
 
 extern "C" int64_t dispatchTestEntry(int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t,
                                      double, double, double, double, double, double, double, double, double);
-extern "C" {
-constinit primitives::DispatchRecord<decltype(dispatchTestEntry)> dispatchTestEntry_dispatch = {
-    {recordingBody<1>, recordingBody<1>, recordingBody<2>, recordingBody<3>, recordingBody<4>, nullptr},
-    {"s", "dispatchTestEntry", dispatchTestEntry_dispatch.table, nullptr},
-};
-}
-PRIMITIVE_DISPATCH_STUB(dispatchTestEntry, dispatchTestEntry_dispatch);
+PRIMITIVE_DISPATCH_ENTRY(dispatchTestEntry, recordingBody<1>, recordingBody<2>, recordingBody<3>, recordingBody<4>);
 
 namespace primitives {
 namespace {
@@ -128,14 +124,26 @@ const LibraryEntry kLibraryOrder[] = {
 };
 static_assert(std::size(kLibraryOrder) == 68);
 
+template <typename Function>
+const void* word(Function* function) {
+    return reinterpret_cast<const void*>(function);
+}
+
+// Every built entry with its records and the bodies its EntryList.h line
+// names for the generic, SSE, SSE2 and SSE3-class builds.
 struct BuiltEntry {
     const char* name;
     const RegistrationRecord* registration;
-    const void* table;
+    const void* const* table;
+    const void* bodies[4];
 };
 const BuiltEntry kBuiltEntries[] = {
-#define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3) \
-    {#name, &name##_dispatch.registration, name##_dispatch.table},
+#define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3)                                              \
+    {#name,                                                                                               \
+     &name##_registration,                                                                                \
+     reinterpret_cast<const void* const*>(name##_dispatch.table),                                         \
+     {word<decltype(::name)>(generic), word<decltype(::name)>(sse), word<decltype(::name)>(sse2),         \
+      word<decltype(::name)>(sse3)}},
 #include "primitives/core/EntryList.h"
 #undef PRIMITIVE_ENTRY
 };
@@ -153,7 +161,7 @@ TEST(Registration, ListsTheBuiltEntriesInLibraryOrder) {
         SCOPED_TRACE(built.name);
         EXPECT_EQ(record, built.registration);
         EXPECT_STREQ(record->name, built.name);
-        EXPECT_EQ(record->table, built.table);
+        EXPECT_EQ(record->table, static_cast<const void*>(built.table));
 
         while (libraryPosition < std::size(kLibraryOrder) &&
                std::strcmp(kLibraryOrder[libraryPosition].name, record->name) != 0) {
@@ -175,37 +183,66 @@ TEST(Registration, NewRecordBecomesTheHeadAndGetsThePreviousOne) {
     EXPECT_EQ(registrationListHead(), head);
 }
 
-// Which build slots share a body: equal letters, one body.
-struct SlotPattern {
-    const char* name;
-    const void* const* table;
-    const char* bodies;
-};
-
-template <typename Function>
-const void* const* words(const DispatchRecord<Function>& record) {
-    return reinterpret_cast<const void* const*>(record.table);
+TEST(DispatchTables, EachWordHoldsTheBodyNamedForItsBuild) {
+    for (const BuiltEntry& entry : kBuiltEntries) {
+        SCOPED_TRACE(entry.name);
+        EXPECT_EQ(entry.table[0], entry.bodies[0]) << "word 0 holds the generic body";
+        for (int32_t build = kFirstBuild; build <= kLastBuild; ++build) {
+            EXPECT_NE(entry.table[build], nullptr) << test::buildName(build);
+            EXPECT_EQ(entry.table[build], entry.bodies[build - 1]) << test::buildName(build);
+        }
+        EXPECT_EQ(entry.table[5], nullptr);
+    }
 }
 
-TEST(DispatchTables, HoldTheBodiesOfEachBuild) {
-    const SlotPattern patterns[] = {
-        {"zoveZiva", words(zoveZiva_dispatch), "AAAA"},
-        {"revoRovara_32z", words(revoRovara_32z_dispatch), "AAAB"},
-        {"vaduRivuro_8v", words(vaduRivuro_8v_dispatch), "AAAA"},
-        {"zaviMalloc_32s", words(zaviMalloc_32s_dispatch), "AAAB"},
-        {"duvAduZurideVizide", words(duvAduZurideVizide_dispatch), "AAAA"},
+// Which build slots share a body: equal letters, one body.
+TEST(DispatchTables, ShareBodiesAsTheLibraryDoes) {
+    const std::map<std::string, std::string> patterns = {
+        {"zoveZiva", "AAAA"},
+        {"revoRovara_32z", "AAAB"},
+        {"vaduRivuro_8v", "AAAA"},
+        {"zaviMalloc_32s", "AAAB"},
+        {"duvAduZurideVizide", "AAAA"},
     };
-    ASSERT_EQ(std::size(patterns), std::size(kBuiltEntries)) << "every built entry has a row here";
-    for (const SlotPattern& p : patterns) {
-        SCOPED_TRACE(p.name);
-        EXPECT_EQ(p.table[0], p.table[1]) << "word 0 holds the generic body";
-        EXPECT_EQ(p.table[5], nullptr);
+    ASSERT_EQ(patterns.size(), std::size(kBuiltEntries)) << "every built entry has a row here";
+    for (const BuiltEntry& entry : kBuiltEntries) {
+        SCOPED_TRACE(entry.name);
+        ASSERT_EQ(patterns.count(entry.name), 1u);
+        const std::string& bodies = patterns.at(entry.name);
         for (int a = 1; a <= 4; ++a) {
-            EXPECT_NE(p.table[a], nullptr);
             for (int b = 1; b <= 4; ++b) {
-                EXPECT_EQ(p.table[a] == p.table[b], p.bodies[a - 1] == p.bodies[b - 1]) << a << " " << b;
+                EXPECT_EQ(entry.table[a] == entry.table[b], bodies[a - 1] == bodies[b - 1]) << a << " " << b;
             }
         }
+    }
+}
+
+// Whether the page that holds `address` may be written, from /proc/self/maps.
+bool isWritableMemory(const void* address) {
+    const auto target = reinterpret_cast<std::uintptr_t>(address);
+    FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (maps == nullptr) ADD_FAILURE() << "cannot read /proc/self/maps";
+    char line[512];
+    bool writable = true;
+    while (maps != nullptr && std::fgets(line, sizeof line, maps) != nullptr) {
+        unsigned long begin = 0, end = 0;
+        char permissions[5] = {};
+        if (std::sscanf(line, "%lx-%lx %4s", &begin, &end, permissions) == 3 && begin <= target && target < end) {
+            writable = permissions[1] == 'w';
+            break;
+        }
+    }
+    if (maps != nullptr) std::fclose(maps);
+    return writable;
+}
+
+// A stray write must not be able to redirect an entry: the tables lie in
+// read-only memory, and registration writes only the link words apart.
+TEST(DispatchTables, LieInReadOnlyMemory) {
+    EXPECT_FALSE(isWritableMemory(dispatchTestEntry_dispatch.table));
+    for (const BuiltEntry& entry : kBuiltEntries) {
+        EXPECT_FALSE(isWritableMemory(entry.table)) << entry.name;
+        EXPECT_EQ(entry.registration->table, static_cast<const void*>(entry.table)) << entry.name;
     }
 }
 

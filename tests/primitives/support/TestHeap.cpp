@@ -5,8 +5,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "primitives/core/AlignedMemory.h"
-
 namespace primitives::test {
 namespace {
 
@@ -18,8 +16,13 @@ std::atomic<std::size_t> lastBytes{0};
 std::atomic<void*> lastAddress{nullptr};
 
 // Allocations moved to a chosen offset, by returned address: what to free.
+// Never destroyed, so that blocks released during static destruction still
+// find it.
 std::mutex placedMutex;
-std::unordered_map<void*, void*> placed;
+std::unordered_map<void*, void*>& placed() {
+    static auto* const blocks = new std::unordered_map<void*, void*>;
+    return *blocks;
+}
 
 bool shouldFail() {
     int64_t remaining = failCountdown.load();
@@ -29,7 +32,10 @@ bool shouldFail() {
     return false;
 }
 
-void* allocate(std::size_t bytes) {
+}  // namespace
+
+// The heap under the allocators of the instrumented library (declared there).
+void* testHeapAllocate(std::size_t bytes) {
     ++requestCount;
     lastBytes = bytes;
     lastAddress = nullptr;
@@ -46,29 +52,26 @@ void* allocate(std::size_t bytes) {
         const auto address = reinterpret_cast<std::uintptr_t>(raw);
         result = raw + ((offset - address) & 31u);
         std::lock_guard lock(placedMutex);
-        placed.emplace(result, raw);
+        placed().emplace(result, raw);
     }
     ++live;
     lastAddress = result;
     return result;
 }
 
-void release(void* memory) {
+void testHeapRelease(void* memory) {
     if (memory == nullptr) return;
     --live;
     {
         std::lock_guard lock(placedMutex);
-        if (auto found = placed.find(memory); found != placed.end()) {
+        if (auto found = placed().find(memory); found != placed().end()) {
             memory = found->second;
-            placed.erase(found);
+            placed().erase(found);
         }
     }
     std::free(memory);
 }
 
-}  // namespace
-
-void TestHeap::install() { replaceAlignedMemoryHeap({&allocate, &release}); }
 int64_t TestHeap::liveBlocks() { return live.load(); }
 int64_t TestHeap::requests() { return requestCount.load(); }
 void TestHeap::failAllocation(int64_t k) { failCountdown = k; }

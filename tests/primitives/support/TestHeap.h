@@ -1,6 +1,7 @@
-// The heap under the aligned allocators during the primitives tests: counts
-// live blocks, fails chosen allocations and can place allocations at a
-// chosen address offset.
+// The heap under the aligned allocators of the instrumented library that the
+// primitives tests link: counts live blocks, fails chosen allocations and can
+// place allocations at a chosen address offset. It is in force from program
+// start; the production library calls the C heap directly.
 #pragma once
 
 #include <cstddef>
@@ -10,9 +11,6 @@ namespace primitives::test {
 
 class TestHeap {
 public:
-    // Puts the test heap under the allocators; the test main does this once.
-    static void install();
-
     // Blocks allocated and not yet released.
     static int64_t liveBlocks();
     // Heap requests so far, refused ones included.
