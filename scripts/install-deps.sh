@@ -8,6 +8,8 @@ packages=(
   gcc g++ binutils cmake ninja-build ccache
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
+  # outside reference for the image compositing tests and benchmark
+  libpixman-1-dev pkg-config
 )
 
 missing=()

@@ -9,6 +9,8 @@
 // The headers that declare the bodies named in EntryList.h.
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/core/StatusTexts.h"
+#include "primitives/image/AlphaComposite.h"
+#include "primitives/image/ImageCopyFill.h"
 
 #define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3)                                   \
     extern "C" __attribute__((visibility("hidden")))                                           \

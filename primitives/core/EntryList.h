@@ -45,3 +45,12 @@ PRIMITIVE_ENTRY(s, zaviMalloc_32s,
 PRIMITIVE_ENTRY(s, duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide)
+PRIMITIVE_ENTRY(i, duroCopy_8u_C4R,
+                generic::duroCopy_8u_C4R, sse::duroCopy_8u_C4R, sse2::duroCopy_8u_C4R, sse3::duroCopy_8u_C4R)
+PRIMITIVE_ENTRY(i, duroAlphaComp_8u_AC4R,
+                generic::duroAlphaComp_8u_AC4R, sse::duroAlphaComp_8u_AC4R, sse2::duroAlphaComp_8u_AC4R,
+                sse3::duroAlphaComp_8u_AC4R)
+PRIMITIVE_ENTRY(i, duroSet_8u_AC4R,
+                generic::duroSet_8u_AC4R, sse::duroSet_8u_AC4R, sse2::duroSet_8u_AC4R, sse3::duroSet_8u_AC4R)
+PRIMITIVE_ENTRY(i, duroSet_8u_C4R,
+                generic::duroSet_8u_C4R, sse::duroSet_8u_C4R, sse2::duroSet_8u_C4R, sse3::duroSet_8u_C4R)

@@ -81,6 +81,51 @@ int32_t* zaviMalloc_32s(int32_t length);
 /* Releases a block of the allocators above; null is ignored. */
 void zoveZiva(void* block);
 
+/* ---- Image copy, fill and alpha compositing ----------------------------- */
+
+/* Regions of 4-byte pixels (channel 3 is alpha): a pointer to the top-left
+ * pixel, a row step in bytes (any value >= 1, also below the row width, in
+ * which case rows overlap and later rows win) and a size. No alignment is
+ * needed. Checks: null pointer -8, width or height <= 0 or a region of more
+ * than 2^31 - 1 bytes -6, a step <= 0 -14; nothing is written on failure. */
+
+/* Copies the region. Source and destination must not overlap. */
+PrimitiveStatus duroCopy_8u_C4R(const uint8_t* src, int32_t srcStep, uint8_t* dst, int32_t dstStep,
+                                ImageSize size);
+
+/* Sets every pixel to the four bytes at `value`. */
+PrimitiveStatus duroSet_8u_C4R(const uint8_t* value, uint8_t* dst, int32_t dstStep, ImageSize size);
+
+/* Sets channels 0-2 of every pixel to the three bytes at `value`; the alpha
+ * byte is neither read nor written. */
+PrimitiveStatus duroSet_8u_AC4R(const uint8_t* value, uint8_t* dst, int32_t dstStep, ImageSize size);
+
+/* Porter-Duff operation of duroAlphaComp_8u_AC4R. The plain forms multiply
+ * each source colour by its own alpha first; the premultiplied forms take
+ * the colours as already multiplied. The result is premultiplied. */
+typedef uint32_t AlphaType;
+enum AlphaTypeValue {
+    alphaTypeOver = 0,
+    alphaTypeIn = 1,
+    alphaTypeOut = 2,
+    alphaTypeAtop = 3,
+    alphaTypeXor = 4,
+    alphaTypePlus = 5,
+    alphaTypeOverPremultiplied = 6,
+    alphaTypeInPremultiplied = 7,
+    alphaTypeOutPremultiplied = 8,
+    alphaTypeAtopPremultiplied = 9,
+    alphaTypeXorPremultiplied = 10,
+    alphaTypePlusPremultiplied = 11
+};
+
+/* Composites the first source onto the second source into the destination,
+ * pixel by pixel. The destination may be either source (same pointer and
+ * step); other overlaps are not supported. After the checks above, a type
+ * above 11 gives -50. */
+PrimitiveStatus duroAlphaComp_8u_AC4R(const uint8_t* src1, int32_t src1Step, const uint8_t* src2, int32_t src2Step,
+                                      uint8_t* dst, int32_t dstStep, ImageSize size, AlphaType type);
+
 /* ---- Build selection --------------------------------------------------- */
 
 /* Processor class (see DetectCpuType). */

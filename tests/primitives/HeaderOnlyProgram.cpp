@@ -41,6 +41,17 @@ int main() {
     check(InitCpuDispatchFor(5) == 0, "type 5 is accepted");
     check(std::strcmp(duvAduZurideVizide(0), "No error, it's OK") == 0, "status text on the SSE build");
 
+    // A 2 x 1 image: fill, copy, colour fill keeping alpha, composite.
+    uint8_t image[8], copy[8];
+    const uint8_t colour[4] = {1, 2, 3, 255};
+    check(duroSet_8u_C4R(colour, image, 8, {2, 1}) == 0 && image[4] == 1 && image[7] == 255, "duroSet_8u_C4R");
+    check(duroCopy_8u_C4R(image, 8, copy, 8, {2, 1}) == 0 && std::memcmp(image, copy, 8) == 0, "duroCopy_8u_C4R");
+    const uint8_t grey[3] = {9, 9, 9};
+    check(duroSet_8u_AC4R(grey, copy, 8, {2, 1}) == 0 && copy[4] == 9 && copy[7] == 255, "duroSet_8u_AC4R");
+    check(duroAlphaComp_8u_AC4R(image, 8, copy, 8, copy, 8, {2, 1}, alphaTypeOver) == 0 && copy[0] == 1,
+          "duroAlphaComp_8u_AC4R");
+    check(duroAlphaComp_8u_AC4R(image, 8, copy, 8, copy, 8, {2, 1}, 12) == -50, "compositing type 12 is refused");
+
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 

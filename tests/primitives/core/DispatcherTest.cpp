@@ -203,6 +203,10 @@ TEST(DispatchTables, ShareBodiesAsTheLibraryDoes) {
         {"vaduRivuro_8v", "AAAA"},
         {"zaviMalloc_32s", "AAAB"},
         {"duvAduZurideVizide", "AAAA"},
+        {"duroCopy_8u_C4R", "ABCD"},
+        {"duroAlphaComp_8u_AC4R", "ABCD"},
+        {"duroSet_8u_AC4R", "ABCD"},
+        {"duroSet_8u_C4R", "ABCD"},
     };
     ASSERT_EQ(patterns.size(), std::size(kBuiltEntries)) << "every built entry has a row here";
     for (const BuiltEntry& entry : kBuiltEntries) {
