@@ -9,8 +9,12 @@
 // The headers that declare the bodies named in EntryList.h.
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/core/StatusTexts.h"
+#include "primitives/filter/FirDirect.h"
 #include "primitives/image/AlphaComposite.h"
 #include "primitives/image/ImageCopyFill.h"
+#include "primitives/vector/ComplexConversion.h"
+#include "primitives/vector/SignalGenerator.h"
+#include "primitives/vector/WindowFunction.h"
 
 #define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3)                                   \
     extern "C" __attribute__((visibility("hidden")))                                           \

@@ -39,12 +39,30 @@ PRIMITIVE_ENTRY(s, revoRovara_32z,
 PRIMITIVE_ENTRY(s, vaduRivuro_8v,
                 generic::vaduRivuro_8v, generic::vaduRivuro_8v, generic::vaduRivuro_8v,
                 generic::vaduRivuro_8v)
+PRIMITIVE_ENTRY(s, zaviWinBartlett_32f_I,
+                generic::zaviWinBartlett_32f_I, sse::zaviWinBartlett_32f_I, sse2::zaviWinBartlett_32f_I, sse3::zaviWinBartlett_32f_I)
+PRIMITIVE_ENTRY(s, zaviMagnitude_32fc,
+                generic::zaviMagnitude_32fc, sse::zaviMagnitude_32fc, sse2::zaviMagnitude_32fc, sse3::zaviMagnitude_32fc)
+PRIMITIVE_ENTRY(s, zaviFIR_Direct_32f,
+                generic::zaviFIR_Direct_32f, sse::zaviFIR_Direct_32f, sse2::zaviFIR_Direct_32f, sse3::zaviFIR_Direct_32f)
 PRIMITIVE_ENTRY(s, zaviMalloc_32s,
                 generic::zaviMalloc_32s, generic::zaviMalloc_32s, generic::zaviMalloc_32s,
                 sse3::zaviMalloc_32s)
+PRIMITIVE_ENTRY(s, zaviPolarToCart_32fc,
+                generic::zaviPolarToCart_32fc, sse::zaviPolarToCart_32fc, sse2::zaviPolarToCart_32fc, sse3::zaviPolarToCart_32fc)
+PRIMITIVE_ENTRY(s, zaviCartToPolar_32fc,
+                generic::zaviCartToPolar_32fc, sse::zaviCartToPolar_32fc, sse2::zaviCartToPolar_32fc, sse3::zaviCartToPolar_32fc)
 PRIMITIVE_ENTRY(s, duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide)
+PRIMITIVE_ENTRY(s, zaviWinHann_32f_I,
+                generic::zaviWinHann_32f_I, sse::zaviWinHann_32f_I, sse2::zaviWinHann_32f_I, sse3::zaviWinHann_32f_I)
+PRIMITIVE_ENTRY(s, zaviWinBlackmanStd_32f_I,
+                generic::zaviWinBlackmanStd_32f_I, sse::zaviWinBlackmanStd_32f_I, sse2::zaviWinBlackmanStd_32f_I, sse3::zaviWinBlackmanStd_32f_I)
+PRIMITIVE_ENTRY(s, zaviRandUniform_Direct_32f,
+                generic::zaviRandUniform_Direct_32f, sse::zaviRandUniform_Direct_32f, sse2::zaviRandUniform_Direct_32f, sse3::zaviRandUniform_Direct_32f)
+PRIMITIVE_ENTRY(s, zaviTone_Direct_32f,
+                generic::zaviTone_Direct_32f, sse::zaviTone_Direct_32f, sse2::zaviTone_Direct_32f, sse3::zaviTone_Direct_32f)
 PRIMITIVE_ENTRY(i, duroCopy_8u_C4R,
                 generic::duroCopy_8u_C4R, sse::duroCopy_8u_C4R, sse2::duroCopy_8u_C4R, sse3::duroCopy_8u_C4R)
 PRIMITIVE_ENTRY(i, duroAlphaComp_8u_AC4R,

@@ -47,6 +47,7 @@ enum PrimitiveStatusCode {
     primitiveStatusWrongContext = -17,
     primitiveStatusBadInterpolation = -22,
     primitiveStatusBadResizeFactor = -23,
+    primitiveStatusBadDelayLineIndex = -24,
     primitiveStatusBadIirOrder = -25,
     primitiveStatusBadFirLength = -26,
     primitiveStatusBadTonePhase = -44,
@@ -80,6 +81,59 @@ int32_t* zaviMalloc_32s(int32_t length);
 
 /* Releases a block of the allocators above; null is ignored. */
 void zoveZiva(void* block);
+
+/* ---- Signal entries ----------------------------------------------------- */
+
+/* A complex element: real part, then imaginary part. */
+typedef struct Complex32f {
+    float re;
+    float im;
+} Complex32f;
+
+/* Filters numIters samples with taps[0..tapsLen-1] (taps[k] weighs the input
+ * k samples back). The caller owns the history: a delay line of 2 * tapsLen
+ * floats and an index in 0..tapsLen-1, both updated in place; start a signal
+ * with a zeroed line and index 0. dst may equal src. Checks: src or dst null
+ * -8, numIters < 1 -6, taps null -8, tapsLen < 1 -26, delay line or index
+ * null -8, index outside 0..tapsLen-1 -24. */
+PrimitiveStatus zaviFIR_Direct_32f(const float* src, float* dst, int32_t numIters, const float* taps,
+                                   int32_t tapsLen, float* pDlyLine, int32_t* pDlyLineIndex);
+
+/* Magnitude of every element. Null -8, len <= 0 -6. */
+PrimitiveStatus zaviMagnitude_32fc(const Complex32f* src, float* dst, int32_t len);
+
+/* Magnitude and phase (radians, -pi..pi) of every element. The two outputs
+ * are computed one after the other: when one pointer is null the other
+ * output is still written in full and -8 is returned. */
+PrimitiveStatus zaviCartToPolar_32fc(const Complex32f* src, float* magnitude, float* phase, int32_t len);
+
+/* dst[i] = magnitude[i] * (cos phase[i], sin phase[i]). Null -8, len <= 0 -6.
+ * Phases beyond about +-6.7e9 give unspecified values. */
+PrimitiveStatus zaviPolarToCart_32fc(const float* magnitude, const float* phase, Complex32f* dst, int32_t len);
+
+/* Multiply vec[0..len-1] in place by a symmetric window. For an odd length
+ * the middle element is left alone; a length of 3 sets both ends to +0.
+ * Null -8, len < 3 -6. */
+PrimitiveStatus zaviWinBartlett_32f_I(float* vec, int32_t len);
+PrimitiveStatus zaviWinHann_32f_I(float* vec, int32_t len);
+PrimitiveStatus zaviWinBlackmanStd_32f_I(float* vec, int32_t len);
+
+/* Uniform pseudo-random values between low and high. The caller's seed word
+ * carries the generator from one call to the next. Null -8, len <= 0 -6. */
+PrimitiveStatus zaviRandUniform_Direct_32f(float* dst, int32_t len, float low, float high, uint32_t* pSeed);
+
+/* The tone's hint: primitiveHintFast lets the SIMD builds restart the
+ * recurrence from direct cosines every 1024 samples; any other value takes
+ * the sequential recurrence. */
+typedef int32_t PrimitiveHint;
+enum PrimitiveHintValue { primitiveHintNone = 0, primitiveHintFast = 1, primitiveHintAccurate = 2 };
+
+/* dst[n] = magnitude * cos(*pPhase + 2 pi rFreq n); *pPhase becomes the
+ * phase after the last sample, in [0, 2 pi). Checks in order: pPhase null
+ * -8, magnitude <= 0 -46, rFreq outside [0, 0.5) -45, phase outside
+ * [0, 2 pi) -44, dst null -8, len < 1 -6. */
+PrimitiveStatus zaviTone_Direct_32f(float* dst, int32_t len, float magnitude, float rFreq, float* pPhase,
+                                    PrimitiveHint hint);
 
 /* ---- Image copy, fill and alpha compositing ----------------------------- */
 

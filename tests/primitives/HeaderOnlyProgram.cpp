@@ -41,6 +41,36 @@ int main() {
     check(InitCpuDispatchFor(5) == 0, "type 5 is accepted");
     check(std::strcmp(duvAduZurideVizide(0), "No error, it's OK") == 0, "status text on the SSE build");
 
+    // Signal entries, each once on a few values.
+    const float in[4] = {1.0f, 2.0f, 3.0f, 4.0f};
+    float out[4], line[4] = {0, 0, 0, 0};
+    const float taps[2] = {1.0f, -1.0f};
+    int32_t index = 0;
+    check(zaviFIR_Direct_32f(in, out, 4, taps, 2, line, &index) == 0 && out[3] == 1.0f && index == 0,
+          "zaviFIR_Direct_32f");
+    check(zaviFIR_Direct_32f(in, out, 4, taps, 2, line, &index) == 0 && index == 0, "zaviFIR_Direct_32f again");
+    index = 2;
+    check(zaviFIR_Direct_32f(in, out, 4, taps, 2, line, &index) == -24, "FIR index out of range is refused");
+    const Complex32f c[2] = {{3.0f, 4.0f}, {0.0f, -2.0f}};
+    float magnitude[2], phase[2];
+    check(zaviMagnitude_32fc(c, magnitude, 2) == 0 && magnitude[0] > 4.99f && magnitude[0] < 5.01f,
+          "zaviMagnitude_32fc");
+    check(zaviCartToPolar_32fc(c, magnitude, phase, 2) == 0 && phase[1] < -1.57f && phase[1] > -1.58f,
+          "zaviCartToPolar_32fc");
+    Complex32f back[2];
+    check(zaviPolarToCart_32fc(magnitude, phase, back, 2) == 0 && back[1].im < -1.99f && back[1].im > -2.01f,
+          "zaviPolarToCart_32fc");
+    float window[5] = {1, 1, 1, 1, 1};
+    check(zaviWinBartlett_32f_I(window, 5) == 0 && window[0] == 0.0f && window[2] == 1.0f, "zaviWinBartlett_32f_I");
+    check(zaviWinHann_32f_I(window, 5) == 0 && window[1] > 0.24f && window[1] < 0.26f, "zaviWinHann_32f_I");
+    check(zaviWinBlackmanStd_32f_I(window, 2) == -6, "zaviWinBlackmanStd_32f_I refuses length 2");
+    uint32_t seed = 1;
+    check(zaviRandUniform_Direct_32f(out, 4, -1.0f, 1.0f, &seed) == 0 && out[0] >= -1.0f && out[0] <= 1.0f,
+          "zaviRandUniform_Direct_32f");
+    float tonePhase = 0.0f;
+    check(zaviTone_Direct_32f(out, 4, 1.0f, 0.25f, &tonePhase, primitiveHintFast) == 0 && out[0] == 1.0f,
+          "zaviTone_Direct_32f");
+
     // A 2 x 1 image: fill, copy, colour fill keeping alpha, composite.
     uint8_t image[8], copy[8];
     const uint8_t colour[4] = {1, 2, 3, 255};
