@@ -67,55 +67,78 @@ template <AlphaOp Op, bool Premultiplied>
 
 // ---- SIMD builds: all four channels of a pixel at once in 16-bit lanes ----
 
-// F per 16-bit lane of x and m (both 0..255); x * m fits 16 bits unsigned.
+// Pixels split into 16-bit lanes: `even` holds channels 0 and 2 of each
+// pixel, `odd` channels 1 and 3 (alpha in every second lane). All arithmetic
+// stays in this form until the result is merged back into bytes.
+struct Lanes {
+    __m128i even, odd;
+};
+
+[[gnu::always_inline]] inline Lanes split(__m128i pixels) {
+    return {_mm_and_si128(pixels, _mm_set1_epi16(0x00FF)), _mm_srli_epi16(pixels, 8)};
+}
+
+[[gnu::always_inline]] inline __m128i merge(Lanes v) { return _mm_or_si128(v.even, _mm_slli_epi16(v.odd, 8)); }
+
+// F per lane: x * m fits 16 bits, and floor(t / 255) = (t * 0x8081) >> 23
+// for every 16-bit t.
 [[gnu::always_inline]] inline __m128i divide255Lanes(__m128i x, __m128i m) {
-    const __m128i t = _mm_mullo_epi16(x, m);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), _mm_set1_epi16(1)), 8);
+    return _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(x, m), _mm_set1_epi16(static_cast<int16_t>(0x8081))), 7);
 }
 
-// F of every byte of `pixels` by the byte at the same place in `multipliers`:
-// even channels in the low byte of each 16-bit lane, odd ones in the high.
-[[gnu::always_inline]] inline __m128i multiply(__m128i pixels, __m128i multipliers) {
-    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
-    const __m128i even = divide255Lanes(_mm_and_si128(pixels, lowBytes), _mm_and_si128(multipliers, lowBytes));
-    const __m128i odd = divide255Lanes(_mm_srli_epi16(pixels, 8), _mm_srli_epi16(multipliers, 8));
-    return _mm_or_si128(even, _mm_slli_epi16(odd, 8));
+// F of every channel by a multiplier per lane: `colour` for channels 0-2 and
+// `alpha` for channel 3 (which shares its lane pattern with channel 1).
+[[gnu::always_inline]] inline Lanes multiply(Lanes v, __m128i colour, __m128i alpha) {
+    return {divide255Lanes(v.even, colour), divide255Lanes(v.odd, alpha)};
 }
 
-// Every byte of each pixel set to the pixel's alpha.
-[[gnu::always_inline]] inline __m128i spreadAlpha(__m128i pixels) {
-    const __m128i a = _mm_srli_epi32(pixels, 24);
-    const __m128i aa = _mm_or_si128(a, _mm_slli_epi32(a, 8));
-    return _mm_or_si128(aa, _mm_slli_epi32(aa, 16));
+[[gnu::always_inline]] inline Lanes addSaturated(Lanes a, Lanes b) {
+    const __m128i top = _mm_set1_epi16(255);
+    return {_mm_min_epi16(_mm_add_epi16(a.even, b.even), top), _mm_min_epi16(_mm_add_epi16(a.odd, b.odd), top)};
 }
 
-// Multiplier 255 in the alpha byte passes a pixel's alpha through; 0 clears it.
+// A pixel's alpha in both of its 16-bit lanes, from the odd lanes.
+[[gnu::always_inline]] inline __m128i alphaLanes(Lanes v) {
+    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v.odd, _MM_SHUFFLE(3, 3, 1, 1)), _MM_SHUFFLE(3, 3, 1, 1));
+}
+
+// For the odd lanes: multiplier 255 in the alpha lane passes a pixel's alpha
+// through (F(x, 255) = x); 0 clears it.
 [[gnu::always_inline]] inline __m128i alphaKept(__m128i m) {
-    return _mm_or_si128(m, _mm_set1_epi32(static_cast<int32_t>(0xFF000000u)));
+    return _mm_or_si128(m, _mm_set1_epi32(0x00FF0000));
 }
-[[gnu::always_inline]] inline __m128i alphaCleared(__m128i m) {
-    return _mm_and_si128(m, _mm_set1_epi32(0x00FFFFFF));
-}
-[[gnu::always_inline]] inline __m128i complement(__m128i m) { return _mm_xor_si128(m, _mm_set1_epi32(-1)); }
+[[gnu::always_inline]] inline __m128i alphaCleared(__m128i m) { return _mm_and_si128(m, _mm_set1_epi32(0x0000FFFF)); }
+[[gnu::always_inline]] inline __m128i complement(__m128i m) { return _mm_xor_si128(m, _mm_set1_epi16(0x00FF)); }
 
 template <AlphaOp Op, bool Premultiplied>
-[[gnu::always_inline]] inline __m128i composite(__m128i p1, __m128i p2) {
-    const __m128i a = spreadAlpha(p1);
-    const __m128i b = spreadAlpha(p2);
-    const __m128i na = complement(a);
-    const __m128i nb = complement(b);
-    // (A, a) and (B, b) of the premultiplied forms: plain forms multiply the
-    // colour by its own alpha and keep the alpha.
-    const __m128i first = Premultiplied ? p1 : multiply(p1, alphaKept(a));
-    const __m128i second = Premultiplied ? p2 : multiply(p2, alphaKept(b));
-    if constexpr (Op == AlphaOp::over) return _mm_adds_epu8(first, multiply(second, na));
-    if constexpr (Op == AlphaOp::in) return multiply(first, b);
-    if constexpr (Op == AlphaOp::out) return multiply(first, nb);
-    if constexpr (Op == AlphaOp::atop) {
-        return _mm_adds_epu8(multiply(first, alphaCleared(b)), multiply(second, alphaKept(na)));
+[[gnu::always_inline]] inline __m128i composite(__m128i pixels1, __m128i pixels2) {
+    const Lanes p1 = split(pixels1);
+    const Lanes p2 = split(pixels2);
+    const __m128i a = alphaLanes(p1);
+    const __m128i b = alphaLanes(p2);
+    // (A, a) and (B, b) in premultiplied form: the plain forms multiply the
+    // colours by their own alpha and keep the alpha.
+    const auto first = [&] { return Premultiplied ? p1 : multiply(p1, a, alphaKept(a)); };
+    const auto second = [&] { return Premultiplied ? p2 : multiply(p2, b, alphaKept(b)); };
+    if constexpr (Op == AlphaOp::over) {
+        const __m128i na = complement(a);
+        return merge(addSaturated(first(), multiply(second(), na, na)));
     }
-    if constexpr (Op == AlphaOp::exclusiveOr) return _mm_adds_epu8(multiply(first, nb), multiply(second, na));
-    if constexpr (Op == AlphaOp::plus) return _mm_adds_epu8(first, second);
+    if constexpr (Op == AlphaOp::in) return merge(multiply(first(), b, b));
+    if constexpr (Op == AlphaOp::out) {
+        const __m128i nb = complement(b);
+        return merge(multiply(first(), nb, nb));
+    }
+    if constexpr (Op == AlphaOp::atop) {
+        const __m128i na = complement(a);
+        return merge(addSaturated(multiply(first(), b, alphaCleared(b)), multiply(second(), na, alphaKept(na))));
+    }
+    if constexpr (Op == AlphaOp::exclusiveOr) {
+        const __m128i na = complement(a);
+        const __m128i nb = complement(b);
+        return merge(addSaturated(multiply(first(), nb, nb), multiply(second(), na, na)));
+    }
+    if constexpr (Op == AlphaOp::plus) return merge(addSaturated(first(), second()));
 }
 
 template <AlphaOp Op, bool Premultiplied>
