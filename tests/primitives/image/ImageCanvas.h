@@ -6,6 +6,7 @@
 // whole area: region, gaps between rows and guards alike.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,9 +20,7 @@ class ImageCanvas {
 public:
     static constexpr std::size_t kGuardBytes = 64;
 
-    ImageCanvas(std::size_t bytes, uint32_t seed) : bytes_(bytes), storage_(bytes + 3 * kGuardBytes) {
-        const auto base = reinterpret_cast<std::uintptr_t>(storage_.data()) + kGuardBytes;
-        origin_ = kGuardBytes + (64 - base % 64) % 64;
+    ImageCanvas(std::size_t bytes, uint32_t seed) : ImageCanvas(bytes) {
         uint32_t state = seed * 2654435761u + 1;
         for (std::size_t i = 0; i < bytes_ + 2 * kGuardBytes; ++i) {
             state = state * 1664525u + 1013904223u;
@@ -29,8 +28,10 @@ public:
         }
     }
 
-    ImageCanvas(const ImageCanvas& other) : ImageCanvas(other.bytes_, 0) {
-        std::memcpy(at(0) - kGuardBytes, other.at(0) - kGuardBytes, bytes_ + 2 * kGuardBytes);
+    ImageCanvas(const ImageCanvas& other) : ImageCanvas(other.bytes_) {
+        const auto from = other.storage_.begin() + static_cast<std::ptrdiff_t>(other.origin_ - kGuardBytes);
+        std::copy(from, from + static_cast<std::ptrdiff_t>(bytes_ + 2 * kGuardBytes),
+                  storage_.begin() + static_cast<std::ptrdiff_t>(origin_ - kGuardBytes));
     }
     ImageCanvas& operator=(const ImageCanvas&) = delete;
 
@@ -44,6 +45,7 @@ public:
         if (other.bytes_ != bytes_) return false;
         const uint8_t* a = at(0) - kGuardBytes;
         const uint8_t* b = other.at(0) - kGuardBytes;
+        if (std::memcmp(a, b, bytes_ + 2 * kGuardBytes) == 0) return true;
         for (std::size_t i = 0; i < bytes_ + 2 * kGuardBytes; ++i) {
             if (a[i] != b[i]) {
                 if (firstDifference) *firstDifference = static_cast<std::ptrdiff_t>(i) - kGuardBytes;
@@ -54,6 +56,12 @@ public:
     }
 
 private:
+    // Storage with the origin placed, contents not yet set.
+    explicit ImageCanvas(std::size_t bytes) : bytes_(bytes), storage_(bytes + 3 * kGuardBytes) {
+        const auto base = reinterpret_cast<std::uintptr_t>(storage_.data()) + kGuardBytes;
+        origin_ = kGuardBytes + (64 - base % 64) % 64;
+    }
+
     std::size_t bytes_;
     std::vector<uint8_t> storage_;
     std::size_t origin_ = 0;

@@ -146,13 +146,14 @@ TEST_P(ImageCopyFill, CopyMatchesTheModelAtEveryAlignmentWidthAndStep) {
         const int32_t stepPairs[][2] = {{row, row}, {row, row + 13}, {row + 7, row + 13}};
         for (int32_t height = 1; height <= 3; ++height) {
             for (const auto& steps : stepPairs) {
+                const ImageCanvas source(bytesFor({16, steps[0]}, {width, height}), 5);
+                const ImageCanvas blank(bytesFor({16, steps[1]}, {width, height}), 6);
                 for (std::size_t srcOffset = 0; srcOffset < 16; ++srcOffset) {
                     const CanvasRegion src{srcOffset, steps[0]};
-                    const ImageCanvas source(bytesFor(src, {width, height}), 5);
                     for (std::size_t dstOffset = 0; dstOffset < 16; ++dstOffset) {
                         const CanvasRegion dst{dstOffset, steps[1]};
-                        ImageCanvas actual(bytesFor(dst, {width, height}) + 16, 6);
-                        ImageCanvas expected(actual);
+                        ImageCanvas actual(blank);
+                        ImageCanvas expected(blank);
                         modelCopy(source, src, expected, dst, {width, height});
                         ASSERT_EQ(duroCopy_8u_C4R(source.at(src.offset), src.step, actual.at(dst.offset), dst.step,
                                                   {width, height}),
@@ -172,10 +173,11 @@ TEST_P(ImageCopyFill, FillsMatchTheModelAtEveryAlignmentWidthAndStep) {
         for (int32_t width : kMatrixWidths) {
             for (int32_t height = 1; height <= 3; ++height) {
                 for (int32_t step : {4 * width, 4 * width + 13}) {
+                    const ImageCanvas blank(bytesFor({16, step}, {width, height}), 7);
                     for (std::size_t offset = 0; offset < 16; ++offset) {
                         const CanvasRegion dst{offset, step};
-                        ImageCanvas actual(bytesFor(dst, {width, height}) + 16, 7);
-                        ImageCanvas expected(actual);
+                        ImageCanvas actual(blank);
+                        ImageCanvas expected(blank);
                         // For the AC4R fill the model keeps every alpha byte
                         // of the canvas pattern: a canary in each pixel.
                         modelFill(expected, dst, {width, height}, kValue, entry.channels);
