@@ -10,6 +10,7 @@
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/core/StatusTexts.h"
 #include "primitives/filter/FirDirect.h"
+#include "primitives/filter/IirState.h"
 #include "primitives/image/AlphaComposite.h"
 #include "primitives/image/ImageCopyFill.h"
 #include "primitives/vector/ComplexConversion.h"

@@ -57,6 +57,19 @@ PRIMITIVE_ENTRY(s, duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide)
 PRIMITIVE_ENTRY(s, zaviWinHann_32f_I,
                 generic::zaviWinHann_32f_I, sse::zaviWinHann_32f_I, sse2::zaviWinHann_32f_I, sse3::zaviWinHann_32f_I)
+PRIMITIVE_ENTRY(s, zaviIIRFree_32f,
+                generic::zaviIIRFree_32f, generic::zaviIIRFree_32f, sse2::zaviIIRFree_32f,
+                sse2::zaviIIRFree_32f)
+PRIMITIVE_ENTRY(s, zaviIIR_32f_I,
+                generic::zaviIIR_32f_I, sse::zaviIIR_32f_I, sse2::zaviIIR_32f_I, sse3::zaviIIR_32f_I)
+PRIMITIVE_ENTRY(s, zaviIIRInitAlloc_32f,
+                generic::zaviIIRInitAlloc_32f, sse::zaviIIRInitAlloc_32f, sse2::zaviIIRInitAlloc_32f,
+                sse3::zaviIIRInitAlloc_32f)
+PRIMITIVE_ENTRY(s, zaviIIRGetDlyLine_32f,
+                generic::zaviIIRGetDlyLine_32f, sse::zaviIIRGetDlyLine_32f, sse2::zaviIIRGetDlyLine_32f,
+                sse3::zaviIIRGetDlyLine_32f)
+PRIMITIVE_ENTRY(s, zaviIIR_32f,
+                generic::zaviIIR_32f, sse::zaviIIR_32f, sse2::zaviIIR_32f, sse3::zaviIIR_32f)
 PRIMITIVE_ENTRY(s, zaviWinBlackmanStd_32f_I,
                 generic::zaviWinBlackmanStd_32f_I, sse::zaviWinBlackmanStd_32f_I, sse2::zaviWinBlackmanStd_32f_I, sse3::zaviWinBlackmanStd_32f_I)
 PRIMITIVE_ENTRY(s, zaviRandUniform_Direct_32f,

@@ -135,6 +135,35 @@ enum PrimitiveHintValue { primitiveHintNone = 0, primitiveHintFast = 1, primitiv
 PrimitiveStatus zaviTone_Direct_32f(float* dst, int32_t len, float magnitude, float rFreq, float* pPhase,
                                     PrimitiveHint hint);
 
+/* ---- IIR filters -------------------------------------------------------- */
+
+/* A caller-owned IIR filter: taps, precomputed tables and the delay line
+ * that carries a signal from one filtering call to the next. Made by
+ * zaviIIRInitAlloc_32f and released by zaviIIRFree_32f; a state serves the
+ * build that made it, and one thread at a time. */
+typedef struct IirState IirState;
+
+/* Creates a transposed direct form II filter of order N >= 0 from 2(N + 1)
+ * taps b0..bN, a0..aN (transfer function sum bk z^-k / sum ak z^-k) and N
+ * initial delay values (null: zeros). The taps are stored times 1/a0.
+ * -8 taps or state null, -25 N < 0, -9 no memory, -10 a0 zero or NaN: the
+ * state is then already stored through `state` and must be released with
+ * zaviIIRFree_32f, and not used for filtering. */
+PrimitiveStatus zaviIIRInitAlloc_32f(IirState** state, const float* taps, int32_t order,
+                                     const float* delayLine);
+
+/* Releases a state made by zaviIIRInitAlloc_32f. -8 null, -17 not a state. */
+PrimitiveStatus zaviIIRFree_32f(IirState* state);
+
+/* Copies the N current delay values to `delayLine` (nothing for N = 0).
+ * -8 a null pointer, -17 not a state. */
+PrimitiveStatus zaviIIRGetDlyLine_32f(const IirState* state, float* delayLine);
+
+/* Filters len samples; consecutive calls continue one signal. dst may equal
+ * src. -8 a null pointer, -6 len < 1, -17 not a state. */
+PrimitiveStatus zaviIIR_32f(const float* src, float* dst, int32_t len, IirState* state);
+PrimitiveStatus zaviIIR_32f_I(float* srcDst, int32_t len, IirState* state);
+
 /* ---- Image copy, fill and alpha compositing ----------------------------- */
 
 /* Regions of 4-byte pixels (channel 3 is alpha): a pointer to the top-left

@@ -119,6 +119,18 @@ int main() {
     check((getSseControl() & 0xFFC0) == 0x1F80, "SSE control at its default");
     setSseControl(mxcsr, 0xFFFF);
 
+    // y[n] = x[n] + y[n-1] / 2 on an impulse: 1, 1/2, 1/4, ...
+    const float iirTaps[] = {1.0f, 0.0f, 1.0f, -0.5f};
+    IirState* iir = nullptr;
+    check(zaviIIRInitAlloc_32f(&iir, iirTaps, 1, nullptr) == 0, "IIR state created");
+    float impulse[3] = {1.0f, 0.0f, 0.0f};
+    float response[3] = {};
+    check(zaviIIR_32f(impulse, response, 3, iir) == 0 && response[2] == 0.25f, "IIR impulse response");
+    check(zaviIIR_32f_I(impulse, 3, iir) == 0 && impulse[0] == 1.125f && impulse[2] == 0.28125f, "IIR continues in place");
+    float delay = 0.0f;
+    check(zaviIIRGetDlyLine_32f(iir, &delay) == 0 && delay == 0.140625f, "IIR delay line");
+    check(zaviIIRFree_32f(iir) == 0, "IIR state freed");
+
     if (failures == 0) std::puts("primitives.h: every entry and helper linked and answered");
     return failures == 0 ? 0 : 1;
 }
