@@ -178,9 +178,13 @@ IirReference runForm(const IirFilter& filter, std::span<const float> input, cons
             addStage(filter.taps.data() + 6 * s, 2, initialDelay != nullptr ? initialDelay + 2 * s : nullptr);
         }
     }
-    if (signals != nullptr) signals->assign(stages.size(), {});
+    if (signals != nullptr) {
+        signals->assign(stages.size(), {});
+        for (std::vector<double>& signal : *signals) signal.reserve(input.size());
+    }
 
     IirReference result;
+    result.output.reserve(input.size());
     for (float sample : input) {
         Real x = sample;
         for (std::size_t s = 0; s < stages.size(); ++s) {
@@ -410,9 +414,10 @@ double matrixWeight(const std::vector<double>& c) {
 }  // namespace
 
 ExactnessCheck checkExactness(const IirFilter& filter, std::span<const float> input, const float* initialDelay) {
-    std::vector<std::vector<double>> signals;
-    const IirReference reference = referenceIir(filter, input, initialDelay, &signals);
     ExactnessCheck check;
+    std::vector<std::vector<double>> signals;
+    check.reference = referenceIir(filter, input, initialDelay, &signals);
+    const IirReference& reference = check.reference;
     const int32_t stages = filter.sections > 0 ? filter.sections : 1;
     const int32_t order = filter.sections > 0 ? 2 : filter.order;
     const std::vector<double> source(input.begin(), input.end());

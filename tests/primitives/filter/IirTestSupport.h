@@ -83,6 +83,12 @@ struct IirReference {
 IirReference referenceIir(const IirFilter& filter, std::span<const float> input, const float* initialDelay = nullptr,
                           std::vector<std::vector<double>>* signals = nullptr);
 
+struct ExactnessCheck {
+    double bound = 0;
+    bool quarters = true;
+    IirReference reference;  // the case's reference, computed on the way
+};
+
 // The plain single-precision loop of the same form, sample by sample.
 IirReference naiveFloatIir(const IirFilter& filter, std::span<const float> input);
 
@@ -115,10 +121,7 @@ std::vector<float> quarterSteps(std::size_t count, std::mt19937& random);
 // computation on this case (products, partial sums, delay values, the
 // recursion matrix's terms), and whether every value the reference meets is
 // a multiple of 1/4. The exact tests require bound < 2^22 and multiples.
-struct ExactnessCheck {
-    double bound = 0;
-    bool quarters = true;
-};
+struct ExactnessCheck;
 ExactnessCheck checkExactness(const IirFilter& filter, std::span<const float> input, const float* initialDelay);
 
 // Integers in [-4, 4], as floats.
