@@ -207,6 +207,12 @@ int main(int argc, char** argv) {
     for (int32_t order : {1, 2, 4, 8, 16}) filters.push_back(stableFilter(order, random));
     filters.push_back(stableCascade(8, random));
 
+    initCpuDispatch();
+    CpuInfoRecord info;
+    fillCpuInfoRecord(&info);
+    std::printf("processor family %u, class %d: the dispatcher picks the %s build\n", info.family, DetectCpuType(),
+                kBuildNames[CpuDispatchIndex.load()]);
+
     TableReporter reporter;
     for (const Filter& filter : filters) {
         const std::string key = filter.sections > 0 ? "sections8" : "order" + std::to_string(filter.order);
