@@ -83,5 +83,8 @@ PRIMITIVE_ENTRY(i, duroAlphaComp_8u_AC4R,
                 sse3::duroAlphaComp_8u_AC4R)
 PRIMITIVE_ENTRY(i, duroSet_8u_AC4R,
                 generic::duroSet_8u_AC4R, sse::duroSet_8u_AC4R, sse2::duroSet_8u_AC4R, sse3::duroSet_8u_AC4R)
+PRIMITIVE_ENTRY(i, zuzuZivere_8d_OZ4O,
+                generic::zuzuZivere_8d_OZ4O, sse::zuzuZivere_8d_OZ4O, sse2::zuzuZivere_8d_OZ4O,
+                sse3::zuzuZivere_8d_OZ4O)
 PRIMITIVE_ENTRY(i, duroSet_8u_C4R,
                 generic::duroSet_8u_C4R, sse::duroSet_8u_C4R, sse2::duroSet_8u_C4R, sse3::duroSet_8u_C4R)

@@ -64,6 +64,14 @@ typedef struct ImageSize {
     int32_t height;
 } ImageSize;
 
+/* A rectangle of an image in pixels: its top-left pixel and its size. */
+typedef struct ImageRect {
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+} ImageRect;
+
 /* ---- Status texts ------------------------------------------------------ */
 
 /* The constant English text of a status; "Unknown Status Code" for a code
@@ -208,6 +216,44 @@ enum AlphaTypeValue {
  * above 11 gives -50. */
 PrimitiveStatus duroAlphaComp_8u_AC4R(const uint8_t* src1, int32_t src1Step, const uint8_t* src2, int32_t src2Step,
                                       uint8_t* dst, int32_t dstStep, ImageSize size, AlphaType type);
+
+/* ---- Image resize ------------------------------------------------------ */
+
+/* Interpolation methods of zuzuZivere_8d_OZ4O. */
+enum ResizeInterpolation {
+    resizeInterpolationNearest = 1,
+    resizeInterpolationLinear = 2,
+    resizeInterpolationCubic = 4,
+    resizeInterpolationSuperSampling = 8,
+    resizeInterpolationLanczos = 16
+};
+
+/* Scales the region srcRoi of an image of 8-bit pixels with four elements
+ * each (src: pixel 0, 0 of the whole image, srcSize its size, srcStep bytes
+ * per row) into the destination region whose first pixel is dst. Elements 0
+ * to 2 of each destination pixel are written; element 3 is neither read nor
+ * written, in source or destination. Factors are destination pixels per
+ * source pixel, per axis.
+ *
+ * The region is clipped to the image. The destination is written only in its
+ * first min(dstRoiSize, trunc(factor * region size + 1e-7)) columns and
+ * rows, at least one of each; nothing outside them is touched. Linear
+ * interpolation maps the first and last destination column (row) onto the
+ * first and last region column (row); sources narrower or lower than 2 pixels
+ * are resized by nearest neighbour instead.
+ *
+ * Statuses, in the order of the checks: -8 a null pointer; -6 a source size
+ * <= 0; -14 a row step <= 0; -6 a negative region origin or a region size
+ * <= 0; 29 (warning, nothing done) the region's origin outside the source;
+ * -6 a destination size <= 0; -23 a factor not greater than 0 (or NaN); -22
+ * an interpolation other than 1, 2, 4, 16, or 8 with a factor above 1; -9 no
+ * memory for the working tables. Cubic and Lanczos interpolation that the
+ * source size does not lower to linear or nearest, and super-sampling (8
+ * with both factors <= 1), are not available yet: they return -2 after the
+ * checks and touch nothing. */
+PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,
+                                   uint8_t* dst, int32_t dstStep, ImageSize dstRoiSize, double xFactor,
+                                   double yFactor, int32_t interpolation);
 
 /* ---- Build selection --------------------------------------------------- */
 

@@ -1,0 +1,49 @@
+// The SSE3-class build of the resize: its sub-driver table, drivers and entry body.
+#include "primitives/resize/ResizeDrivers.h"
+#include "primitives/resize/ResizeGeneralDriver.h"
+#include "primitives/resize/ResizeLinear.h"
+#include "primitives/resize/ResizeNearest.h"
+
+namespace primitives {
+namespace {
+
+constexpr LinearSubDriver resizeLinearMultiChU8_sse3 = &resizeLinearMultiCh<uint8_t, Sse3Build>;
+constexpr LinearSubDriver resizeLinearMultiChU16_sse3 = &resizeLinearMultiCh<uint16_t, Sse3Build>;
+constexpr LinearSubDriver resizeLinearMultiChF32_sse3 = &resizeLinearMultiCh<float, Sse3Build>;
+constexpr LinearSubDriver resizeLinear1ChU8_sse3 = &resizeLinear1Ch<uint8_t, Sse3Build>;
+constexpr LinearSubDriver resizeLinear1ChU16_sse3 = &resizeLinear1Ch<uint16_t, Sse3Build>;
+constexpr LinearSubDriver resizeLinear1ChF32_sse3 = &resizeLinear1Ch<float, Sse3Build>;
+
+}  // namespace
+
+constinit const ResizeSubDriverTable sse3ResizeSubDriverTable = {{
+    {}, {}, {},  // 0-2: Lanczos, several channels
+    {}, {}, {},  // 3-5: Lanczos, one channel
+    {}, {}, {},  // 6-8: cubic, several channels
+    {}, {}, {},  // 9-11: cubic, one channel
+    resizeLinearMultiChU8_sse3, resizeLinearMultiChU16_sse3, resizeLinearMultiChF32_sse3,
+    resizeLinear1ChU8_sse3, resizeLinear1ChU16_sse3, resizeLinear1ChF32_sse3,
+    resizeNearest3ChU8_sse2, resizeNearest3ChU16_sse2, resizeNearest3ChF32_sse2,
+    resizeNearest1ChU8_sse2, resizeNearest1ChU16_sse2, resizeNearest1ChF32_sse2,
+    resizeNearest4ChU8_sse2, resizeNearest4ChU16_sse2, resizeNearest4ChF32_sse2,
+}};
+
+PrimitiveStatus ResizeGeneralDriver(const ResizeParameters& parameters) {
+    return resizeGeneralDriver<Sse3Build>(parameters, sse3ResizeSubDriverTable);
+}
+
+PrimitiveStatus ResizeSuperSamplingDriver(const SuperSamplingParameters& parameters) {
+    return resizeSuperSamplingUnavailable(parameters);
+}
+
+namespace sse3 {
+
+PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,
+                                   uint8_t* dst, int32_t dstStep, ImageSize dstRoiSize, double xFactor,
+                                   double yFactor, int32_t interpolation) {
+    return resizeEntry<ResizeGeneralDriver, ResizeSuperSamplingDriver>(src, srcSize, srcStep, srcRoi, dst, dstStep, dstRoiSize,
+                                                                       xFactor, yFactor, interpolation);
+}
+
+}  // namespace sse3
+}  // namespace primitives
