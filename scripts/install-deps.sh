@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libbenchmark-dev
   # outside reference for the image compositing tests and benchmark
   libpixman-1-dev pkg-config
+  # the resize is checked and timed against this peer's linear resize
+  libopencv-imgproc-dev
 )
 
 missing=()

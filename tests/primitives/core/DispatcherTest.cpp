@@ -221,6 +221,7 @@ TEST(DispatchTables, ShareBodiesAsTheLibraryDoes) {
         {"duroAlphaComp_8u_AC4R", "ABCD"},
         {"duroSet_8u_AC4R", "ABCD"},
         {"duroSet_8u_C4R", "ABCD"},
+        {"zuzuZivere_8d_OZ4O", "ABCD"},
     };
     ASSERT_EQ(patterns.size(), std::size(kBuiltEntries)) << "every built entry has a row here";
     for (const BuiltEntry& entry : kBuiltEntries) {

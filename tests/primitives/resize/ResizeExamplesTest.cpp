@@ -27,19 +27,10 @@ void withBuildPolicy(int32_t build, Fn fn) {
     }
 }
 
-// A one-row-per-vector 8-bit image, one element per pixel.
+// An 8-bit image of one element per pixel.
 ResizeCase oneChannelCase(int32_t width, int32_t height, double xFactor, double yFactor, int32_t dstWidth,
                           int32_t dstHeight, int32_t interpolation) {
-    ResizeCase c;
-    c.channels = 1;
-    c.layout = 1;
-    c.interpolation = interpolation;
-    c.srcWidth = c.roiWidth = width;
-    c.srcHeight = c.roiHeight = height;
-    c.srcStep = width;
-    c.dstWidth = dstWidth;
-    c.dstHeight = dstHeight;
-    c.dstStep = dstWidth;
+    ResizeCase c = packedResizeCase(resizeData8u, 1, 1, interpolation, width, height, dstWidth, dstHeight);
     c.xFactor = xFactor;
     c.yFactor = yFactor;
     return c;
@@ -191,16 +182,10 @@ TEST_P(ResizeExamples, RegionOnTheLastRowRepeatsThatRow) {
         EXPECT_EQ(weights[i], 16384);
     }
 
-    ResizeCase c;  // the entry's format: 8-bit, four elements, three processed
-    c.srcWidth = 5;
-    c.srcHeight = 4;
-    c.srcStep = 20;
+    // The entry's format: 8-bit, four elements, three processed.
+    ResizeCase c = packedResizeCase(resizeData8u, 4, 3, resizeInterpolationLinear, 5, 4, 10, 3);
     c.roiY = 3;
-    c.roiWidth = 5;
     c.roiHeight = 1;
-    c.dstWidth = 10;
-    c.dstHeight = 3;
-    c.dstStep = 40;
     c.xFactor = 2.0;
     c.yFactor = 3.0;
     std::mt19937_64 random(4);
@@ -254,18 +239,8 @@ TEST_P(ResizeExamples, SixteenBitExtremesKeepTheirValues) {
     for (const uint16_t value : {uint16_t{40000}, uint16_t{65535}}) {
         for (const auto& [channels, layout] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{4, 3}, std::pair{4, 4}}) {
             SCOPED_TRACE(::testing::Message() << value << " channels " << channels << " layout " << layout);
-            ResizeCase c;
-            c.dataType = resizeData16u;
-            c.channels = channels;
-            c.layout = layout;
-            c.srcWidth = c.roiWidth = 19;
-            c.srcHeight = c.roiHeight = 7;
-            c.srcStep = 19 * channels * 2;
-            c.dstWidth = 41;
-            c.dstHeight = 9;
-            c.dstStep = 41 * (layout == 1 ? 1 : layout == 3 ? channels : 4) * 2;
-            c.xFactor = 41.0 / 19.0;
-            c.yFactor = 9.0 / 7.0;
+            const ResizeCase c =
+                packedResizeCase(resizeData16u, channels, layout, resizeInterpolationLinear, 19, 7, 41, 9);
             std::vector<uint16_t> src(19 * 7 * channels, value);
             std::vector<uint16_t> dst(c.dstStep / 2 * 9, 7);
             ASSERT_EQ(generalDriverOf(build())(c.parameters(src.data(), dst.data())), primitiveStatusOk);
@@ -309,19 +284,7 @@ TEST_P(ResizeExamples, FloatSpecialValues) {
     for (const int32_t method : {resizeInterpolationNearest, resizeInterpolationLinear}) {
         for (const auto& [channels, layout] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{4, 3}, std::pair{4, 4}}) {
             SCOPED_TRACE(::testing::Message() << "method " << method << " layout " << layout << "/" << channels);
-            ResizeCase c;
-            c.dataType = resizeData32f;
-            c.channels = channels;
-            c.layout = layout;
-            c.interpolation = method;
-            c.srcWidth = c.roiWidth = 6;
-            c.srcHeight = c.roiHeight = 5;
-            c.srcStep = 6 * channels * 4;
-            c.dstWidth = 13;
-            c.dstHeight = 11;
-            c.dstStep = 13 * (layout == 1 ? 1 : layout == 3 ? channels : 4) * 4;
-            c.xFactor = 13.0 / 6.0;
-            c.yFactor = 11.0 / 5.0;
+            const ResizeCase c = packedResizeCase(resizeData32f, channels, layout, method, 6, 5, 13, 11);
             std::mt19937_64 random(5);
             ResizeBuffers buffers(c, random);
             auto& src = buffers.src[0];

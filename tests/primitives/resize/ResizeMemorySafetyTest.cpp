@@ -20,9 +20,6 @@ namespace {
 
 class ResizeMemorySafety : public PerBuildTest {};
 
-// Copies the bytes of a model case's planes into page-end buffers and back.
-void copyInto(const std::vector<uint8_t>& from, uint8_t* to, std::size_t bytes) { std::memcpy(to, from.data(), bytes); }
-
 TEST_P(ResizeMemorySafety, StretchTouchesNoByteAfterEitherImage) {
     // The second call of the stretch works one byte on: the fourth element of
     // its last pixel is the byte after the image. Both images end at an
@@ -43,18 +40,10 @@ TEST_P(ResizeMemorySafety, StretchTouchesNoByteAfterEitherImage) {
                                r.dstWidth * 4, r.dstWidth, r.dstHeight),
                   primitiveStatusOk);
 
-        ResizeCase c;
-        c.layout = 4;
-        c.srcWidth = c.roiWidth = r.srcWidth;
-        c.srcHeight = c.roiHeight = r.srcHeight;
-        c.srcStep = r.srcWidth * 4;
-        c.dstWidth = r.dstWidth;
-        c.dstHeight = r.dstHeight;
-        c.dstStep = r.dstWidth * 4;
-        c.xFactor = static_cast<double>(r.dstWidth) / r.srcWidth;
-        c.yFactor = static_cast<double>(r.dstHeight) / r.srcHeight;
+        const ResizeCase c = packedResizeCase(resizeData8u, 4, 4, resizeInterpolationLinear, r.srcWidth, r.srcHeight,
+                                              r.dstWidth, r.dstHeight);
         ResizeBuffers buffers(c, random);
-        copyInto(std::vector<uint8_t>(src.data(), src.data() + src.size()), buffers.src[0].data(), src.size());
+        std::memcpy(buffers.src[0].data(), src.data(), src.size());
         const auto expected = modelResize(c, buffers, FloatModel::single);
         EXPECT_EQ(std::memcmp(expected[0].data(), dst.data(), dst.size()), 0);
     }
@@ -70,19 +59,10 @@ TEST_P(ResizeMemorySafety, EveryLayoutStopsAtItsLastElement) {
         for (const auto& [channels, layout] : {std::pair{1, 1}, std::pair{3, 3}, std::pair{4, 3}, std::pair{4, 4}}) {
             for (const int32_t method : {resizeInterpolationNearest, resizeInterpolationLinear}) {
                 for (const double factor : {2.3, 0.6, 0.04}) {
-                    ResizeCase c;
-                    c.dataType = dataType;
-                    c.channels = channels;
-                    c.layout = layout;
-                    c.interpolation = method;
-                    c.srcWidth = c.roiWidth = 10;
-                    c.srcHeight = c.roiHeight = 10;
+                    ResizeCase c = packedResizeCase(dataType, channels, layout, method, 10, 10, 23, 23);
+                    c.xFactor = c.yFactor = factor;
                     const int32_t es = c.elementSize();
                     const int32_t dstStride = layout == 1 ? 1 : layout == 3 ? channels : 4;
-                    c.srcStep = 10 * channels * es;
-                    c.dstWidth = c.dstHeight = 23;
-                    c.dstStep = 23 * dstStride * es;
-                    c.xFactor = c.yFactor = factor;
                     SCOPED_TRACE(c.describe());
                     ResizeBuffers buffers(c, random);
                     const auto expected = modelResize(c, buffers, floatModelOf(build()));
@@ -197,14 +177,7 @@ TEST_P(ResizeMemorySafety, HugeInfiniteAndTinyFactors) {
     std::mt19937_64 random(14);
     for (const double factor : factors) {
         for (const int32_t method : {resizeInterpolationNearest, resizeInterpolationLinear}) {
-            ResizeCase c;  // the entry's format
-            c.interpolation = method;
-            c.srcWidth = c.roiWidth = 4;
-            c.srcHeight = c.roiHeight = 4;
-            c.srcStep = 16;
-            c.dstWidth = 6;
-            c.dstHeight = 5;
-            c.dstStep = 24;
+            ResizeCase c = packedResizeCase(resizeData8u, 4, 3, method, 4, 4, 6, 5);  // the entry's format
             c.xFactor = c.yFactor = factor;
             SCOPED_TRACE(c.describe());
             ResizeBuffers buffers(c, random);

@@ -116,6 +116,25 @@ std::string ResizeCase::describe() const {
     return s.str();
 }
 
+ResizeCase packedResizeCase(int32_t dataType, int32_t channels, int32_t layout, int32_t interpolation,
+                            int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight) {
+    ResizeCase c;
+    c.dataType = dataType;
+    c.channels = channels;
+    c.layout = layout;
+    c.interpolation = interpolation;
+    c.srcWidth = c.roiWidth = srcWidth;
+    c.srcHeight = c.roiHeight = srcHeight;
+    c.dstWidth = dstWidth;
+    c.dstHeight = dstHeight;
+    const int32_t es = c.elementSize();
+    c.srcStep = srcWidth * (layout == 1 ? 1 : channels) * es;
+    c.dstStep = dstWidth * (layout == 1 ? 1 : layout == 3 ? channels : 4) * es;
+    c.xFactor = static_cast<double>(dstWidth) / srcWidth;
+    c.yFactor = static_cast<double>(dstHeight) / srcHeight;
+    return c;
+}
+
 ResizeBuffers::ResizeBuffers(const ResizeCase& c, std::mt19937_64& random) {
     const int32_t planes = c.planes();
     src.assign(planes, std::vector<uint8_t>(static_cast<std::size_t>(c.srcHeight) * c.srcStep));

@@ -42,6 +42,11 @@ struct ResizeCase {
     std::string describe() const;
 };
 
+// A whole-image case with rows packed without padding and the factors
+// dstWidth / srcWidth and dstHeight / srcHeight.
+ResizeCase packedResizeCase(int32_t dataType, int32_t channels, int32_t layout, int32_t interpolation,
+                            int32_t srcWidth, int32_t srcHeight, int32_t dstWidth, int32_t dstHeight);
+
 // Source and destination planes of a case (one plane when interleaved).
 struct ResizeBuffers {
     std::vector<std::vector<uint8_t>> src;
@@ -89,6 +94,16 @@ GeneralDriverFunction generalDriverOf(int32_t build);
 // or random between 0.02 and 20; destinations above and below the clipped
 // size.
 ResizeCase randomResizeCase(std::mt19937_64& random);
+
+// The number of cases of a seeded sweep: a quarter in sanitizer builds,
+// whose purpose is memory and arithmetic faults, not coverage of values.
+constexpr int sweepCases(int cases) {
+#ifdef VELKARN_SANITIZED_TESTS
+    return cases / 4;
+#else
+    return cases;
+#endif
+}
 
 // Random helpers for seeded sweeps.
 int32_t randomInt(std::mt19937_64& random, int32_t low, int32_t high);  // low ... high

@@ -25,7 +25,7 @@ TEST_P(ResizeModel, SeededSweepMatchesTheModel) {
     // The generic build's float arithmetic is double precision rounded once:
     // within one unit in the last place of the double model.
     const int floatUlps = build() == buildGeneric ? 1 : 0;
-    for (int n = 0; n < 2500; ++n) {
+    for (int n = 0; n < sweepCases(2500); ++n) {
         const ResizeCase c = randomResizeCase(random);
         ResizeBuffers buffers(c, random);
         const auto expected = modelResize(c, buffers, floatModelOf(build()));
