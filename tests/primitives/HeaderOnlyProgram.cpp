@@ -82,6 +82,16 @@ int main() {
           "duroAlphaComp_8u_AC4R");
     check(duroAlphaComp_8u_AC4R(image, 8, copy, 8, copy, 8, {2, 1}, 12) == -50, "compositing type 12 is refused");
 
+    // The 2 x 1 image doubled along x into 4 x 1 (one row: nearest), alpha kept.
+    uint8_t wide[16];
+    std::memset(wide, 7, sizeof wide);
+    check(zuzuZivere_8d_OZ4O(image, {2, 1}, 8, {0, 0, 2, 1}, wide, 16, {4, 1}, 2.0, 1.0, resizeInterpolationLinear) ==
+                  0 &&
+              wide[8] == 1 && wide[11] == 7,
+          "zuzuZivere_8d_OZ4O");
+    check(zuzuZivere_8d_OZ4O(image, {2, 1}, 8, {0, 0, 2, 1}, wide, 16, {4, 1}, 2.0, 1.0, 3) == -22,
+          "interpolation 3 is refused");
+
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 
