@@ -16,6 +16,7 @@
 #include "primitives/resize/ResizeDrivers.h"
 #include "primitives/vector/ComplexConversion.h"
 #include "primitives/vector/SignalGenerator.h"
+#include "primitives/vector/VectorBuilds.h"
 #include "primitives/vector/WindowFunction.h"
 
 #define PRIMITIVE_ENTRY(tag, name, generic, sse, sse2, sse3)                                   \

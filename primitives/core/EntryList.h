@@ -33,28 +33,103 @@
 
 PRIMITIVE_ENTRY(s, zoveZiva,
                 generic::zoveZiva, generic::zoveZiva, generic::zoveZiva, generic::zoveZiva)
+PRIMITIVE_ENTRY(s, zaviMul_32f,
+                generic::zaviMul_32f, sse::zaviMul_32f, sse2::zaviMul_32f,
+                sse2::zaviMul_32f)
+PRIMITIVE_ENTRY(s, zaviVectorRamp_32f,
+                generic::zaviVectorRamp_32f, sse::zaviVectorRamp_32f, sse2::zaviVectorRamp_32f,
+                sse3::zaviVectorRamp_32f)
+PRIMITIVE_ENTRY(s, zaviZero_32f,
+                generic::zaviZero_32f, sse::zaviZero_32f, sse2::zaviZero_32f,
+                sse3::zaviZero_32f)
 PRIMITIVE_ENTRY(s, revoRovara_32z,
                 generic::revoRovara_32z, generic::revoRovara_32z, generic::revoRovara_32z,
                 sse3::revoRovara_32z)
+PRIMITIVE_ENTRY(s, zaviMulC_32f,
+                generic::zaviMulC_32f, sse::zaviMulC_32f, sse2::zaviMulC_32f,
+                sse3::zaviMulC_32f)
+PRIMITIVE_ENTRY(s, dezoRide_32d,
+                generic::dezoRide_32d, sse::dezoRide_32d, sse2::dezoRide_32d,
+                sse3::dezoRide_32d)
 PRIMITIVE_ENTRY(s, vaduRivuro_8v,
                 generic::vaduRivuro_8v, generic::vaduRivuro_8v, generic::vaduRivuro_8v,
                 generic::vaduRivuro_8v)
 PRIMITIVE_ENTRY(s, zaviWinBartlett_32f_I,
                 generic::zaviWinBartlett_32f_I, sse::zaviWinBartlett_32f_I, sse2::zaviWinBartlett_32f_I, sse3::zaviWinBartlett_32f_I)
+PRIMITIVE_ENTRY(s, zaviSet_32f,
+                generic::zaviSet_32f, sse::zaviSet_32f, sse2::zaviSet_32f,
+                sse3::zaviSet_32f)
+PRIMITIVE_ENTRY(s, zaviMaxIndx_32f,
+                generic::zaviMaxIndx_32f, sse::zaviMaxIndx_32f, sse2::zaviMaxIndx_32f,
+                sse3::zaviMaxIndx_32f)
+PRIMITIVE_ENTRY(s, zaviAddC_32f_I,
+                generic::zaviAddC_32f_I, sse::zaviAddC_32f_I, sse2::zaviAddC_32f_I,
+                sse3::zaviAddC_32f_I)
+PRIMITIVE_ENTRY(s, zaviLn_32f_I,
+                generic::zaviLn_32f_I, sse::zaviLn_32f_I, sse2::zaviLn_32f_I,
+                sse3::zaviLn_32f_I)
+PRIMITIVE_ENTRY(s, zaviThreshold_LT_32f_I,
+                generic::zaviThreshold_LT_32f_I, sse::zaviThreshold_LT_32f_I, sse2::zaviThreshold_LT_32f_I,
+                sse3::zaviThreshold_LT_32f_I)
 PRIMITIVE_ENTRY(s, zaviMagnitude_32fc,
                 generic::zaviMagnitude_32fc, sse::zaviMagnitude_32fc, sse2::zaviMagnitude_32fc, sse3::zaviMagnitude_32fc)
+PRIMITIVE_ENTRY(s, zaviMul_32f_I,
+                generic::zaviMul_32f_I, sse::zaviMul_32f_I, sse2::zaviMul_32f_I,
+                sse2::zaviMul_32f_I)
+PRIMITIVE_ENTRY(s, zaviMulC_32f_I,
+                generic::zaviMulC_32f_I, sse::zaviMulC_32f_I, sse2::zaviMulC_32f_I,
+                sse3::zaviMulC_32f_I)
+PRIMITIVE_ENTRY(s, zaviMax_32f,
+                generic::zaviMax_32f, sse::zaviMax_32f, sse2::zaviMax_32f,
+                sse3::zaviMax_32f)
+PRIMITIVE_ENTRY(s, zaviAddC_32f,
+                generic::zaviAddC_32f, sse::zaviAddC_32f, sse2::zaviAddC_32f,
+                sse3::zaviAddC_32f)
 PRIMITIVE_ENTRY(s, zaviFIR_Direct_32f,
                 generic::zaviFIR_Direct_32f, sse::zaviFIR_Direct_32f, sse2::zaviFIR_Direct_32f, sse3::zaviFIR_Direct_32f)
+PRIMITIVE_ENTRY(s, zaviMinMax_32f,
+                generic::zaviMinMax_32f, sse::zaviMinMax_32f, sse2::zaviMinMax_32f,
+                sse3::zaviMinMax_32f)
+PRIMITIVE_ENTRY(s, zaviSum_32f,
+                generic::zaviSum_32f, sse::zaviSum_32f, sse2::zaviSum_32f,
+                sse3::zaviSum_32f)
 PRIMITIVE_ENTRY(s, zaviMalloc_32s,
                 generic::zaviMalloc_32s, generic::zaviMalloc_32s, generic::zaviMalloc_32s,
                 sse3::zaviMalloc_32s)
+PRIMITIVE_ENTRY(s, zaviMin_32f,
+                generic::zaviMin_32f, sse::zaviMin_32f, sse2::zaviMin_32f,
+                sse3::zaviMin_32f)
+PRIMITIVE_ENTRY(s, zaviCopy_8u,
+                generic::zaviCopy_8u, sse::zaviCopy_8u, sse2::zaviCopy_8u,
+                sse3::zaviCopy_8u)
+PRIMITIVE_ENTRY(s, zaviSqr_32f,
+                generic::zaviSqr_32f, sse::zaviSqr_32f, sse2::zaviSqr_32f,
+                sse3::zaviSqr_32f)
 PRIMITIVE_ENTRY(s, zaviPolarToCart_32fc,
                 generic::zaviPolarToCart_32fc, sse::zaviPolarToCart_32fc, sse2::zaviPolarToCart_32fc, sse3::zaviPolarToCart_32fc)
+PRIMITIVE_ENTRY(s, zaviAdd_32f_I,
+                generic::zaviAdd_32f_I, sse::zaviAdd_32f_I, sse2::zaviAdd_32f_I,
+                sse2::zaviAdd_32f_I)
+PRIMITIVE_ENTRY(s, zaviSub_32f,
+                generic::zaviSub_32f, sse::zaviSub_32f, sse2::zaviSub_32f,
+                sse2::zaviSub_32f)
 PRIMITIVE_ENTRY(s, zaviCartToPolar_32fc,
                 generic::zaviCartToPolar_32fc, sse::zaviCartToPolar_32fc, sse2::zaviCartToPolar_32fc, sse3::zaviCartToPolar_32fc)
+PRIMITIVE_ENTRY(s, zaviMinIndx_32f,
+                generic::zaviMinIndx_32f, sse::zaviMinIndx_32f, sse2::zaviMinIndx_32f,
+                sse3::zaviMinIndx_32f)
+PRIMITIVE_ENTRY(s, zaviAbs_32f,
+                generic::zaviAbs_32f, sse::zaviAbs_32f, sse2::zaviAbs_32f,
+                sse3::zaviAbs_32f)
+PRIMITIVE_ENTRY(s, zaviFlip_32f_I,
+                generic::zaviFlip_32f_I, sse::zaviFlip_32f_I, sse2::zaviFlip_32f_I,
+                sse3::zaviFlip_32f_I)
 PRIMITIVE_ENTRY(s, duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide,
                 generic::duvAduZurideVizide, generic::duvAduZurideVizide)
+PRIMITIVE_ENTRY(s, zaviSub_32f_I,
+                generic::zaviSub_32f_I, sse::zaviSub_32f_I, sse2::zaviSub_32f_I,
+                sse2::zaviSub_32f_I)
 PRIMITIVE_ENTRY(s, zaviWinHann_32f_I,
                 generic::zaviWinHann_32f_I, sse::zaviWinHann_32f_I, sse2::zaviWinHann_32f_I, sse3::zaviWinHann_32f_I)
 PRIMITIVE_ENTRY(s, zaviIIRFree_32f,

@@ -32,6 +32,8 @@ typedef int32_t PrimitiveStatus;
  * -84..-89 and -165, and -9998 and -9999. */
 enum PrimitiveStatusCode {
     primitiveStatusOk = 0,
+    primitiveStatusLnZeroArgument = 7,
+    primitiveStatusLnNegativeArgument = 8,
     primitiveStatusCpuNotRecognised = 20,
     primitiveStatusCpuCannotBeSet = 21,
     primitiveStatusNoRoiIntersection = 29,
@@ -254,6 +256,87 @@ enum ResizeInterpolation {
 PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,
                                    uint8_t* dst, int32_t dstStep, ImageSize dstRoiSize, double xFactor,
                                    double yFactor, int32_t interpolation);
+
+/* ---- Vector fill, copy and ramp ---------------------------------------- */
+/* Lengths are element counts (bytes for zaviCopy_8u). Every entry returns
+ * -8 for a null pointer (tested first), -6 for a length below 1, and then
+ * writes nothing. Floats are moved as bit patterns. */
+
+/* dst[0..len) = +0.0 */
+PrimitiveStatus zaviZero_32f(float* dst, int32_t len);
+/* dst[0..len) = val, bit for bit */
+PrimitiveStatus zaviSet_32f(float val, float* dst, int32_t len);
+/* dst[i] = src[i]; overlapping ranges give memmove's result */
+PrimitiveStatus dezoRide_32d(const float* src, float* dst, int32_t len);
+PrimitiveStatus zaviCopy_8u(const uint8_t* src, uint8_t* dst, int32_t len);
+/* dst[i] = offset + slope * i, each element from its own index */
+PrimitiveStatus zaviVectorRamp_32f(float* dst, int32_t len, float offset, float slope);
+
+/* ---- Element-wise arithmetic -------------------------------------------- */
+/* Single-precision results, the same in every build for non-NaN input. The
+ * _I forms work in place on their last vector; an out-of-place destination
+ * may equal a source. -8 for a null pointer, -6 for len < 1.
+ * The constant forms first test their constant with a compare whose "equal"
+ * outcome an unordered pair also gives: a NaN constant counts as 1 in the
+ * multiply forms and as 0 in the add forms, and -0 counts as 0:
+ *   zaviMulC_32f    val 1: copy (dezoRide_32d); val 0: zero (zaviZero_32f)
+ *   zaviMulC_32f_I  val 1: vector untouched;   val 0: zero
+ *   zaviAddC_32f    val 0: copy
+ *   zaviAddC_32f_I  val 0: vector untouched */
+
+/* dst[i] = src1[i] * src2[i] */
+PrimitiveStatus zaviMul_32f(const float* src1, const float* src2, float* dst, int32_t len);
+/* dst[i] = src[i] * val */
+PrimitiveStatus zaviMulC_32f(const float* src, float val, float* dst, int32_t len);
+/* srcDst[i] = src[i] * srcDst[i] */
+PrimitiveStatus zaviMul_32f_I(const float* src, float* srcDst, int32_t len);
+/* srcDst[i] = srcDst[i] * val */
+PrimitiveStatus zaviMulC_32f_I(float val, float* srcDst, int32_t len);
+/* srcDst[i] = src[i] + srcDst[i] */
+PrimitiveStatus zaviAdd_32f_I(const float* src, float* srcDst, int32_t len);
+/* dst[i] = src[i] + val */
+PrimitiveStatus zaviAddC_32f(const float* src, float val, float* dst, int32_t len);
+/* srcDst[i] = srcDst[i] + val */
+PrimitiveStatus zaviAddC_32f_I(float val, float* srcDst, int32_t len);
+/* dst[i] = src2[i] - src1[i]: the first vector is subtracted from the second */
+PrimitiveStatus zaviSub_32f(const float* src1, const float* src2, float* dst, int32_t len);
+/* srcDst[i] = srcDst[i] - src[i] */
+PrimitiveStatus zaviSub_32f_I(const float* src, float* srcDst, int32_t len);
+
+/* ---- Element-wise functions --------------------------------------------- */
+/* -8 for a null pointer, -6 for len < 1. Abs, Flip and Threshold move bit
+ * patterns: NaN payloads survive. */
+
+/* dst[i] = |src[i]|: the sign bit cleared (-0 gives +0) */
+PrimitiveStatus zaviAbs_32f(const float* src, float* dst, int32_t len);
+/* dst[i] = src[i] * src[i] */
+PrimitiveStatus zaviSqr_32f(const float* src, float* dst, int32_t len);
+/* Reverses the order of the elements. */
+PrimitiveStatus zaviFlip_32f_I(float* srcDst, int32_t len);
+/* srcDst[i] stays only if it is greater than level; equal elements and NaN
+ * become level. */
+PrimitiveStatus zaviThreshold_LT_32f_I(float* srcDst, int32_t len, float level);
+/* srcDst[i] = ln(srcDst[i]). +0 gives -inf, anything with the sign bit set
+ * (-0 included) the NaN 0xFFC00000, +inf stays, a positive NaN gives
+ * 0x7FC00000. Returns 7 (zero) or 8 (negative) when the first such element
+ * in index order was a zero or negative; every element is still written. */
+PrimitiveStatus zaviLn_32f_I(float* srcDst, int32_t len);
+
+/* ---- Vector statistics -------------------------------------------------- */
+/* -8 when src or a value pointer is null, -6 for len < 1; outputs are
+ * written only on success. For data without NaN every build returns the
+ * true extreme and the index of its first occurrence; with NaN, or +0 and
+ * -0 at the extreme, builds may differ. */
+
+PrimitiveStatus zaviMax_32f(const float* src, int32_t len, float* pMax);
+PrimitiveStatus zaviMin_32f(const float* src, int32_t len, float* pMin);
+/* pIndex may be null: the call is then zaviMax_32f (zaviMin_32f). */
+PrimitiveStatus zaviMaxIndx_32f(const float* src, int32_t len, float* pMax, int32_t* pIndex);
+PrimitiveStatus zaviMinIndx_32f(const float* src, int32_t len, float* pMin, int32_t* pIndex);
+PrimitiveStatus zaviMinMax_32f(const float* src, int32_t len, float* pMin, float* pMax);
+/* hint 1: fast (single-precision blocks); any other hint: accurate (double
+ * partial sums). The generic build has one summation. Overflow gives inf. */
+PrimitiveStatus zaviSum_32f(const float* src, int32_t len, float* pSum, int32_t hint);
 
 /* ---- Build selection --------------------------------------------------- */
 

@@ -1,0 +1,76 @@
+// zaviVectorRamp_32f: each build against its own formula, bit for bit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "BuildTest.h"
+#include "VectorTestSupport.h"
+#include "primitives/core/DispatchRecords.h"
+
+namespace primitives::test {
+namespace {
+
+class VectorRamp : public PerBuildTest {
+protected:
+    // The generic build rounds once (double product and sum); the SIMD builds
+    // round the index, the product and the sum to float.
+    float expected(int64_t i, float offset, float slope) const {
+        if (build() == buildGeneric) {
+            return static_cast<float>(static_cast<double>(offset) + static_cast<double>(slope) * static_cast<double>(i));
+        }
+        const float product = static_cast<float>(i) * slope;
+        return product + offset;
+    }
+
+    void checkRamp(int64_t n, int offset, float start, float slope) {
+        SCOPED_TRACE("length " + std::to_string(n) + " offset " + std::to_string(offset) + " start " +
+                     describeFloat(start) + " slope " + describeFloat(slope));
+        ByteArena arena(static_cast<std::size_t>(n) * 4 + 16);
+        std::vector<uint8_t> want = arena.snapshot();
+        for (int64_t i = 0; i < n; ++i) {
+            const float v = expected(i, start, slope);
+            std::memcpy(want.data() + arena.index(offset + 4 * i), &v, 4);
+        }
+        ASSERT_EQ(body(zaviVectorRamp_32f_dispatch)(arena.floatsAt(offset), int32_t(n), start, slope), 0);
+        const std::ptrdiff_t wrong = arena.firstDifference(want);
+        if (wrong >= 0) {
+            const int64_t i = (wrong - offset) / 4;
+            FAIL() << "byte " << wrong << ", element " << i << ": got "
+                   << describeFloat(loadFloat(arena.at(offset + 4 * i))) << ", want "
+                   << describeFloat(expected(i, start, slope));
+        }
+    }
+};
+
+TEST_P(VectorRamp, EachElementFollowsTheBuildsFormula) {
+    // 0.1f and 1/3 are inexact, so the two formulas round differently; a
+    // start far from zero cancels against the product.
+    const std::pair<float, float> ramps[] = {{0.0f, 1.0f}, {1.5f, 0.1f}, {-100000.0f, 0.1f}, {3.0f, -1.0f / 3.0f}};
+    for (const auto& [start, slope] : ramps) {
+        for (int64_t n : {1, 2, 3, 10, 11, 12, 19, 1000}) {
+            for (int offset : {0, 4, 8, 12, 1, 2}) checkRamp(n, offset, start, slope);
+        }
+    }
+}
+
+TEST_P(VectorRamp, InfiniteSlopeGivesNaNFirstThenInfinities) {
+    for (int64_t n : {1, 11, 40}) {
+        checkRamp(n, 0, 2.0f, INFINITY);
+        std::vector<float> v(static_cast<std::size_t>(n));
+        ASSERT_EQ(body(zaviVectorRamp_32f_dispatch)(v.data(), int32_t(n), 2.0f, -INFINITY), 0);
+        EXPECT_TRUE(std::isnan(v[0]));
+        for (std::size_t i = 1; i < v.size(); ++i) EXPECT_EQ(v[i], -INFINITY) << i;
+    }
+}
+
+// Above 2^24 float(i) is itself rounded in the SIMD builds.
+TEST_P(VectorRamp, IndicesAbove2To24) {
+    checkRamp((int64_t{1} << 24) + 37, 4, 0.25f, 1.0f);
+}
+
+INSTANTIATE_PER_BUILD_TEST_SUITE(VectorRamp);
+
+}  // namespace
+}  // namespace primitives::test
