@@ -92,6 +92,43 @@ int main() {
     check(zuzuZivere_8d_OZ4O(image, {2, 1}, 8, {0, 0, 2, 1}, wide, 16, {4, 1}, 2.0, 1.0, 3) == -22,
           "interpolation 3 is refused");
 
+    // Vectors of four floats through every vector entry.
+    const float a[4] = {1, 2, 3, 4};
+    const float b[4] = {2, 2, -2, 2};
+    float v[4], w[4], x = 0, y = 0;
+    int32_t index = -1;
+    auto equals = [&](float a0, float a1, float a2, float a3) {
+        return v[0] == a0 && v[1] == a1 && v[2] == a2 && v[3] == a3;
+    };
+    check(zaviSet_32f(7, v, 4) == 0 && equals(7, 7, 7, 7), "zaviSet_32f");
+    check(zaviZero_32f(v, 4) == 0 && equals(0, 0, 0, 0), "zaviZero_32f");
+    check(dezoRide_32d(a, v, 4) == 0 && equals(1, 2, 3, 4), "dezoRide_32d");
+    check(zaviCopy_8u(reinterpret_cast<const uint8_t*>(b), reinterpret_cast<uint8_t*>(v), 16) == 0 &&
+              equals(2, 2, -2, 2), "zaviCopy_8u");
+    check(zaviVectorRamp_32f(v, 4, 1, 2) == 0 && equals(1, 3, 5, 7), "zaviVectorRamp_32f");
+    check(zaviMul_32f(a, b, v, 4) == 0 && equals(2, 4, -6, 8), "zaviMul_32f");
+    check(zaviMulC_32f(a, 2, v, 4) == 0 && equals(2, 4, 6, 8), "zaviMulC_32f");
+    check(zaviMul_32f_I(b, v, 4) == 0 && equals(4, 8, -12, 16), "zaviMul_32f_I");
+    check(zaviMulC_32f_I(0.5f, v, 4) == 0 && equals(2, 4, -6, 8), "zaviMulC_32f_I");
+    check(zaviAdd_32f_I(a, v, 4) == 0 && equals(3, 6, -3, 12), "zaviAdd_32f_I");
+    check(zaviAddC_32f(a, 1, v, 4) == 0 && equals(2, 3, 4, 5), "zaviAddC_32f");
+    check(zaviAddC_32f_I(-1, v, 4) == 0 && equals(1, 2, 3, 4), "zaviAddC_32f_I");
+    check(zaviSub_32f(a, b, v, 4) == 0 && equals(1, 0, -5, -2), "zaviSub_32f: the second minus the first");
+    check(zaviSub_32f_I(b, v, 4) == 0 && equals(-1, -2, -3, -4), "zaviSub_32f_I");
+    check(zaviAbs_32f(v, w, 4) == 0 && w[0] == 1 && w[3] == 4, "zaviAbs_32f");
+    check(zaviSqr_32f(a, v, 4) == 0 && equals(1, 4, 9, 16), "zaviSqr_32f");
+    check(zaviFlip_32f_I(v, 4) == 0 && equals(16, 9, 4, 1), "zaviFlip_32f_I");
+    check(zaviThreshold_LT_32f_I(v, 4, 5) == 0 && equals(16, 9, 5, 5), "zaviThreshold_LT_32f_I");
+    v[0] = 1;
+    v[1] = 0;
+    check(zaviLn_32f_I(v, 2) == primitiveStatusLnZeroArgument && v[0] == 0, "zaviLn_32f_I");
+    check(zaviMax_32f(b, 4, &x) == 0 && x == 2, "zaviMax_32f");
+    check(zaviMin_32f(b, 4, &x) == 0 && x == -2, "zaviMin_32f");
+    check(zaviMaxIndx_32f(a, 4, &x, &index) == 0 && x == 4 && index == 3, "zaviMaxIndx_32f");
+    check(zaviMinIndx_32f(b, 4, &x, &index) == 0 && x == -2 && index == 2, "zaviMinIndx_32f");
+    check(zaviMinMax_32f(a, 4, &x, &y) == 0 && x == 1 && y == 4, "zaviMinMax_32f");
+    check(zaviSum_32f(a, 4, &x, 2) == 0 && x == 10, "zaviSum_32f");
+
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 
