@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,11 +35,14 @@ class ByteArena {
 public:
     static constexpr std::size_t kMargin = 128;
 
-    explicit ByteArena(std::size_t bytes, uint32_t seed = 1) : storage_(bytes + 2 * kMargin + 64) {
+    explicit ByteArena(std::size_t bytes, uint32_t seed = 1) : storage_(bytes + 2 * kMargin + 64), bytes_(bytes) {
         const std::size_t misalign = addressOf(storage_.data() + kMargin) % 64;
         base_ = kMargin + (misalign == 0 ? 0 : 64 - misalign);
         scramble(seed);
     }
+
+    // Bytes usable from offset 0 on (regions may start up to 64 bytes in).
+    std::size_t capacity() const { return bytes_; }
 
     // Fills every byte with a seeded pattern in which no byte is 0.
     void scramble(uint32_t seed) {
@@ -59,6 +63,18 @@ public:
     // Where `offset` lies in snapshot().
     std::size_t index(std::ptrdiff_t offset) const { return base_ + offset; }
 
+    // Whether every byte outside [offset, offset + n) still equals `before`.
+    bool unchangedOutside(const std::vector<uint8_t>& before, std::ptrdiff_t offset, std::size_t n) const {
+        const std::size_t start = index(offset);
+        return std::memcmp(storage_.data(), before.data(), start) == 0 &&
+               std::memcmp(storage_.data() + start + n, before.data() + start + n, storage_.size() - start - n) == 0;
+    }
+
+    // Puts [offset, offset + n) back as it is in `before`.
+    void restoreRange(const std::vector<uint8_t>& before, std::ptrdiff_t offset, std::size_t n) {
+        std::memcpy(at(offset), before.data() + index(offset), n);
+    }
+
     // The first byte that differs from `expected`, or -1.
     std::ptrdiff_t firstDifference(const std::vector<uint8_t>& expected) const {
         if (std::memcmp(storage_.data(), expected.data(), storage_.size()) == 0) return -1;
@@ -70,28 +86,60 @@ public:
 
 private:
     std::vector<uint8_t> storage_;
+    std::size_t bytes_ = 0;
     std::size_t base_ = 0;
 };
 
-// Random floats between low and high.
-inline std::vector<float> randomFloats(std::size_t n, uint32_t seed, float low = -1000.0f, float high = 1000.0f) {
+// An arena and its untouched state, kept across checks so that a sweep of
+// many large cases does not allocate for each one; it grows when a case
+// needs more.
+struct ReusableArena {
+    std::unique_ptr<ByteArena> arena;
+    std::vector<uint8_t> before;
+
+    ByteArena& reserve(std::size_t bytes, uint32_t seed) {
+        if (!arena || arena->capacity() < bytes) {
+            arena = std::make_unique<ByteArena>(bytes, seed);
+            before = arena->snapshot();
+        }
+        return *arena;
+    }
+};
+
+// Random floats between low and high, into `out` (whose storage is reused).
+inline void randomFloatsInto(std::vector<float>& out, std::size_t n, uint32_t seed, float low = -1000.0f,
+                             float high = 1000.0f) {
     uint64_t state = 0xD1B54A32D192ED03ull * (seed + 1);
-    std::vector<float> out(n);
+    out.resize(n);
     for (auto& x : out) {
         const double unit = static_cast<double>(nextRandom(state) >> 11) * 0x1.0p-53;
         x = static_cast<float>(low + (high - low) * unit);
     }
+}
+
+inline std::vector<float> randomFloats(std::size_t n, uint32_t seed, float low = -1000.0f, float high = 1000.0f) {
+    std::vector<float> out;
+    randomFloatsInto(out, n, seed, low, high);
     return out;
 }
 
 // Random floats with the awkward values mixed in: zeros of both signs,
 // infinities, denormals, the extremes of the range.
-inline std::vector<float> awkwardFloats(std::size_t n, uint32_t seed) {
-    std::vector<float> out = randomFloats(n, seed);
+inline void awkwardFloatsInto(std::vector<float>& out, std::size_t n, uint32_t seed) {
+    randomFloatsInto(out, n, seed);
     const float specials[] = {0.0f,     -0.0f,    INFINITY, -INFINITY, 1e-40f, -3e-42f,
                               3.4e38f, -3.4e38f, 1.0f,     -1.0f,     1e-30f, 65504.0f};
-    std::mt19937 random(seed ^ 0x9E3779B9u);
-    for (std::size_t i = 0; i < n; i += 1 + random() % 7) out[i] = specials[random() % std::size(specials)];
+    uint64_t state = seed ^ 0x9E3779B9u;
+    for (std::size_t i = 0; i < n;) {
+        const uint64_t r = nextRandom(state);
+        out[i] = specials[r % std::size(specials)];
+        i += 1 + (r >> 32) % 7;
+    }
+}
+
+inline std::vector<float> awkwardFloats(std::size_t n, uint32_t seed) {
+    std::vector<float> out;
+    awkwardFloatsInto(out, n, seed);
     return out;
 }
 
