@@ -96,7 +96,7 @@ int main() {
     const float a[4] = {1, 2, 3, 4};
     const float b[4] = {2, 2, -2, 2};
     float v[4], w[4], x = 0, y = 0;
-    int32_t index = -1;
+    int32_t where = -1;
     auto equals = [&](float a0, float a1, float a2, float a3) {
         return v[0] == a0 && v[1] == a1 && v[2] == a2 && v[3] == a3;
     };
@@ -124,8 +124,8 @@ int main() {
     check(zaviLn_32f_I(v, 2) == primitiveStatusLnZeroArgument && v[0] == 0, "zaviLn_32f_I");
     check(zaviMax_32f(b, 4, &x) == 0 && x == 2, "zaviMax_32f");
     check(zaviMin_32f(b, 4, &x) == 0 && x == -2, "zaviMin_32f");
-    check(zaviMaxIndx_32f(a, 4, &x, &index) == 0 && x == 4 && index == 3, "zaviMaxIndx_32f");
-    check(zaviMinIndx_32f(b, 4, &x, &index) == 0 && x == -2 && index == 2, "zaviMinIndx_32f");
+    check(zaviMaxIndx_32f(a, 4, &x, &where) == 0 && x == 4 && where == 3, "zaviMaxIndx_32f");
+    check(zaviMinIndx_32f(b, 4, &x, &where) == 0 && x == -2 && where == 2, "zaviMinIndx_32f");
     check(zaviMinMax_32f(a, 4, &x, &y) == 0 && x == 1 && y == 4, "zaviMinMax_32f");
     check(zaviSum_32f(a, 4, &x, 2) == 0 && x == 10, "zaviSum_32f");
 
