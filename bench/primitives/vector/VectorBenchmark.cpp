@@ -12,49 +12,51 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
+#include <map>
+#include <memory>
+#include <new>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "PlainLoops.h"
 #include "primitives/core/DispatchRecords.h"
 
 namespace {
 
-// The largest data cache of cpu0, from sysfs; 32 MiB when unknown.
+// The last-level cache as the C library reports it; 32 MiB when unknown.
 int64_t lastLevelCacheBytes() {
-    int64_t largest = 0;
-    for (int index = 0; index < 8; ++index) {
-        std::ifstream in("/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(index) + "/size");
-        std::string text;
-        if (!(in >> text)) break;
-        int64_t value = std::stoll(text);
-        if (text.back() == 'K') value <<= 10;
-        if (text.back() == 'M') value <<= 20;
-        largest = std::max(largest, value);
+    for (int name : {_SC_LEVEL4_CACHE_SIZE, _SC_LEVEL3_CACHE_SIZE, _SC_LEVEL2_CACHE_SIZE}) {
+        const long bytes = sysconf(name);
+        if (bytes > 0) return bytes;
     }
-    return largest > 0 ? largest : int64_t{32} << 20;
+    return int64_t{32} << 20;
 }
 
 // The sizes in floats: 64 to 1 Mi, and one of at least four times the
-// last-level cache for the bandwidth figure.
+// last-level cache (rounded up to a whole Mi) for the bandwidth figure.
 std::vector<int64_t> sizes() {
     std::vector<int64_t> out = {64, 256, 1 << 10, 4 << 10, 16 << 10, 64 << 10, 256 << 10, 1 << 20};
-    const int64_t bandwidth = std::max<int64_t>(4 * lastLevelCacheBytes() / 4, int64_t{2} << 20);
-    out.push_back((bandwidth + (1 << 20) - 1) / (1 << 20) * (1 << 20));
+    const int64_t bandwidthFloats = std::max<int64_t>(lastLevelCacheBytes(), int64_t{2} << 20);  // 4x the bytes
+    out.push_back((bandwidthFloats + (1 << 20) - 1) / (1 << 20) * (1 << 20));
     return out;
 }
 
-// A block from the library's allocator, random finite floats in [-2, -0.5]
-// and [0.5, 2] (no denormals), written once before timing.
+// A block from the library's allocator holding random finite floats in
+// [-2, -0.5] and [0.5, 2] (no denormals), written once before timing, with
+// 16 floats to spare for the misaligned variant.
 class Floats {
 public:
-    Floats(int64_t n, uint32_t seed) : block_(revoRovara_32z(static_cast<int32_t>(n + 16))) {
-        std::mt19937 random(seed);
-        std::uniform_real_distribution<float> magnitude(0.5f, 2.0f);
-        for (int64_t i = 0; i < n + 16; ++i) block_[i] = (random() & 1) ? magnitude(random) : -magnitude(random);
+    Floats(int64_t n, uint64_t seed) : block_(revoRovara_32z(static_cast<int32_t>(n + 16))) {
+        if (block_ == nullptr) throw std::bad_alloc();
+        uint64_t state = seed;
+        for (int64_t i = 0; i < n + 16; ++i) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            const float magnitude = 0.5f + 1.5f * static_cast<float>(state >> 40) * 0x1p-24f;
+            block_[i] = (state >> 20) & 1 ? magnitude : -magnitude;
+        }
     }
     ~Floats() { zoveZiva(block_); }
     Floats(const Floats&) = delete;
@@ -65,6 +67,20 @@ private:
     float* block_;
 };
 
+// One destination and two sources per size, made once and shared by every
+// benchmark of that size (the largest take gigabytes).
+struct Buffers {
+    explicit Buffers(int64_t n) : dst(n, 1), a(n, 2), b(n, 3) {}
+    Floats dst, a, b;
+};
+
+Buffers& buffersFor(int64_t n) {
+    static std::map<int64_t, std::unique_ptr<Buffers>> made;
+    auto& buffers = made[n];
+    if (!buffers) buffers = std::make_unique<Buffers>(n);
+    return *buffers;
+}
+
 bool hostRuns(int32_t build) { return build != 4 || cpuHasSse3() != 0; }
 
 // One measured operation on n floats: the destination, two sources and the
@@ -73,9 +89,9 @@ using Operation = std::function<void(float* dst, const float* a, const float* b,
 
 void run(benchmark::State& state, const Operation& op, int64_t bytesPerFloat, int64_t dstOffset) {
     const int64_t n = state.range(0);
-    Floats dst(n, 1), a(n, 2), b(n, 3);
+    Buffers& buffers = buffersFor(n);
     for (auto _ : state) {
-        op(dst.data(dstOffset), a.data(), b.data(), n);
+        op(buffers.dst.data(dstOffset), buffers.a.data(), buffers.b.data(), n);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * n * bytesPerFloat);
@@ -206,14 +222,12 @@ void registerAll() {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Registered before main: the sizes depend on this host's cache, and the
+// stubs run this host's build.
+[[maybe_unused]] const bool registered = [] {
     initCpuDispatch();
     registerAll();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+    return true;
+}();
+
+}  // namespace
