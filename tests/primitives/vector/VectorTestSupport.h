@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "FloatBits.h"
 #include "primitives/core/BuildSupport.h"
 #include "primitives/core/Dispatcher.h"
 #include "primitives/vector/VectorBuilds.h"
@@ -166,17 +167,6 @@ inline std::string describeFloat(float x) {
     char text[64];
     std::snprintf(text, sizeof text, "%.9g (0x%08X)", static_cast<double>(x), bitsOf(x));
     return text;
-}
-
-// Distance in units in the last place between two finite floats of the
-// same sign (a monotonic integer view of the bit patterns).
-inline int64_t ulpDistance(float a, float b) {
-    auto ordered = [](float x) {
-        const int64_t bits = static_cast<int32_t>(bitsOf(x));
-        return bits < 0 ? INT32_MIN - bits : bits;
-    };
-    const int64_t d = ordered(a) - ordered(b);
-    return d < 0 ? -d : d;
 }
 
 // The internal kernels of one build, by build index (1..4); a build without
