@@ -11,5 +11,5 @@ program=build/app/velkarn
 if [ -x "$program" ]; then
   exec "$program" "$@"
 fi
-echo "Built the primitives library, its tests and benchmarks."
-echo "The application is not part of this build yet; once it is, this starts $program."
+# Until the application exists: the entry steps and one window.
+exec build/app/demo/velkarn-demo "$@"

@@ -12,6 +12,11 @@ packages=(
   libpixman-1-dev pkg-config
   # the resize is checked and timed against this peer's linear resize
   libopencv-imgproc-dev
+  # platform layer: windows, event loop, dialogs and message boxes
+  qt6-base-dev
+  # tests: reference values (curves, code pages, archive reader), the X server
+  # test with its screenshots and clicks, the shell's opener and mailer
+  python3 xvfb imagemagick xdotool xdg-utils
 )
 
 missing=()
