@@ -17,6 +17,8 @@ packages=(
   # tests: reference values (curves, code pages, archive reader), the X server
   # test with its screenshots and clicks, the shell's opener and mailer
   python3 xvfb imagemagick xdotool xdg-utils
+  # MP3 test streams and their reference values (lame, sox, ffprobe)
+  lame sox ffmpeg
 )
 
 missing=()

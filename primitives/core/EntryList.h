@@ -163,3 +163,15 @@ PRIMITIVE_ENTRY(i, zuzuZivere_8d_OZ4O,
                 sse3::zuzuZivere_8d_OZ4O)
 PRIMITIVE_ENTRY(i, duroSet_8u_C4R,
                 generic::duroSet_8u_C4R, sse::duroSet_8u_C4R, sse2::duroSet_8u_C4R, sse3::duroSet_8u_C4R)
+PRIMITIVE_ENTRY(ac, zaviHuffmanDecode_MP3_1u32s,
+                generic::zaviHuffmanDecode_MP3_1u32s, sse::zaviHuffmanDecode_MP3_1u32s,
+                sse2::zaviHuffmanDecode_MP3_1u32s, sse3::zaviHuffmanDecode_MP3_1u32s)
+PRIMITIVE_ENTRY(ac, zaviUnpackScaleFactors_MP3_1u8s,
+                generic::zaviUnpackScaleFactors_MP3_1u8s, sse::zaviUnpackScaleFactors_MP3_1u8s,
+                sse2::zaviUnpackScaleFactors_MP3_1u8s, sse3::zaviUnpackScaleFactors_MP3_1u8s)
+PRIMITIVE_ENTRY(ac, zaviUnpackSideInfo_MP3,
+                generic::zaviUnpackSideInfo_MP3, sse::zaviUnpackSideInfo_MP3,
+                sse2::zaviUnpackSideInfo_MP3, sse3::zaviUnpackSideInfo_MP3)
+PRIMITIVE_ENTRY(ac, zaviUnpackFrameHeader_MP3,
+                generic::zaviUnpackFrameHeader_MP3, generic::zaviUnpackFrameHeader_MP3,
+                sse2::zaviUnpackFrameHeader_MP3, sse2::zaviUnpackFrameHeader_MP3)

@@ -74,6 +74,55 @@ typedef struct ImageRect {
     int32_t height;
 } ImageRect;
 
+/* A Layer III frame header, unpacked by zaviUnpackFrameHeader_MP3. Field
+ * names are those of the MPEG audio standard; every field is the raw code
+ * from the stream. */
+typedef struct MP3FrameHeader {
+    int32_t id;                 /* 1 MPEG-1, 0 MPEG-2 lower sampling frequencies */
+    int32_t layer;              /* 1 Layer III, 2 Layer II, 3 Layer I */
+    int32_t protection_bit;     /* 0: a 16-bit CRC word follows the header */
+    int32_t bitrate_index;      /* 0..15 */
+    int32_t sampling_frequency; /* 0..3 */
+    int32_t padding_bit;
+    int32_t private_bit;
+    int32_t mode;               /* 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel */
+    int32_t mode_extension;     /* 0..3 */
+    int32_t copyright;
+    int32_t original_copy;
+    int32_t emphasis;           /* 0..3 */
+    int32_t crc_check;          /* byte 4 + 256 * byte 5; written only when protection_bit is 0 */
+} MP3FrameHeader;
+
+/* The side information of one granule and channel, unpacked by
+ * zaviUnpackSideInfo_MP3. Fields that the stream does not carry for a
+ * record keep the caller's values: table_select[2] and the subblock gains
+ * with window switching, the subblock gains without it, and (MPEG-2) preflag,
+ * which zaviUnpackScaleFactors_MP3_1u8s sets. */
+typedef struct MP3SideInfo {
+    int32_t part2_3_length;        /* bits of scale factors plus Huffman data */
+    int32_t big_values;
+    int32_t global_gain;
+    int32_t scalefac_compress;     /* 4 bits MPEG-1, 9 bits MPEG-2 */
+    int32_t window_switching_flag;
+    int32_t block_type;            /* 0 normal, 1 start, 2 short, 3 stop */
+    int32_t mixed_block_flag;
+    int32_t table_select[3];
+    int32_t subblock_gain[3];
+    int32_t region0_count;         /* with window switching: 8 short unmixed, else 7 */
+    int32_t region1_count;         /* with window switching: 20 - region0_count */
+    int32_t preflag;
+    int32_t scalefac_scale;
+    int32_t count1table_select;
+} MP3SideInfo;
+
+#ifdef __cplusplus
+static_assert(sizeof(MP3FrameHeader) == 13 * sizeof(int32_t), "MP3FrameHeader is 13 int32");
+static_assert(sizeof(MP3SideInfo) == 18 * sizeof(int32_t), "MP3SideInfo is 18 int32");
+#else
+_Static_assert(sizeof(MP3FrameHeader) == 13 * sizeof(int32_t), "MP3FrameHeader is 13 int32");
+_Static_assert(sizeof(MP3SideInfo) == 18 * sizeof(int32_t), "MP3SideInfo is 18 int32");
+#endif
+
 /* ---- Status texts ------------------------------------------------------ */
 
 /* The constant English text of a status; "Unknown Status Code" for a code
@@ -337,6 +386,67 @@ PrimitiveStatus zaviMinMax_32f(const float* src, int32_t len, float* pMin, float
 /* hint 1: fast (single-precision blocks); any other hint: accurate (double
  * partial sums). The generic build has one summation. Overflow gives inf. */
 PrimitiveStatus zaviSum_32f(const float* src, int32_t len, float* pSum, int32_t hint);
+
+/* ---- MP3 Layer III decoding ------------------------------------------- */
+
+/* The first steps of decoding one Layer III frame. They keep no state: the
+ * records, the scale-factor buffers and the stream position belong to the
+ * caller. A stream position is a byte pointer, advanced through its address,
+ * and where the data need not start on a byte boundary a bit offset 0..7 (the
+ * bits of the current byte already consumed, most significant first).
+ *
+ * Reads are 32-bit big-endian windows, so an entry may look at up to four
+ * bytes past the last bit it consumes; Huffman decoding of corrupt side
+ * information can run well past its budget (see below). Callers keep the
+ * main data readable up to the bits that the part2_3_length values declare
+ * (zero-filled where the stream has fewer bytes) plus at least 2 KiB of
+ * zero bytes.
+ *
+ * Order for one frame: frame header, side information; then for each granule
+ * and within it each channel the scale factors and the Huffman data, whose
+ * size is part2_3_length less the bits the scale factors took. */
+
+/* Splits the header (and the CRC word that may follow) into `header`. No
+ * field is validated and byte 0 is not read. Moves *bitstream by 6 when
+ * protection_bit is 0, else by 4. Statuses: 0, -8. */
+PrimitiveStatus zaviUnpackFrameHeader_MP3(const uint8_t** bitstream, MP3FrameHeader* header);
+
+/* Reads the side information that starts at *bitstream into `sideInfo`
+ * (granule after granule, channel 0 first; MPEG-1 two granules, MPEG-2 one;
+ * one channel when mode is 3), `mainDataBegin`, `privateBits` and, for
+ * MPEG-1, `scfsi` (four flags per channel). Leaves *bitstream after it (17
+ * or 32 bytes for MPEG-1, 9 or 17 for MPEG-2).
+ * Statuses: 0; -8; -171 (id, layer or mode out of range; nothing read); -170
+ * (a switched granule with block_type 0: the earlier records are complete
+ * and *bitstream stands after the last bits read). */
+PrimitiveStatus zaviUnpackSideInfo_MP3(const uint8_t** bitstream, MP3SideInfo* sideInfo, int32_t* mainDataBegin,
+                                       int32_t* privateBits, int32_t* scfsi, const MP3FrameHeader* header);
+
+/* Reads the scale factors of one granule and channel into the channel's
+ * buffer of 40 values, which lives across the granules of a frame (MPEG-1
+ * granule 1 keeps granule 0's values where scfsi says so). MPEG-2 writes
+ * preflag into `sideInfo` and reduces mixed_block_flag to its lowest bit.
+ * Leaves the position after the last scale-factor bit.
+ * Statuses: 0; -8; -5 (bit offset, granule or channel out of range); -170
+ * (scalefac_compress out of range); -171 (MPEG-2 mode_extension out of
+ * range). A failing check changes nothing. */
+PrimitiveStatus zaviUnpackScaleFactors_MP3_1u8s(const uint8_t** bitstream, int32_t* bitOffset, int8_t* scaleFactors,
+                                                MP3SideInfo* sideInfo, const int32_t* scfsi,
+                                                const MP3FrameHeader* header, int32_t granule, int32_t channel);
+
+/* Decodes `hufSize` bits of Huffman data into 576 values and writes the
+ * nonzero bound (one more than the index of the last nonzero value, 0 when
+ * all are zero). On success the position ends exactly hufSize bits after
+ * where it started.
+ * Statuses: 0; -8; -5 (bit offset, or hufSize below 0 or above
+ * part2_3_length); -170 and -171 (side information or header fields out of
+ * range); -2 (the big values took more than hufSize bits). The argument checks
+ * write nothing; a -170 for a region's table, found while decoding, and -2
+ * leave the earlier values written, the position after the bits consumed and
+ * the bound unwritten. */
+PrimitiveStatus zaviHuffmanDecode_MP3_1u32s(const uint8_t** bitstream, int32_t* bitOffset, int32_t* spectrum,
+                                            int32_t* nonzeroBound, const MP3SideInfo* sideInfo,
+                                            const MP3FrameHeader* header, int32_t hufSize);
 
 /* ---- Build selection --------------------------------------------------- */
 

@@ -247,6 +247,10 @@ TEST(DispatchTables, ShareBodiesAsTheLibraryDoes) {
         {"zaviAdd_32f_I", "ABCC"},
         {"zaviSub_32f", "ABCC"},
         {"zaviSub_32f_I", "ABCC"},
+        {"zaviHuffmanDecode_MP3_1u32s", "ABCD"},
+        {"zaviUnpackScaleFactors_MP3_1u8s", "ABCD"},
+        {"zaviUnpackSideInfo_MP3", "ABCD"},
+        {"zaviUnpackFrameHeader_MP3", "AABB"},
     };
     ASSERT_EQ(patterns.size(), std::size(kBuiltEntries)) << "every built entry has a row here";
     for (const BuiltEntry& entry : kBuiltEntries) {
