@@ -1,0 +1,275 @@
+// Whole streams through the frame walker: the lame-made test-stream set
+// against ffprobe's view of it, all builds alike, and seeded corruption of
+// real frames (run under the sanitizers too).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BitWriter.h"
+#include "BuildTest.h"
+#include "Mp3FrameWalker.h"
+#include "Mp3FrameWriter.h"
+
+namespace primitives::test {
+namespace {
+
+const std::string kStreamDir = VELKARN_MP3_STREAM_DIR;
+
+struct StreamEntry {
+    std::string file;
+    char lameMode = 's';  // s stereo, j joint stereo, d dual channel, m mono
+    bool vbr = false;
+    bool crc = false;
+    int64_t probedFrames = 0;
+    int32_t probedRate = 0;
+    int32_t probedChannels = 0;
+    int64_t probedBitrate = 0;
+};
+
+const std::vector<StreamEntry>& streamSet() {
+    static const std::vector<StreamEntry> entries = [] {
+        std::vector<StreamEntry> list;
+        std::ifstream manifest(kStreamDir + "/manifest.txt");
+        for (std::string line; std::getline(manifest, line);) {
+            std::istringstream fields(line);
+            StreamEntry e;
+            int vbr = 0;
+            int crc = 0;
+            fields >> e.file >> e.lameMode >> vbr >> crc >> e.probedFrames >> e.probedRate >> e.probedChannels >>
+                e.probedBitrate;
+            if (!fields) throw std::runtime_error("malformed manifest line: " + line);
+            e.vbr = vbr != 0;
+            e.crc = crc != 0;
+            list.push_back(e);
+        }
+        return list;
+    }();
+    return entries;
+}
+
+std::vector<uint8_t> readStream(const std::string& file) {
+    std::ifstream in(kStreamDir + "/" + file, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<WalkedFrame> walkAll(const std::vector<uint8_t>& bytes) {
+    Mp3FrameWalker walker(bytes);
+    std::vector<WalkedFrame> frames;
+    WalkedFrame frame;
+    while (walker.next(frame)) frames.push_back(frame);
+    return frames;
+}
+
+bool sameChannel(const WalkedChannel& a, const WalkedChannel& b) {
+    return a.decoded == b.decoded && a.mainDataMissing == b.mainDataMissing &&
+           a.scaleFactorStatus == b.scaleFactorStatus && a.huffmanStatus == b.huffmanStatus &&
+           a.scaleFactorBits == b.scaleFactorBits && a.hufSize == b.hufSize &&
+           a.endsAtDeclaredLength == b.endsAtDeclaredLength && a.nonzeroBound == b.nonzeroBound &&
+           std::memcmp(a.scaleFactors, b.scaleFactors, sizeof a.scaleFactors) == 0 &&
+           std::memcmp(a.spectrum, b.spectrum, sizeof a.spectrum) == 0;
+}
+
+bool sameFrame(const WalkedFrame& a, const WalkedFrame& b) {
+    if (a.offset != b.offset || a.length != b.length || a.headerStatus != b.headerStatus ||
+        a.sideInfoStatus != b.sideInfoStatus || std::memcmp(&a.header, &b.header, sizeof a.header) != 0 ||
+        std::memcmp(a.sideInfo, b.sideInfo, sizeof a.sideInfo) != 0 || a.mainDataBegin != b.mainDataBegin ||
+        a.privateBits != b.privateBits || std::memcmp(a.scfsi, b.scfsi, sizeof a.scfsi) != 0) {
+        return false;
+    }
+    for (int32_t gr = 0; gr < 2; ++gr) {
+        for (int32_t ch = 0; ch < 2; ++ch) {
+            if (!sameChannel(a.granule[gr][ch], b.granule[gr][ch])) return false;
+        }
+    }
+    return true;
+}
+
+// Walks with every build this host runs and expects identical results.
+void expectAllBuildsAlike(const std::vector<uint8_t>& bytes, const std::string& what) {
+    std::vector<WalkedFrame> reference;
+    for (int32_t build = kFirstBuild; build <= kLastBuild; ++build) {
+        if (!hostRunsBuild(build)) continue;
+        ScopedBuildIndex selected(build);
+        const auto frames = walkAll(bytes);
+        if (build == kFirstBuild) {
+            reference = frames;
+            continue;
+        }
+        ASSERT_EQ(frames.size(), reference.size()) << what << ", build " << buildName(build);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            ASSERT_TRUE(sameFrame(frames[i], reference[i])) << what << ", build " << buildName(build) << ", frame " << i;
+        }
+    }
+}
+
+TEST(Mp3Streams, TheSetHoldsEveryLayout) {
+    const auto& set = streamSet();
+    ASSERT_FALSE(set.empty()) << "no manifest in " << kStreamDir;
+    std::set<int32_t> rates;
+    std::set<char> modes;
+    bool vbr = false;
+    bool crc = false;
+    for (const StreamEntry& e : set) {
+        rates.insert(e.probedRate);
+        modes.insert(e.lameMode);
+        vbr |= e.vbr;
+        crc |= e.crc;
+    }
+    EXPECT_EQ(rates, (std::set<int32_t>{16000, 22050, 24000, 32000, 44100, 48000}));
+    EXPECT_EQ(modes, (std::set<char>{'s', 'j', 'd', 'm'}));
+    EXPECT_TRUE(vbr);
+    EXPECT_TRUE(crc);
+}
+
+class Mp3RealStreams : public PerBuildTest {};
+
+TEST_P(Mp3RealStreams, EveryFrameDecodesAndAgreesWithFfprobe) {
+    std::set<int32_t> blockTypes;
+    std::set<int32_t> count1Tables;
+    bool reusedScaleFactors = false;
+    for (const StreamEntry& e : streamSet()) {
+        SCOPED_TRACE(e.file);
+        const auto bytes = readStream(e.file);
+        ASSERT_FALSE(bytes.empty());
+        const auto frames = walkAll(bytes);
+        ASSERT_EQ(static_cast<int64_t>(frames.size()), e.probedFrames);
+
+        const int32_t expectedMode = e.lameMode == 's' ? 0 : e.lameMode == 'j' ? 1 : e.lameMode == 'd' ? 2 : 3;
+        std::set<int32_t> bitrates;
+        int64_t next = 0;
+        for (const WalkedFrame& f : frames) {
+            SCOPED_TRACE("frame at " + std::to_string(f.offset));
+            ASSERT_EQ(f.offset, next) << "frames follow each other";
+            next = f.offset + f.length;
+            ASSERT_EQ(f.headerStatus, 0);
+            ASSERT_EQ(f.sideInfoStatus, 0);
+            EXPECT_EQ(f.header.id, e.probedRate >= 32000 ? 1 : 0);
+            EXPECT_EQ(Mp3FrameWalker::sampleRate(f.header.id, f.header.sampling_frequency), e.probedRate);
+            EXPECT_EQ(f.header.mode, expectedMode);
+            EXPECT_EQ(f.channels, e.probedChannels);
+            EXPECT_EQ(f.header.protection_bit, e.crc ? 0 : 1);
+            bitrates.insert(Mp3FrameWalker::bitrateKbps(f.header.id, f.header.bitrate_index) * 1000);
+            for (int32_t gr = 0; gr < f.granules; ++gr) {
+                for (int32_t ch = 0; ch < f.channels; ++ch) {
+                    const WalkedChannel& c = f.granule[gr][ch];
+                    ASSERT_TRUE(c.decoded) << "granule " << gr << " channel " << ch << ": scale factors "
+                                           << c.scaleFactorStatus << ", Huffman " << c.huffmanStatus
+                                           << (c.mainDataMissing ? ", main data missing" : "");
+                    EXPECT_TRUE(c.endsAtDeclaredLength);
+                    const MP3SideInfo& si = f.sideInfo[gr * f.channels + ch];
+                    blockTypes.insert(si.block_type);
+                    count1Tables.insert(si.count1table_select);
+                    if (gr == 1 && si.block_type != 2 && std::find(f.scfsi + 4 * ch, f.scfsi + 4 * ch + 4, 1) != f.scfsi + 4 * ch + 4) {
+                        reusedScaleFactors = true;
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(next, static_cast<int64_t>(bytes.size())) << "the last frame ends the file";
+        if (e.vbr) {
+            EXPECT_GT(bitrates.size(), 1u);
+        } else {
+            EXPECT_EQ(bitrates, std::set<int32_t>{static_cast<int32_t>(e.probedBitrate)});
+        }
+    }
+    // lame's block switching and table choices reach every block type and
+    // both count1 tables in this set.
+    EXPECT_EQ(blockTypes, (std::set<int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(count1Tables, (std::set<int32_t>{0, 1}));
+    RecordProperty("scfsiReuse", reusedScaleFactors ? "yes" : "no");
+}
+
+INSTANTIATE_PER_BUILD_TEST_SUITE(Mp3RealStreams);
+
+TEST(Mp3Streams, AllBuildsWalkEveryStreamAlike) {
+    for (const StreamEntry& e : streamSet()) expectAllBuildsAlike(readStream(e.file), e.file);
+}
+
+// Rewrites random side-information fields of some frames, within their
+// widths, and repacks them in place.
+void scrambleSideInfo(std::vector<uint8_t>& bytes, const std::vector<WalkedFrame>& frames, std::mt19937& random) {
+    for (const WalkedFrame& f : frames) {
+        if (random() % 4 != 0) continue;
+        MP3SideInfo records[4];
+        std::copy(std::begin(f.sideInfo), std::end(f.sideInfo), records);
+        int32_t mainDataBegin = f.mainDataBegin;
+        const auto bits = [&](int32_t width) { return static_cast<int32_t>(random() & ((1u << width) - 1)); };
+        for (int32_t change = 0, changes = 1 + static_cast<int32_t>(random() % 4); change < changes; ++change) {
+            MP3SideInfo& r = records[random() % static_cast<uint32_t>(f.granules * f.channels)];
+            switch (random() % 12) {
+            case 0: r.part2_3_length = bits(12); break;
+            case 1: r.big_values = bits(9); break;
+            case 2: r.scalefac_compress = bits(f.header.id == 1 ? 4 : 9); break;
+            case 3: r.window_switching_flag ^= 1; break;
+            case 4: r.block_type = bits(2); break;
+            case 5: r.mixed_block_flag = bits(1); break;
+            case 6: r.table_select[random() % 3] = bits(5); break;
+            case 7: r.region0_count = bits(4); break;
+            case 8: r.region1_count = bits(3); break;
+            case 9: r.count1table_select ^= 1; break;
+            case 10: mainDataBegin = bits(f.header.id == 1 ? 9 : 8); break;
+            default:  // the worst case for the budget: many big values, few bits
+                r.big_values = 288;
+                r.part2_3_length = bits(6);
+                r.table_select[0] = r.table_select[1] = r.table_select[2] = 16 + bits(4);
+                break;
+            }
+        }
+        BitWriter out;
+        writeSideInfo(out, f.header, records, mainDataBegin, f.privateBits, f.scfsi);
+        const std::size_t at = static_cast<std::size_t>(f.offset) + (f.header.protection_bit == 0 ? 6 : 4);
+        std::copy(out.bytes().begin(), out.bytes().end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+}
+
+TEST(Mp3Streams, CorruptedFramesStayInBoundsWithKnownStatuses) {
+    const char* files[] = {"m1-44k-joint-128-crc.mp3", "m1-32k-mono-32-loud.mp3", "m2-22k-joint-32-loud.mp3",
+                           "m2-24k-dual-128-sweep.mp3"};
+    const std::set<PrimitiveStatus> sideInfoStatuses = {0, -170, -171};
+    const std::set<PrimitiveStatus> scaleFactorStatuses = {0, -5, -8, -170, -171};
+    const std::set<PrimitiveStatus> huffmanStatuses = {0, -2, -5, -8, -170, -171};
+    std::set<PrimitiveStatus> seen;
+    for (const char* file : files) {
+        const auto clean = readStream(file);
+        ASSERT_FALSE(clean.empty()) << file;
+        const auto cleanFrames = walkAll(clean);
+        for (uint32_t seed = 1; seed <= 12; ++seed) {
+            std::mt19937 random(seed);
+            auto bytes = clean;
+            if (seed % 2 == 0) {
+                scrambleSideInfo(bytes, cleanFrames, random);
+            } else {
+                for (uint32_t flips = 1 + random() % 60; flips > 0; --flips) {
+                    bytes[random() % bytes.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+                }
+            }
+            const std::string what = std::string(file) + " seed " + std::to_string(seed);
+            expectAllBuildsAlike(bytes, what);
+            for (const WalkedFrame& f : walkAll(bytes)) {
+                ASSERT_EQ(f.headerStatus, 0) << what;
+                ASSERT_EQ(sideInfoStatuses.count(f.sideInfoStatus), 1u) << what << ": " << f.sideInfoStatus;
+                for (const auto& granule : f.granule) {
+                    for (const WalkedChannel& c : granule) {
+                        ASSERT_EQ(scaleFactorStatuses.count(c.scaleFactorStatus), 1u) << what;
+                        ASSERT_EQ(huffmanStatuses.count(c.huffmanStatus), 1u) << what;
+                        seen.insert(c.huffmanStatus);
+                    }
+                }
+                seen.insert(f.sideInfoStatus);
+            }
+        }
+    }
+    // The corruption reached the failure paths, not only clean decoding.
+    EXPECT_TRUE(seen.count(-2) && seen.count(-170)) << "statuses seen: " << seen.size();
+}
+
+}  // namespace
+}  // namespace primitives::test
