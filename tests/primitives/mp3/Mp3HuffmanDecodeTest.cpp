@@ -104,6 +104,19 @@ void expectDecodedAs(const Decoded& d, const std::vector<int32_t>& expected) {
     EXPECT_TRUE(d.out.guardsIntact());
 }
 
+// Encodes the values, decodes them with exactly their bits and expects them
+// back, with their bound and the cursor at the end of the data.
+void expectRoundTrip(const MP3SideInfo& si, const MP3FrameHeader& h, const std::vector<int32_t>& values,
+                     int32_t count1End, int32_t startOffset) {
+    const Encoded e = encode(si, h, values, count1End, startOffset);
+    Decoded d;
+    decode(d, e, si, h, e.bits);
+    ASSERT_EQ(d.status, 0);
+    expectDecodedAs(d, values);
+    EXPECT_EQ(d.bound, boundOf(values));
+    EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+}
+
 class Mp3HuffmanDecode : public PerBuildTest {};
 
 TEST_P(Mp3HuffmanDecode, EveryCodeOfEveryBigValueTableRoundTrips) {
@@ -139,13 +152,7 @@ TEST_P(Mp3HuffmanDecode, EveryCodeOfEveryBigValueTableRoundTrips) {
             }
             const MP3SideInfo si = longBlocks(count, table);
             const MP3FrameHeader h = header(1, 0);
-            const Encoded e = encode(si, h, values, 2 * count, static_cast<int32_t>(first / 288 % 8));
-            Decoded d;
-            decode(d, e, si, h, e.bits);
-            ASSERT_EQ(d.status, 0);
-            expectDecodedAs(d, values);
-            EXPECT_EQ(d.bound, boundOf(values));
-            EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+            expectRoundTrip(si, h, values, 2 * count, static_cast<int32_t>(first / 288 % 8));
         }
     }
 }
@@ -163,13 +170,7 @@ TEST_P(Mp3HuffmanDecode, EveryCount1QuadrupleRoundTrips) {
         }
         const MP3SideInfo si = longBlocks(5, 5, count1Table);
         const MP3FrameHeader h = header(0, 1);
-        const Encoded e = encode(si, h, values, 10 + 4 * 81, 5);
-        Decoded d;
-        decode(d, e, si, h, e.bits);
-        ASSERT_EQ(d.status, 0);
-        expectDecodedAs(d, values);
-        EXPECT_EQ(d.bound, boundOf(values));
-        EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+        expectRoundTrip(si, h, values, 10 + 4 * 81, 5);
     }
 }
 
@@ -202,12 +203,7 @@ TEST_P(Mp3HuffmanDecode, RegionsEndWhereTheBandTablesSay) {
                         const int32_t region = i < ends[0] ? 0 : i < ends[1] ? 1 : 2;
                         values[static_cast<std::size_t>(i)] = randomValue(random, si.table_select[region]);
                     }
-                    const Encoded e = encode(si, h, values, 2 * bigValues, 2);
-                    Decoded d;
-                    decode(d, e, si, h, e.bits);
-                    ASSERT_EQ(d.status, 0);
-                    expectDecodedAs(d, values);
-                    EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+                    expectRoundTrip(si, h, values, 2 * bigValues, 2);
                 }
             }
         }
@@ -235,12 +231,7 @@ TEST_P(Mp3HuffmanDecode, SwitchedGranulesSplitAt36Or54) {
                 for (int32_t i = 0; i < 2 * bigValues; ++i) {
                     values[static_cast<std::size_t>(i)] = randomValue(random, i < split ? 1 : 24);
                 }
-                const Encoded e = encode(si, h, values, 2 * bigValues, 7);
-                Decoded d;
-                decode(d, e, si, h, e.bits);
-                ASSERT_EQ(d.status, 0);
-                expectDecodedAs(d, values);
-                EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+                expectRoundTrip(si, h, values, 2 * bigValues, 7);
             }
         }
     }
@@ -284,13 +275,7 @@ TEST_P(Mp3HuffmanDecode, TablesWithoutCodesGiveZerosAndTakeNoBits) {
             values[static_cast<std::size_t>(i)] = randomValue(random, tables[region]);
         }
         for (int32_t i = 400; i < 440; ++i) values[static_cast<std::size_t>(i)] = static_cast<int32_t>(random() % 3) - 1;
-        const Encoded e = encode(si, h, values, 440, 3);
-        Decoded d;
-        decode(d, e, si, h, e.bits);
-        ASSERT_EQ(d.status, 0);
-        expectDecodedAs(d, values);
-        EXPECT_EQ(d.bound, boundOf(values));
-        EXPECT_EQ(d.endBit, e.startOffset + e.bits);
+        expectRoundTrip(si, h, values, 440, 3);
     }
 }
 
