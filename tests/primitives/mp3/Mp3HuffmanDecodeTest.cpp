@@ -320,6 +320,38 @@ TEST_P(Mp3HuffmanDecode, BigValuesOverTheBudgetStopWithPartialOutput) {
     }
 }
 
+// Corrupt side information can declare 288 big values for a few bits: the
+// budget is checked only after them. Callers keep 2 KiB of zeros behind the
+// declared main data (the frame walker does); no table reads past that.
+TEST_P(Mp3HuffmanDecode, RunawayBigValuesStayWithinTheZeroSlack) {
+    std::mt19937 random(40);
+    constexpr std::size_t kSlack = 2048;
+    const MP3FrameHeader h = header(1, 0);
+    int64_t furthest = 0;
+    for (int32_t table = 1; table < 32; ++table) {
+        if (table == 4 || table == 14) continue;
+        for (int32_t pattern : {0x00, 0xFF, 0x55, -1}) {
+            SCOPED_TRACE("table " + std::to_string(table) + " pattern " + std::to_string(pattern));
+            // Two declared bytes, then the zeros; the vector ends there.
+            std::vector<uint8_t> bytes(2 + kSlack, 0);
+            for (std::size_t i = 0; i < 2; ++i) bytes[i] = static_cast<uint8_t>(pattern >= 0 ? pattern : random());
+            MP3SideInfo si = longBlocks(288, table);
+            si.part2_3_length = 16;
+            Decoded d;
+            const uint8_t* cursor = bytes.data();
+            int32_t offset = 0;
+            d.status = zaviHuffmanDecode_MP3_1u32s(&cursor, &offset, d.out.data(), &d.bound, &si, &h, 16);
+            EXPECT_EQ(d.status, -2);
+            const int64_t endBit = (cursor - bytes.data()) * 8 + offset;
+            // The cursor stops after the big values; the accumulator has
+            // looked at most four bytes further.
+            EXPECT_LE(endBit + 32, static_cast<int64_t>(bytes.size()) * 8);
+            furthest = std::max(furthest, endBit);
+        }
+    }
+    RecordProperty("furthestBit", std::to_string(furthest));
+}
+
 TEST_P(Mp3HuffmanDecode, Count1AreaEndsAtTheBudgetAndTheLastLine) {
     std::mt19937 random(39);
     const MP3FrameHeader h = header(1, 0);
@@ -336,6 +368,7 @@ TEST_P(Mp3HuffmanDecode, Count1AreaEndsAtTheBudgetAndTheLastLine) {
         {"last quadruple several bits short", 50, 30, -3, 29},
         {"n = 572 with bits left", 286, 1, 9, 1},
         {"n = 576 with bits left", 288, 0, 13, 0},
+        {"n = 574 leaves no room for a quadruple", 287, 0, 10, 0},
         {"only quadruples, all", 0, 143, 0, 143},
         {"quadruples up to line 575", 2, 143, 0, 143},
     };
