@@ -107,7 +107,8 @@ void Mp3FrameWalker::decodeMainData(WalkedFrame& frame, const uint8_t* area, std
     // behind them is zero too. The buffer has exactly that size, so the
     // sanitizer sees any read beyond it.
     const int64_t start = static_cast<int64_t>(reservoir_.size()) - frame.mainDataBegin;
-    std::vector<uint8_t> mainData(declaredBytes + kMainDataSlack, 0);
+    std::vector<uint8_t>& mainData = frame.mainData;
+    mainData.assign(declaredBytes + kMainDataSlack, 0);
     for (std::size_t k = 0; k < declaredBytes; ++k) {
         const int64_t source = start + static_cast<int64_t>(k);
         if (source < 0) continue;
@@ -125,6 +126,7 @@ void Mp3FrameWalker::decodeMainData(WalkedFrame& frame, const uint8_t* area, std
             MP3SideInfo& si = frame.sideInfo[gr * frame.channels + ch];
             WalkedChannel& out = frame.granule[gr][ch];
             const int64_t thisStart = bitStart;
+            frame.mainDataStartBit[gr][ch] = static_cast<int32_t>(thisStart);
             bitStart += si.part2_3_length;
             if (start * 8 + thisStart < 0) {
                 out.mainDataMissing = true;

@@ -47,6 +47,12 @@ struct WalkedFrame {
     int32_t granules = 0;  // 2 MPEG-1, 1 MPEG-2
     int32_t channels = 0;  // 1 or 2
     WalkedChannel granule[2][2];
+    // The frame's main data as the entries read it: the bytes that the
+    // part2_3_length values declare, then kMainDataSlack zeros; and where
+    // each granule and channel starts in it, in bits. Empty when the side
+    // information failed.
+    std::vector<uint8_t> mainData;
+    int32_t mainDataStartBit[2][2] = {};
 };
 
 class Mp3FrameWalker {
