@@ -198,6 +198,65 @@ TEST(Mp3Streams, AllBuildsWalkEveryStreamAlike) {
     for (const StreamEntry& e : streamSet()) walkWithAllBuilds(readStream(e.file), e.file);
 }
 
+TEST(Mp3Walker, SkipsTagsAndJunkAndSilencesGranulesWithoutMainData) {
+    const auto clean = readStream("m1-44k-joint-320-loud.mp3");
+    const auto frames = walkAll(clean);
+    ASSERT_GT(frames.size(), 20u);
+
+    // An ID3v2 tag with a footer (whose body holds sync-like bytes), then
+    // bytes that are no frame.
+    std::vector<uint8_t> tagged = {'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, 20};
+    tagged.insert(tagged.end(), 30, 0xFF);  // 20 bytes of body, 10 of footer
+    tagged.insert(tagged.end(), {0x00, 0xFF, 0x12, 0xFF});
+    const auto skipped = static_cast<int64_t>(tagged.size());
+    tagged.insert(tagged.end(), clean.begin(), clean.end());
+    const auto taggedFrames = walkAll(tagged);
+    ASSERT_EQ(taggedFrames.size(), frames.size());
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        WalkedFrame moved = taggedFrames[i];
+        moved.offset -= skipped;
+        EXPECT_TRUE(sameFrame(moved, frames[i])) << "frame " << i;
+    }
+
+    // Cut in front of a frame whose main data begins in earlier frames: its
+    // granules that lie there are silent, the rest decode as before.
+    std::size_t cut = 1;
+    while (cut < frames.size() && frames[cut].mainDataBegin == 0) ++cut;
+    ASSERT_LT(cut, frames.size()) << "the stream never uses the reservoir";
+    const std::vector<uint8_t> tail(clean.begin() + frames[cut].offset, clean.end());
+    const auto tailFrames = walkAll(tail);
+    ASSERT_EQ(tailFrames.size(), frames.size() - cut);
+    const WalkedFrame& first = tailFrames[0];
+    EXPECT_TRUE(first.granule[0][0].mainDataMissing);
+    for (int32_t gr = 0; gr < first.granules; ++gr) {
+        for (int32_t ch = 0; ch < first.channels; ++ch) {
+            const WalkedChannel& c = first.granule[gr][ch];
+            const bool missing = first.mainDataStartBit[gr][0] < first.mainDataBegin * 8;
+            EXPECT_EQ(c.mainDataMissing, missing) << gr << " " << ch;
+            EXPECT_EQ(c.decoded, !missing);
+            if (missing) {
+                EXPECT_EQ(c.nonzeroBound, 0);
+            }
+        }
+    }
+    // Frames that need only data behind the cut decode as in the whole
+    // stream. (Scale factors reused by scfsi may differ after a silent
+    // granule, so the spectra are compared from the first frame that is
+    // whole.)
+    std::size_t whole = 1;
+    while (whole < tailFrames.size() && tailFrames[whole].granule[0][0].mainDataMissing) ++whole;
+    for (std::size_t i = whole + 1; i < tailFrames.size(); ++i) {
+        for (int32_t gr = 0; gr < 2; ++gr) {
+            for (int32_t ch = 0; ch < 2; ++ch) {
+                EXPECT_EQ(std::memcmp(tailFrames[i].granule[gr][ch].spectrum, frames[cut + i].granule[gr][ch].spectrum,
+                                      sizeof(int32_t) * 576),
+                          0)
+                    << "frame " << i;
+            }
+        }
+    }
+}
+
 // Rewrites random side-information fields of some frames, within their
 // widths, and repacks them in place.
 void scrambleSideInfo(std::vector<uint8_t>& bytes, const std::vector<WalkedFrame>& frames, std::mt19937& random) {

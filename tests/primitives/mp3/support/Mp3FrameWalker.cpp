@@ -122,13 +122,15 @@ void Mp3FrameWalker::decodeMainData(WalkedFrame& frame, const uint8_t* area, std
 
     int64_t bitStart = 0;
     for (int32_t gr = 0; gr < frame.granules; ++gr) {
+        // A granule whose data begins before the reservoir's start is silent.
+        const bool missing = start * 8 + bitStart < 0;
         for (int32_t ch = 0; ch < frame.channels; ++ch) {
             MP3SideInfo& si = frame.sideInfo[gr * frame.channels + ch];
             WalkedChannel& out = frame.granule[gr][ch];
             const int64_t thisStart = bitStart;
             frame.mainDataStartBit[gr][ch] = static_cast<int32_t>(thisStart);
             bitStart += si.part2_3_length;
-            if (start * 8 + thisStart < 0) {
+            if (missing) {
                 out.mainDataMissing = true;
                 continue;
             }

@@ -17,8 +17,10 @@
 namespace primitives::test {
 
 struct WalkedChannel {
-    // False when the granule is silent: its main data lies before the start
-    // of the stream (mainDataMissing) or a step of the granule failed.
+    // False when the granule is silent: its main data begins before the
+    // start of the stream (mainDataMissing, set for every channel of the
+    // granule) or a step of the granule failed (the channels after it are
+    // not decoded either).
     bool decoded = false;
     bool mainDataMissing = false;
     PrimitiveStatus scaleFactorStatus = 0;
