@@ -62,9 +62,13 @@ std::vector<uint8_t> readStream(const std::string& file) {
 
 std::vector<WalkedFrame> walkAll(const std::vector<uint8_t>& bytes) {
     Mp3FrameWalker walker(bytes);
-    std::vector<WalkedFrame> frames;
-    WalkedFrame frame;
-    while (walker.next(frame)) frames.push_back(frame);
+    std::vector<WalkedFrame> frames(1);
+    while (walker.next(frames.back())) {
+        // Frames are large: room for about all of them after the first.
+        if (frames.size() == 1) frames.reserve(bytes.size() / static_cast<std::size_t>(frames[0].length) + 16);
+        frames.emplace_back();
+    }
+    frames.pop_back();
     return frames;
 }
 
@@ -134,9 +138,9 @@ TEST(Mp3Streams, TheSetHoldsEveryLayout) {
     EXPECT_TRUE(crc);
 }
 
-class Mp3RealStreams : public PerBuildTest {};
-
-TEST_P(Mp3RealStreams, EveryFrameDecodesAndAgreesWithFfprobe) {
+// Every build walks each stream to the same result; that result decodes every
+// frame and agrees with ffprobe.
+TEST(Mp3Streams, EveryFrameDecodesAlikeOnEveryBuildAndAgreesWithFfprobe) {
     std::set<int32_t> blockTypes;
     std::set<int32_t> count1Tables;
     bool reusedScaleFactors = false;
@@ -144,7 +148,7 @@ TEST_P(Mp3RealStreams, EveryFrameDecodesAndAgreesWithFfprobe) {
         SCOPED_TRACE(e.file);
         const auto bytes = readStream(e.file);
         ASSERT_FALSE(bytes.empty());
-        const auto frames = walkAll(bytes);
+        const auto frames = walkWithAllBuilds(bytes, e.file);
         ASSERT_EQ(static_cast<int64_t>(frames.size()), e.probedFrames);
 
         const int32_t expectedMode = e.lameMode == 's' ? 0 : e.lameMode == 'j' ? 1 : e.lameMode == 'd' ? 2 : 3;
@@ -190,12 +194,6 @@ TEST_P(Mp3RealStreams, EveryFrameDecodesAndAgreesWithFfprobe) {
     EXPECT_EQ(blockTypes, (std::set<int32_t>{0, 1, 2, 3}));
     EXPECT_EQ(count1Tables, (std::set<int32_t>{0, 1}));
     RecordProperty("scfsiReuse", reusedScaleFactors ? "yes" : "no");
-}
-
-INSTANTIATE_PER_BUILD_TEST_SUITE(Mp3RealStreams);
-
-TEST(Mp3Streams, AllBuildsWalkEveryStreamAlike) {
-    for (const StreamEntry& e : streamSet()) walkWithAllBuilds(readStream(e.file), e.file);
 }
 
 TEST(Mp3Walker, SkipsTagsAndJunkAndSilencesGranulesWithoutMainData) {
@@ -301,9 +299,13 @@ TEST(Mp3Streams, CorruptedFramesStayInBoundsWithKnownStatuses) {
     const std::set<PrimitiveStatus> huffmanStatuses = {0, -2, -5, -8, -170, -171};
     std::set<PrimitiveStatus> seen;
     for (const char* file : files) {
-        const auto clean = readStream(file);
+        // The first 40 frames: corruption acts frame by frame.
+        auto clean = readStream(file);
         ASSERT_FALSE(clean.empty()) << file;
-        const auto cleanFrames = walkAll(clean);
+        auto cleanFrames = walkAll(clean);
+        ASSERT_GT(cleanFrames.size(), 40u);
+        cleanFrames.resize(40);
+        clean.resize(static_cast<std::size_t>(cleanFrames.back().offset + cleanFrames.back().length));
         for (uint32_t seed = 1; seed <= 8; ++seed) {
             std::mt19937 random(seed);
             auto bytes = clean;
