@@ -21,7 +21,7 @@ inline constexpr int32_t kGranuleLines = 576;
 class BitAccumulator {
 public:
     BitAccumulator(const uint8_t* bytes, int32_t offset) : start_(bytes), startOffset_(offset), next_(bytes) {
-        fetch(1);
+        fetch<1>();
         skip(offset);
     }
 
@@ -30,9 +30,10 @@ public:
 
     int32_t held() const { return held_; }
 
-    // Takes `bytes` more bytes; the caller makes sure they fit.
-    [[gnu::always_inline]] void fetch(int32_t bytes) {
-        for (int32_t i = 0; i < bytes; ++i) {
+    // Takes `Bytes` more bytes; the caller makes sure they fit.
+    template <int32_t Bytes>
+    [[gnu::always_inline]] void fetch() {
+        for (int32_t i = 0; i < Bytes; ++i) {
             bits_ |= uint32_t{*next_++} << (24 - held_);
             held_ += 8;
         }
@@ -41,8 +42,9 @@ public:
     // The next n bits (1..32) without consuming them.
     [[gnu::always_inline]] uint32_t peek(int32_t n) const { return bits_ >> (32 - n); }
 
+    // n is 0..31: no step consumes a whole accumulator at once.
     [[gnu::always_inline]] void skip(int32_t n) {
-        bits_ = n < 32 ? bits_ << n : 0;
+        bits_ <<= n;
         held_ -= n;
     }
 
@@ -81,12 +83,12 @@ template <typename Node>
 // and sign of x, then of y.
 [[gnu::always_inline]] inline void readEscapesAndSigns(BitAccumulator& in, int32_t linbits, int32_t& x, int32_t& y) {
     if (linbits != 0 && x == 15) {
-        if (in.held() <= linbits + 1) in.fetch(2);
+        if (in.held() <= linbits + 1) in.fetch<2>();
         x += static_cast<int32_t>(in.take(linbits));
     }
     if (x != 0) x = in.sign(x);
     if (linbits != 0 && y == 15) {
-        if (in.held() <= linbits) in.fetch(2);
+        if (in.held() <= linbits) in.fetch<2>();
         y += static_cast<int32_t>(in.take(linbits));
     }
     if (y != 0) y = in.sign(y);
@@ -97,7 +99,7 @@ template <typename Node>
                                                    int32_t pairs) {
     const uint8_t* tree = table + kFirstLevelEntries;
     for (int32_t p = 0; p < pairs; ++p) {
-        if (in.held() <= 12) in.fetch(2);
+        if (in.held() <= 12) in.fetch<2>();
         const uint32_t entry = table[in.peek(kFirstLevelBits)];
         int32_t x;
         int32_t y;
@@ -149,7 +151,15 @@ template <typename Node>
     const uint16_t* tree = table + kFirstLevelEntries;
     for (int32_t p = 0; p < pairs; ++p) {
         const int32_t held = in.held();
-        if (held <= 20) in.fetch(held > 16 ? 1 : held > 8 ? 2 : 3);
+        if (held <= 20) {
+            if (held > 16) {
+                in.fetch<1>();
+            } else if (held > 8) {
+                in.fetch<2>();
+            } else {
+                in.fetch<3>();
+            }
+        }
         const uint32_t entry = table[in.peek(kFirstLevelBits)];
         int32_t x;
         int32_t y;
@@ -203,7 +213,7 @@ template <typename Node>
     int32_t x;
     int32_t y;
     if (tableB) {
-        if (in.held() <= 7) in.fetch(3);
+        if (in.held() <= 7) in.fetch<3>();
         const uint32_t bits = in.take(4);
         v = (bits & 8) == 0;
         w = (bits & 4) == 0;
@@ -214,7 +224,7 @@ template <typename Node>
         if (x != 0) x = in.sign(x);
         if (y != 0) y = in.sign(y);
     } else {
-        if (in.held() <= 9) in.fetch(2);
+        if (in.held() <= 9) in.fetch<2>();
         const uint32_t index = in.peek(6);
         uint32_t fields = 0;
         if (index >= 32) {
