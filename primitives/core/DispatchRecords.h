@@ -14,6 +14,7 @@
 #include "primitives/image/AlphaComposite.h"
 #include "primitives/image/ImageCopyFill.h"
 #include "primitives/mp3/Mp3Bodies.h"
+#include "primitives/mp3/Mp3SignalBodies.h"
 #include "primitives/resize/ResizeDrivers.h"
 #include "primitives/vector/ComplexConversion.h"
 #include "primitives/vector/SignalGenerator.h"

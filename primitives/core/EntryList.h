@@ -163,6 +163,15 @@ PRIMITIVE_ENTRY(i, zuzuZivere_8d_OZ4O,
                 sse3::zuzuZivere_8d_OZ4O)
 PRIMITIVE_ENTRY(i, duroSet_8u_C4R,
                 generic::duroSet_8u_C4R, sse::duroSet_8u_C4R, sse2::duroSet_8u_C4R, sse3::duroSet_8u_C4R)
+PRIMITIVE_ENTRY(ac, zaviSynthPQMF_MP3_32s16s,
+                generic::zaviSynthPQMF_MP3_32s16s, sse::zaviSynthPQMF_MP3_32s16s,
+                sse2::zaviSynthPQMF_MP3_32s16s, sse3::zaviSynthPQMF_MP3_32s16s)
+PRIMITIVE_ENTRY(ac, zaviMDCTInv_MP3_32s,
+                generic::zaviMDCTInv_MP3_32s, sse::zaviMDCTInv_MP3_32s,
+                sse2::zaviMDCTInv_MP3_32s, sse3::zaviMDCTInv_MP3_32s)
+PRIMITIVE_ENTRY(ac, zaviReQuantize_MP3_32s_I,
+                generic::zaviReQuantize_MP3_32s_I, sse::zaviReQuantize_MP3_32s_I,
+                sse2::zaviReQuantize_MP3_32s_I, sse3::zaviReQuantize_MP3_32s_I)
 PRIMITIVE_ENTRY(ac, zaviHuffmanDecode_MP3_1u32s,
                 generic::zaviHuffmanDecode_MP3_1u32s, sse::zaviHuffmanDecode_MP3_1u32s,
                 sse2::zaviHuffmanDecode_MP3_1u32s, sse3::zaviHuffmanDecode_MP3_1u32s)

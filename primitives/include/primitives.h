@@ -448,6 +448,58 @@ PrimitiveStatus zaviHuffmanDecode_MP3_1u32s(const uint8_t** bitstream, int32_t* 
                                             int32_t* nonzeroBound, const MP3SideInfo* sideInfo,
                                             const MP3FrameHeader* header, int32_t hufSize);
 
+/* ---- MP3 Layer III signal steps --------------------------------------- */
+
+/* The last steps of decoding a Layer III granule. Spectra hold 576 values,
+ * 32 sub-bands of 18 lines (line k of sub-band s at 18 s + k; a short-block
+ * sub-band holds six values of each of its three windows in turn). The
+ * per-channel state (overlap, sub-band count, synthesis history and ring
+ * position) belongs to the caller and is zero at the start of a stream. */
+
+/* Requantises the Huffman values of one granule, both channels, in place:
+ * `spectrum` holds channel 0 and then channel 1 (576 values each; mono uses
+ * channel 0), in and out; `nonzeroBounds` the two channels' bounds, in and
+ * out; `scaleFactors` 40 values per channel as zaviUnpackScaleFactors_MP3_1u8s
+ * leaves them; `sideInfo` the granule's records, channel 0 first; `workBuffer`
+ * 576 values of scratch. Output is Q26 (value x 2^26, truncated toward zero,
+ * saturated at +-0x7FFFFFFF), with joint stereo (mid/side and intensity)
+ * decoded and short blocks reordered for zaviMDCTInv_MP3_32s. Values at or
+ * past a returned bound are zero or not written.
+ * Statuses: 0; -8; -171 (id, sampling_frequency, mode or mode_extension out
+ * of range); -170 (block type, mixed flag, global gain, scalefac_scale or
+ * preflag out of range, or channels whose block types differ under joint
+ * stereo); -5 (a bound outside 0..576); -2 (a magnitude above 8206, a
+ * subblock gain above 7, or an MPEG-1 intensity position above 7). The
+ * checks of the header, the block types and the bounds write nothing; a
+ * later failure leaves the spectra and the work buffer partly processed and
+ * the bounds as they were. */
+PrimitiveStatus zaviReQuantize_MP3_32s_I(int32_t* spectrum, int32_t* nonzeroBounds, const int8_t* scaleFactors,
+                                         const MP3SideInfo* sideInfo, const MP3FrameHeader* header,
+                                         int32_t* workBuffer);
+
+/* Inverse MDCT of one granule and channel: alias reduction (in place on
+ * `spectrum`, which is Q26, value x 2^26), the windowed 36- or 12-point
+ * transforms, overlap-add with `overlap` (576 values) and frequency
+ * inversion, into 18 slots of 32 sub-band samples of full scale 2^24
+ * (sub-band s of slot t at 32 t + s). `nonzeroBound` (0..576) is one more
+ * than the index of the last nonzero line; `previousCount` (0..32) is the
+ * number of sub-bands the previous call transformed and is updated.
+ * Statuses: 0; -8; -5 (bound, block type 0..3, mixed flag 0..1 or previous
+ * count out of range). A failing check writes nothing. */
+PrimitiveStatus zaviMDCTInv_MP3_32s(int32_t* spectrum, int32_t* subbandSamples, int32_t* overlap,
+                                    int32_t nonzeroBound, int32_t* previousCount, int32_t blockType,
+                                    int32_t mixedBlockFlag);
+
+/* Polyphase synthesis of one slot: 32 sub-band samples (full scale 2^24)
+ * into 32 16-bit PCM samples, rounded and saturated, written at pcm[0],
+ * pcm[mode], ..., pcm[31 mode] (mode 1 a plain block, 2 one channel of an
+ * interleaved stereo block). `history` (512 values) and `ringPosition`
+ * (0..15) carry the filter state from slot to slot.
+ * Statuses: 0; -8; -5 (mode or ring position out of range). A failing check
+ * writes nothing. */
+PrimitiveStatus zaviSynthPQMF_MP3_32s16s(const int32_t* subbandSamples, int16_t* pcm, int32_t* history,
+                                         int32_t* ringPosition, int32_t mode);
+
 /* ---- Build selection --------------------------------------------------- */
 
 /* Processor class (see DetectCpuType). */

@@ -138,6 +138,32 @@ int main() {
     while (last != nullptr && last->link != nullptr) last = last->link;
     check(last != nullptr && std::strcmp(last->name, "zoveZiva") == 0, "registration list ends at zoveZiva");
 
+    // Layer III signal steps: a granule of one value through requantisation,
+    // the inverse MDCT and the synthesis.
+    {
+        MP3FrameHeader header = {};
+        header.id = 1;
+        header.layer = 1;
+        header.mode = 3;
+        MP3SideInfo side[2] = {};
+        side[0].global_gain = 210;
+        int8_t scaleFactors[80] = {};
+        static int32_t spectrum[1152], work[576], samples[576], overlap[576], history[512];
+        int32_t bounds[2] = {1, 0};
+        spectrum[0] = 1;
+        check(zaviReQuantize_MP3_32s_I(spectrum, bounds, scaleFactors, side, &header, work) == 0 &&
+                  spectrum[0] == 0x04000000 && bounds[0] == 1,
+              "requantisation of one value");
+        int32_t count = 0;
+        check(zaviMDCTInv_MP3_32s(spectrum, samples, overlap, bounds[0], &count, 0, 0) == 0 && count == 1,
+              "inverse MDCT of one granule");
+        int16_t pcm[32];
+        int32_t position = 0;
+        check(zaviSynthPQMF_MP3_32s16s(samples, pcm, history, &position, 1) == 0 && position == 15,
+              "synthesis of one slot");
+        check(zaviSynthPQMF_MP3_32s16s(samples, pcm, history, &position, 3) == -5, "synthesis refuses mode 3");
+    }
+
     CpuInfoRecord info;
     fillCpuInfoRecord(&info);
     check(info.hasSse2 == 1 && cpuHasSse2() == 1, "x86-64 has SSE2");

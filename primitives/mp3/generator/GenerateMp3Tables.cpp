@@ -14,6 +14,7 @@
 
 #include "HuffmanTableLayout.h"
 #include "Mp3StandardData.h"
+#include "SignalTables.h"
 
 using namespace primitives::mp3gen;
 
@@ -117,21 +118,26 @@ std::string generate(const std::string& dataDirectory) {
 
 }  // namespace
 
+// Writes `text` to `path` only when complete, so a failed run leaves no stale
+// output.
+void writeWhole(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary);
+        file << text;
+        if (!file) throw std::runtime_error("cannot write " + temporary);
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot rename to " + path);
+}
+
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <data directory> <output file>\n", argv[0]);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s <data directory> <table file> <signal table file>\n", argv[0]);
         return 2;
     }
     try {
-        const std::string text = generate(argv[1]);
-        // Written only when complete, so a failed run leaves no stale output.
-        const std::string temporary = std::string(argv[2]) + ".tmp";
-        {
-            std::ofstream file(temporary, std::ios::binary);
-            file << text;
-            if (!file) throw std::runtime_error("cannot write " + temporary);
-        }
-        if (std::rename(temporary.c_str(), argv[2]) != 0) throw std::runtime_error("cannot rename to " + std::string(argv[2]));
+        writeWhole(argv[2], generate(argv[1]));
+        writeWhole(argv[3], generateSignalTables(argv[1]));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "mp3_table_generator: %s\n", error.what());
         return 1;
