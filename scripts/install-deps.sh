@@ -21,6 +21,8 @@ packages=(
   lame sox ffmpeg
   # MP3 reference decodes (mpg123) and the peer decoders of the MP3 benchmark
   mpg123 libmpg123-dev libmad0-dev
+  # FFT reference in the tests and peers in the benchmarks
+  libfftw3-dev libkissfft-dev
 )
 
 missing=()

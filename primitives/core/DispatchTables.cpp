@@ -5,6 +5,10 @@
 // registerDispatchRecord links this unit and with it every registration.
 #include "primitives/core/DispatchRecords.h"
 
+#include "primitives/core/AlignedMemory.h"
+#include "primitives/core/StatusTexts.h"
+#include "primitives/fft/RealFftSpec.h"
+
 using namespace primitives;
 
 // The records are constant-initialised, so the stubs work before (and during)

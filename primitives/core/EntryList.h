@@ -51,9 +51,18 @@ PRIMITIVE_ENTRY(s, zaviMulC_32f,
 PRIMITIVE_ENTRY(s, dezoRide_32d,
                 generic::dezoRide_32d, sse::dezoRide_32d, sse2::dezoRide_32d,
                 sse3::dezoRide_32d)
+PRIMITIVE_ENTRY(s, zaviFFTFree_R_32f,
+                generic::zaviFFTFree_R_32f, sse::zaviFFTFree_R_32f, sse2::zaviFFTFree_R_32f,
+                sse3::zaviFFTFree_R_32f)
 PRIMITIVE_ENTRY(s, vaduRivuro_8v,
                 generic::vaduRivuro_8v, generic::vaduRivuro_8v, generic::vaduRivuro_8v,
                 generic::vaduRivuro_8v)
+PRIMITIVE_ENTRY(s, zaviFFTGetBufSize_R_32f,
+                generic::zaviFFTGetBufSize_R_32f, generic::zaviFFTGetBufSize_R_32f,
+                sse2::zaviFFTGetBufSize_R_32f, sse2::zaviFFTGetBufSize_R_32f)
+PRIMITIVE_ENTRY(s, zaviFFTInitAlloc_R_32f,
+                generic::zaviFFTInitAlloc_R_32f, sse::zaviFFTInitAlloc_R_32f, sse2::zaviFFTInitAlloc_R_32f,
+                sse3::zaviFFTInitAlloc_R_32f)
 PRIMITIVE_ENTRY(s, zaviWinBartlett_32f_I,
                 generic::zaviWinBartlett_32f_I, sse::zaviWinBartlett_32f_I, sse2::zaviWinBartlett_32f_I, sse3::zaviWinBartlett_32f_I)
 PRIMITIVE_ENTRY(s, zaviSet_32f,
@@ -73,6 +82,12 @@ PRIMITIVE_ENTRY(s, zaviThreshold_LT_32f_I,
                 sse3::zaviThreshold_LT_32f_I)
 PRIMITIVE_ENTRY(s, zaviMagnitude_32fc,
                 generic::zaviMagnitude_32fc, sse::zaviMagnitude_32fc, sse2::zaviMagnitude_32fc, sse3::zaviMagnitude_32fc)
+PRIMITIVE_ENTRY(s, zaviConjPerm_32fc,
+                generic::zaviConjPerm_32fc, sse::zaviConjPerm_32fc, sse2::zaviConjPerm_32fc,
+                sse3::zaviConjPerm_32fc)
+PRIMITIVE_ENTRY(s, zaviFFTFwd_RToPerm_32f,
+                generic::zaviFFTFwd_RToPerm_32f, sse::zaviFFTFwd_RToPerm_32f, sse2::zaviFFTFwd_RToPerm_32f,
+                sse3::zaviFFTFwd_RToPerm_32f)
 PRIMITIVE_ENTRY(s, zaviMul_32f_I,
                 generic::zaviMul_32f_I, sse::zaviMul_32f_I, sse2::zaviMul_32f_I,
                 sse2::zaviMul_32f_I)
@@ -105,6 +120,9 @@ PRIMITIVE_ENTRY(s, zaviCopy_8u,
 PRIMITIVE_ENTRY(s, zaviSqr_32f,
                 generic::zaviSqr_32f, sse::zaviSqr_32f, sse2::zaviSqr_32f,
                 sse3::zaviSqr_32f)
+PRIMITIVE_ENTRY(s, zaviFFTInv_CCSToR_32f,
+                generic::zaviFFTInv_CCSToR_32f, sse::zaviFFTInv_CCSToR_32f, sse2::zaviFFTInv_CCSToR_32f,
+                sse3::zaviFFTInv_CCSToR_32f)
 PRIMITIVE_ENTRY(s, zaviPolarToCart_32fc,
                 generic::zaviPolarToCart_32fc, sse::zaviPolarToCart_32fc, sse2::zaviPolarToCart_32fc, sse3::zaviPolarToCart_32fc)
 PRIMITIVE_ENTRY(s, zaviAdd_32f_I,
@@ -115,6 +133,9 @@ PRIMITIVE_ENTRY(s, zaviSub_32f,
                 sse2::zaviSub_32f)
 PRIMITIVE_ENTRY(s, zaviCartToPolar_32fc,
                 generic::zaviCartToPolar_32fc, sse::zaviCartToPolar_32fc, sse2::zaviCartToPolar_32fc, sse3::zaviCartToPolar_32fc)
+PRIMITIVE_ENTRY(s, zaviFFTFwd_RToCCS_32f,
+                generic::zaviFFTFwd_RToCCS_32f, sse::zaviFFTFwd_RToCCS_32f, sse2::zaviFFTFwd_RToCCS_32f,
+                sse3::zaviFFTFwd_RToCCS_32f)
 PRIMITIVE_ENTRY(s, zaviMinIndx_32f,
                 generic::zaviMinIndx_32f, sse::zaviMinIndx_32f, sse2::zaviMinIndx_32f,
                 sse3::zaviMinIndx_32f)

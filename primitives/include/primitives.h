@@ -500,6 +500,55 @@ PrimitiveStatus zaviMDCTInv_MP3_32s(int32_t* spectrum, int32_t* subbandSamples, 
 PrimitiveStatus zaviSynthPQMF_MP3_32s16s(const int32_t* subbandSamples, int16_t* pcm, int32_t* history,
                                          int32_t* ringPosition, int32_t mode);
 
+/* ---- Real FFT of power-of-two length ---------------------------------- */
+
+/* A prepared real FFT of N = 2^order points (opaque). One spec may serve any
+ * number of threads at once, each with its own work buffer. */
+typedef struct RealFftSpec_32f RealFftSpec_32f;
+
+/* Normalisation flags of zaviFFTInitAlloc_R_32f. */
+enum FftNormalisation {
+    fftDivideForwardByN = 1,
+    fftDivideInverseByN = 2,
+    fftDivideBySqrtN = 4,
+    fftNoDivision = 8
+};
+
+/* Creates the spec of order 0..30 (-15 otherwise) with one flag above (-16
+ * otherwise); hint is stored and not used. -8 for a null ppSpec, -9 when
+ * memory runs short (always at orders 29 and 30). *ppSpec is written only on
+ * success. */
+PrimitiveStatus zaviFFTInitAlloc_R_32f(RealFftSpec_32f** ppSpec, int32_t order, int32_t flag, int32_t hint);
+
+/* The work-buffer size in bytes a transform of the spec needs (0: none). -8
+ * for a null pointer, -17 for a spec of another kind. */
+PrimitiveStatus zaviFFTGetBufSize_R_32f(const RealFftSpec_32f* spec, int32_t* pSize);
+
+/* Releases the spec. -8 for null, -17 for a spec of another kind. */
+PrimitiveStatus zaviFFTFree_R_32f(RealFftSpec_32f* spec);
+
+/* Transforms: pSrc and pDst may be the same array. pBuffer is null or at
+ * least the GetBufSize bytes, used from its first 16-byte boundary; with null
+ * a buffer is allocated for the call (-9 when that fails). Tests in order:
+ * null pSpec (-8), spec kind (-17), null pSrc or pDst (-8); nothing is written
+ * on failure.
+ *   RToPerm: N reals to N floats in Perm order
+ *            R(0), R(N/2), R(1), I(1), ..., R(N/2-1), I(N/2-1).
+ *   RToCCS:  N reals to N+2 floats R(0), 0, R(1), I(1), ..., R(N/2), 0.
+ *   CCSToR:  N+2 floats in CCS order (elements 1 and N+1 never read) to N
+ *            reals. */
+PrimitiveStatus zaviFFTFwd_RToPerm_32f(const float* pSrc, float* pDst, const RealFftSpec_32f* pSpec,
+                                       uint8_t* pBuffer);
+PrimitiveStatus zaviFFTFwd_RToCCS_32f(const float* pSrc, float* pDst, const RealFftSpec_32f* pSpec,
+                                      uint8_t* pBuffer);
+PrimitiveStatus zaviFFTInv_CCSToR_32f(const float* pSrc, float* pDst, const RealFftSpec_32f* pSpec,
+                                      uint8_t* pBuffer);
+
+/* Expands a Perm spectrum of len floats (any len >= 1, odd lengths as the
+ * DFT writes them) into len complex values; pDst must not overlap pSrc. -8 for
+ * a null pointer, then -6 for len <= 0. */
+PrimitiveStatus zaviConjPerm_32fc(const float* pSrc, Complex32f* pDst, int32_t len);
+
 /* ---- Build selection --------------------------------------------------- */
 
 /* Processor class (see DetectCpuType). */

@@ -129,6 +129,23 @@ int main() {
     check(zaviMinMax_32f(a, 4, &x, &y) == 0 && x == 1 && y == 4, "zaviMinMax_32f");
     check(zaviSum_32f(a, 4, &x, 2) == 0 && x == 10, "zaviSum_32f");
 
+    // Real FFT of 16 points: forward to CCS and Perm, back from CCS, expansion.
+    RealFftSpec_32f* spec = nullptr;
+    check(zaviFFTInitAlloc_R_32f(&spec, 4, fftDivideInverseByN, 0) == 0, "zaviFFTInitAlloc_R_32f");
+    int32_t bufferBytes = -1;
+    check(zaviFFTGetBufSize_R_32f(spec, &bufferBytes) == 0 && bufferBytes == 80, "zaviFFTGetBufSize_R_32f");
+    float signal[16], spectrum[18], perm[16], again[16];
+    for (int i = 0; i < 16; ++i) signal[i] = i % 4 == 0 ? 1.0f : 0.0f;
+    check(zaviFFTFwd_RToCCS_32f(signal, spectrum, spec, nullptr) == 0 && spectrum[0] == 4.0f && spectrum[8] == 4.0f,
+          "zaviFFTFwd_RToCCS_32f");
+    check(zaviFFTFwd_RToPerm_32f(signal, perm, spec, nullptr) == 0 && perm[1] == 4.0f, "zaviFFTFwd_RToPerm_32f");
+    check(zaviFFTInv_CCSToR_32f(spectrum, again, spec, nullptr) == 0 && again[4] == 1.0f && again[5] == 0.0f,
+          "zaviFFTInv_CCSToR_32f");
+    Complex32f full[16];
+    check(zaviConjPerm_32fc(perm, full, 16) == 0 && full[12].re == 4.0f, "zaviConjPerm_32fc");
+    check(zaviFFTFree_R_32f(spec) == 0, "zaviFFTFree_R_32f");
+    check(zaviFFTInitAlloc_R_32f(&spec, 31, fftNoDivision, 0) == -15, "order 31 is refused");
+
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 
