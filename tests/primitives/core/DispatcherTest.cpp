@@ -254,6 +254,13 @@ TEST(DispatchTables, ShareBodiesAsTheLibraryDoes) {
         {"zaviUnpackScaleFactors_MP3_1u8s", "ABCD"},
         {"zaviUnpackSideInfo_MP3", "ABCD"},
         {"zaviUnpackFrameHeader_MP3", "AABB"},
+        {"zaviFFTFree_R_32f", "ABCD"},
+        {"zaviFFTGetBufSize_R_32f", "AABB"},
+        {"zaviFFTInitAlloc_R_32f", "ABCD"},
+        {"zaviConjPerm_32fc", "ABCD"},
+        {"zaviFFTFwd_RToPerm_32f", "ABCD"},
+        {"zaviFFTInv_CCSToR_32f", "ABCD"},
+        {"zaviFFTFwd_RToCCS_32f", "ABCD"},
     };
     ASSERT_EQ(patterns.size(), std::size(kBuiltEntries)) << "every built entry has a row here";
     for (const BuiltEntry& entry : kBuiltEntries) {
