@@ -62,7 +62,7 @@ TEST_P(Accuracy, ForwardToPermAndCcsAndInverseFromCcs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, Accuracy,
-                         ::testing::Combine(::testing::Range(kFirstBuild, kLastBuild + 1), ::testing::Range(0, 25)),
+                         ::testing::Combine(::testing::Range(kFirstBuild, kLastBuild + 1), ::testing::Range(0, kLargestTestedOrder + 1)),
                          buildOrderName);
 
 }  // namespace

@@ -119,7 +119,7 @@ TEST_P(RealFftSpecTest, WorkBufferSizes) {
         SCOPED_TRACE(testing::Message() << "order " << order);
         const int64_t expected = table[order][build() - 1];
         EXPECT_EQ(workBufferBytes(build(), order), expected);
-        if (order <= 24) {
+        if (order <= kLargestTestedOrder) {
             FftSpec spec(order, fftDivideForwardByN);
             ASSERT_EQ(spec.status(), 0);
             EXPECT_EQ(spec.bufferBytes(), expected);
