@@ -438,42 +438,82 @@ struct Passes {
 
 // ---- Bit reversal, scaling ------------------------------------------------
 
+// For 2^6 points and more the permutation runs in tiles of 8 x 8 points:
+// with p = (a, c, d), a the top three bits, d the low three and c the rest,
+// rev(p) = (rev3(d), rev(c), rev3(a)), so the tile of a middle value c (eight
+// runs of eight neighbours) goes whole to the tile of rev(c), and both the
+// reads and the writes stay within a few cache lines.
+inline constexpr int64_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// The 64 points of tile c, in the order they take in tile rev(c).
+static inline void readTile(const float* src, float* tile, int64_t n, int64_t c) {
+    const int64_t top = n / 8;
+    for (int64_t a = 0; a < 8; ++a) {
+        const float* in = src + 2 * (a * top + 8 * c);
+        for (int64_t d = 0; d < 8; ++d) std::memcpy(tile + 2 * (8 * kRev3[d] + kRev3[a]), in + 2 * d, 8);
+    }
+}
+
+static inline void writeTile(float* dst, const float* tile, int64_t n, int64_t c) {
+    const int64_t top = n / 8;
+    for (int64_t row = 0; row < 8; ++row) std::memcpy(dst + 2 * (row * top + 8 * c), tile + 16 * row, 64);
+}
+
 static inline void bitReverseCopy(const float* src, float* dst, int64_t n, const int32_t* table) {
     if (n < 4) {
         std::memcpy(dst, src, static_cast<std::size_t>(n) * 8);
         return;
     }
     const int64_t quarter = n / 4;
-    for (int64_t k = 0; k < quarter; ++k) {
-        const int64_t r = table[k] / 2;
-        const float* in = src + 8 * k;
-        float* out = dst + 2 * r;
-        out[0] = in[0];
-        out[1] = in[1];
-        out[4 * quarter] = in[2];
-        out[4 * quarter + 1] = in[3];
-        out[2 * quarter] = in[4];
-        out[2 * quarter + 1] = in[5];
-        out[6 * quarter] = in[6];
-        out[6 * quarter + 1] = in[7];
+    if (n < 64) {
+        for (int64_t k = 0; k < quarter; ++k) {
+            const int64_t r = table[k] / 2;
+            const float* in = src + 8 * k;
+            float* out = dst + 2 * r;
+            std::memcpy(out, in, 8);
+            std::memcpy(out + 4 * quarter, in + 2, 8);
+            std::memcpy(out + 2 * quarter, in + 4, 8);
+            std::memcpy(out + 6 * quarter, in + 6, 8);
+        }
+        return;
+    }
+    float tile[128];
+    for (int64_t c = 0; c < n / 64; ++c) {
+        readTile(src, tile, n, c);
+        writeTile(dst, tile, n, table[16 * c] / 2);  // rev(c) over the middle bits
     }
 }
 
 static inline void bitReverseInPlace(float* data, int64_t n, const int32_t* table) {
     if (n < 4) return;
     const int64_t quarter = n / 4;
-    static constexpr int64_t rev2[4] = {0, 2, 1, 3};
-    for (int64_t k = 0; k < quarter; ++k) {
-        const int64_t r = table[k] / 2;
-        for (int64_t t = 0; t < 4; ++t) {
-            const int64_t p = 4 * k + t, q = rev2[t] * quarter + r;
-            if (p < q) {
-                float a[2];
-                std::memcpy(a, data + 2 * p, 8);
-                std::memcpy(data + 2 * p, data + 2 * q, 8);
-                std::memcpy(data + 2 * q, a, 8);
+    if (n < 64) {
+        static constexpr int64_t rev2[4] = {0, 2, 1, 3};
+        for (int64_t k = 0; k < quarter; ++k) {
+            const int64_t r = table[k] / 2;
+            for (int64_t t = 0; t < 4; ++t) {
+                const int64_t p = 4 * k + t, q = rev2[t] * quarter + r;
+                if (p < q) {
+                    float a[2];
+                    std::memcpy(a, data + 2 * p, 8);
+                    std::memcpy(data + 2 * p, data + 2 * q, 8);
+                    std::memcpy(data + 2 * q, a, 8);
+                }
             }
         }
+        return;
+    }
+    // Tiles c and rev(c) trade places; a self-reversed tile is permuted alone.
+    float first[128], second[128];
+    for (int64_t c = 0; c < n / 64; ++c) {
+        const int64_t rc = table[16 * c] / 2;
+        if (rc < c) continue;
+        readTile(data, first, n, c);
+        if (rc != c) {
+            readTile(data, second, n, rc);
+            writeTile(data, second, n, c);
+        }
+        writeTile(data, first, n, rc);
     }
 }
 
