@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "primitives/fft/RealFftSpec.h"
+#include "primitives/vector/VectorBuilds.h"
 
 namespace primitives {
 namespace {
@@ -61,11 +62,13 @@ inline PrimitiveStatus conjPerm(const float* pSrc, Complex32f* pDstComplex, int3
     }
     if (Build == buildSse2 || Build == buildSse3) {
         if (m > 0) {
-            std::memcpy(dst + 2, bins, 8 * static_cast<size_t>(m));
-            if (Build == buildSse2)
+            if (Build == buildSse2) {
+                copyBytesKernel_sse2(bins, dst + 2, 8 * static_cast<int64_t>(m));
                 conjugateReverseCopy_sse2(bins, dst + 2 * (len - m), m);
-            else
+            } else {
+                copyBytesKernel_sse3(bins, dst + 2, 8 * static_cast<int64_t>(m));
                 conjugateReverseCopy_sse3(bins, dst + 2 * (len - m), m);
+            }
         }
         return primitiveStatusOk;
     }

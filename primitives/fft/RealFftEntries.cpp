@@ -7,6 +7,7 @@
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/core/Dispatcher.h"
 #include "primitives/fft/RealFftSpec.h"
+#include "primitives/vector/VectorBuilds.h"
 
 namespace primitives {
 namespace {
@@ -20,6 +21,7 @@ using LargeOrder = void (*)(const RealFftSpec*, float*, int32_t, uint8_t*);
 // passes up to radixLimit, then bit reversal and the large-order routine.
 struct BuildRoutines {
     int32_t build;
+    PrimitiveStatus (*zeroBytes)(void*, int64_t);
     int32_t mediumLimit;
     int32_t radixLimit;
     const SmallOrderKernelTable& kernels;
@@ -41,7 +43,8 @@ struct BuildRoutines {
 };
 
 constexpr BuildRoutines genericRoutines = {
-    buildGeneric, -1, 10, smallOrderKernels_generic, buildQuarterSineTable_generic, initFftTables_generic,
+    buildGeneric, zeroBytes_generic, -1, 10, smallOrderKernels_generic, buildQuarterSineTable_generic,
+    initFftTables_generic,
     buildRealForwardSplitWeights_generic, buildRealInverseSplitTwiddles_generic, fftBitReverseCopy_generic,
     fftBitReverseInPlace_generic, nullptr, nullptr,
     [](float* data, int32_t n, const float* tw, uint8_t*, int32_t) { fftRadixPasses_generic(data, n, tw); },
@@ -52,8 +55,9 @@ constexpr BuildRoutines genericRoutines = {
 
 #define VELKARN_SIMD_ROUTINES(suffix, index, medium, radix)                                                     \
     constexpr BuildRoutines suffix##Routines = {                                                                \
-        index, medium, radix, smallOrderKernels_##suffix, buildQuarterSineTable_##suffix,                        \
-        initFftTables_##suffix, buildRealForwardSplitWeights_##suffix, buildRealInverseSplitTwiddles_##suffix,   \
+        index, zeroBytes_##suffix, medium, radix, smallOrderKernels_##suffix,                                    \
+        buildQuarterSineTable_##suffix, initFftTables_##suffix, buildRealForwardSplitWeights_##suffix,          \
+        buildRealInverseSplitTwiddles_##suffix,                                                                 \
         fftBitReverseCopy_##suffix, fftBitReverseInPlace_##suffix, fftMediumOrder_##suffix,                     \
         ifftMediumOrder_##suffix, fftRadixPasses_##suffix, ifftRadixPasses_##suffix, fftLargeOrder_##suffix,    \
         ifftLargeOrder_##suffix, scaleFloatsInPlace_##suffix, realFftRecombineForward_##suffix,                 \
@@ -70,7 +74,7 @@ PrimitiveStatus initAlloc(RealFftSpec_32f** ppSpec, int32_t order, int32_t flag,
     if (order < 0 || order > kMaxFftOrder) return primitiveStatusBadFftOrder;
     auto* spec = reinterpret_cast<RealFftSpec*>(generic::vaduRivuro_8v(sizeof(RealFftSpec)));
     if (spec == nullptr) return primitiveStatusAllocationFailed;
-    std::memset(static_cast<void*>(spec), 0, sizeof(RealFftSpec));
+    R.zeroBytes(spec, sizeof(RealFftSpec));  // cannot fail on a fresh block
     spec->kindTag = kRealFftKindTag;
     spec->order = order;
     spec->hint = hint;
