@@ -12,58 +12,78 @@
 namespace primitives::test {
 namespace {
 
-using Accuracy = BuildOrderTest;
+// The input signals of one order and their double-precision results.
+struct OrderReference {
+    int32_t order;
+    int64_t n;
+    std::vector<float> signal;    // forward input
+    std::vector<double> perm;     // its spectrum in Perm order
+    std::vector<double> ccs;      // and in CCS order
+    std::vector<float> spectrum;  // inverse input: random CCS, garbage at 1 and N + 1
+    std::vector<double> inverse;  // its signal
+};
 
-// Up to order 20 every flag serves every entry; above, one flag (which
-// scales both directions) keeps the time down.
-std::vector<int32_t> flagsFor(int32_t order) {
-    if (order <= 20) return {fftDivideForwardByN, fftDivideInverseByN, fftDivideBySqrtN, fftNoDivision};
-    return {fftDivideBySqrtN};
+OrderReference makeReference(int32_t order) {
+    OrderReference r{order, int64_t{1} << order, {}, {}, {}, {}, {}};
+    r.signal = uniformSignal(r.n, 1000u + static_cast<uint32_t>(order));
+    const std::vector<ComplexD> bins = referenceRealSpectrum(r.signal.data(), r.n);
+    r.perm = permOf(bins, r.n);
+    r.ccs = ccsOf(bins, r.n);
+    r.spectrum = uniformSignal(r.n + 2, 2000u + static_cast<uint32_t>(order));
+    std::vector<ComplexD> spectrum(static_cast<size_t>(r.n / 2 + 1));
+    for (int64_t k = 0; k <= r.n / 2; ++k) spectrum[k] = {r.spectrum[2 * k], r.spectrum[2 * k + 1]};
+    r.spectrum[1] = 12345.0f;
+    r.spectrum[r.n + 1] = -6789.0f;
+    r.inverse = referenceRealInverse(spectrum, r.n);
+    return r;
 }
 
+// The three entries of the current build with a spec of each flag.
+void checkEntries(const OrderReference& r, const std::vector<int32_t>& flags) {
+    std::vector<float> y(static_cast<size_t>(r.n + 2));
+    for (int32_t flag : flags) {
+        SCOPED_TRACE(testing::Message() << "flag " << flag);
+        FftSpec spec(r.order, flag);
+        ASSERT_EQ(spec.status(), 0);
+        ASSERT_EQ(zaviFFTFwd_RToPerm_32f(r.signal.data(), y.data(), spec.get(), nullptr), 0);
+        EXPECT_EQ(checkTolerance(y.data(), r.perm, r.order, forwardScale(flag, r.order)), "") << "Perm";
+        ASSERT_EQ(zaviFFTFwd_RToCCS_32f(r.signal.data(), y.data(), spec.get(), nullptr), 0);
+        EXPECT_EQ(checkTolerance(y.data(), r.ccs, r.order, forwardScale(flag, r.order)), "") << "CCS";
+        ASSERT_EQ(zaviFFTInv_CCSToR_32f(r.spectrum.data(), y.data(), spec.get(), nullptr), 0);
+        EXPECT_EQ(checkTolerance(y.data(), r.inverse, r.order, inverseScale(flag, r.order)), "") << "inverse";
+    }
+}
+
+using Accuracy = BuildOrderTest;
+
+// Up to order 20, every flag on every build.
 TEST_P(Accuracy, ForwardToPermAndCcsAndInverseFromCcs) {
-    const int64_t n = int64_t{1} << order();
-    const std::vector<float> x = uniformSignal(n, 1000u + static_cast<uint32_t>(order()));
-    const std::vector<ComplexD> bins = referenceRealSpectrum(x.data(), n);
-
-    for (int32_t flag : flagsFor(order())) {
-        SCOPED_TRACE(testing::Message() << "Perm, flag " << flag);
-        FftSpec spec(order(), flag);
-        ASSERT_EQ(spec.status(), 0);
-        std::vector<float> y(static_cast<size_t>(n));
-        ASSERT_EQ(zaviFFTFwd_RToPerm_32f(x.data(), y.data(), spec.get(), nullptr), 0);
-        EXPECT_EQ(checkTolerance(y.data(), permOf(bins, n), order(), forwardScale(flag, order())), "");
-    }
-    for (int32_t flag : flagsFor(order())) {
-        SCOPED_TRACE(testing::Message() << "CCS, flag " << flag);
-        FftSpec spec(order(), flag);
-        ASSERT_EQ(spec.status(), 0);
-        std::vector<float> y(static_cast<size_t>(n + 2), canary());
-        ASSERT_EQ(zaviFFTFwd_RToCCS_32f(x.data(), y.data(), spec.get(), nullptr), 0);
-        EXPECT_EQ(checkTolerance(y.data(), ccsOf(bins, n), order(), forwardScale(flag, order())), "");
-    }
-
-    // A random spectrum with garbage where the imaginary parts of bins 0 and
-    // N/2 would be.
-    std::vector<float> ccs = uniformSignal(n + 2, 2000u + static_cast<uint32_t>(order()));
-    std::vector<ComplexD> spectrum(static_cast<size_t>(n / 2 + 1));
-    for (int64_t k = 0; k <= n / 2; ++k) spectrum[k] = {ccs[2 * k], ccs[2 * k + 1]};
-    ccs[1] = 12345.0f;
-    ccs[n + 1] = -6789.0f;
-    const std::vector<double> signal = referenceRealInverse(spectrum, n);
-    for (int32_t flag : flagsFor(order())) {
-        SCOPED_TRACE(testing::Message() << "inverse, flag " << flag);
-        FftSpec spec(order(), flag);
-        ASSERT_EQ(spec.status(), 0);
-        std::vector<float> y(static_cast<size_t>(n));
-        ASSERT_EQ(zaviFFTInv_CCSToR_32f(ccs.data(), y.data(), spec.get(), nullptr), 0);
-        EXPECT_EQ(checkTolerance(y.data(), signal, order(), inverseScale(flag, order())), "");
-    }
+    checkEntries(makeReference(order()),
+                 {fftDivideForwardByN, fftDivideInverseByN, fftDivideBySqrtN, fftNoDivision});
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, Accuracy,
-                         ::testing::Combine(::testing::Range(kFirstBuild, kLastBuild + 1), ::testing::Range(0, kLargestTestedOrder + 1)),
+                         ::testing::Combine(::testing::Range(kFirstBuild, kLastBuild + 1), ::testing::Range(0, 21)),
                          buildOrderName);
+
+// Above order 20 one flag (it scales both directions), and one reference for
+// all four builds, keep the time down.
+class LargeOrderAccuracy : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(LargeOrderAccuracy, EveryBuildWithOneFlag) {
+    const OrderReference reference = makeReference(GetParam());
+    for (int32_t build = kFirstBuild; build <= kLastBuild; ++build) {
+        if (!hostRunsBuild(build)) continue;
+        SCOPED_TRACE(buildName(build));
+        ScopedBuildIndex index(build);
+        checkEntries(reference, {fftDivideBySqrtN});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, LargeOrderAccuracy, ::testing::Range(21, kLargestTestedOrder + 1),
+                         [](const ::testing::TestParamInfo<int32_t>& info) {
+                             return "order" + std::to_string(info.param);
+                         });
 
 }  // namespace
 }  // namespace primitives::test
