@@ -99,6 +99,10 @@ public:
 // Creates a window (hidden until show); null without a user interface.
 NativeWindow* createNativeWindow(const WindowSpec& spec, WindowEvents* events);
 
+// UI thread: the user's close request, delivered at once (closeRequested
+// runs before this returns); false for an unknown window.
+bool sendClose(WindowHandle window);
+
 // Any thread: marks the area invalid (a paint follows), or, with no area,
 // asks for a paint while nothing more becomes invalid.
 void invalidateWindow(WindowHandle window, const Rect& area);

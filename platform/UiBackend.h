@@ -33,6 +33,7 @@ public:
 
     virtual NativeWindow* createWindow(const WindowSpec& spec, WindowEvents* events) = 0;
     virtual void invalidate(WindowHandle window, const Rect* area) = 0;  // any thread
+    virtual bool sendClose(WindowHandle window) = 0;
     virtual Rect screenWorkArea() = 0;
     virtual void setCursorShape(CursorShape shape) = 0;
     virtual int wheelScrollLines() = 0;

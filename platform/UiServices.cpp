@@ -203,6 +203,11 @@ NativeWindow* createNativeWindow(const WindowSpec& spec, WindowEvents* events) {
     return ui->createWindow(spec, events);
 }
 
+bool sendClose(WindowHandle window) {
+    UiBackend* ui = uiBackend();
+    return ui != nullptr && ui->sendClose(window);
+}
+
 void invalidateWindow(WindowHandle window, const Rect& area) {
     if (UiBackend* ui = uiBackend()) ui->invalidate(window, &area);
 }

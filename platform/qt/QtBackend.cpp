@@ -112,6 +112,13 @@ void QtBackend::invalidate(WindowHandle window, const Rect* area) {
     QCoreApplication::postEvent(this, new InvalidateEvent(window, area));
 }
 
+bool QtBackend::sendClose(WindowHandle handle) {
+    QtWindow* target = window(handle);
+    if (target == nullptr) return false;
+    target->closeRequest();
+    return true;
+}
+
 Rect QtBackend::screenWorkArea() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return {0, 0, 1280, 1024};
@@ -221,5 +228,6 @@ void shutdownPlatform() {
 }  // namespace platform
 
 // Under LeakSanitizer (sanitizer builds only): the font library keeps its
-// configuration cache for the life of the process on purpose.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// configuration cache, and the desktop bus library its connection data, for
+// the life of the process on purpose.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }

@@ -40,6 +40,7 @@ public:
     void processEvents() override;
     NativeWindow* createWindow(const WindowSpec& spec, WindowEvents* events) override;
     void invalidate(WindowHandle window, const Rect* area) override;
+    bool sendClose(WindowHandle window) override;
     Rect screenWorkArea() override;
     void setCursorShape(CursorShape shape) override;
     int wheelScrollLines() override;

@@ -175,9 +175,12 @@ TEST_F(Window, PostedMessagesReachTheirWindow) {
 }
 
 TEST_F(Window, ClosingOnlyAsksTheProgram) {
-    widget->close();
+    widget->close();  // as from the caption's close button
     EXPECT_EQ(events.take(), (Strings{"close"}));
     EXPECT_TRUE(widget->isVisible());
+    EXPECT_TRUE(platform::sendClose(window->handle()));  // from the program, at once
+    EXPECT_EQ(events.take(), (Strings{"close"}));
+    EXPECT_FALSE(platform::sendClose(window->handle() + 1000));
 }
 
 TEST_F(Window, WithInputOffPaintsGoOnButMouseAndKeysAreIgnored) {
@@ -227,6 +230,16 @@ TEST_F(Window, ADestroyedWindowsHandleIsUnknown) {
     EXPECT_FALSE(platform::isWindow(handle));
     EXPECT_EQ(platform::windowObject(handle), nullptr);
     EXPECT_FALSE(platform::postMessage(handle, platform::clientMessage, 0, 0));
+}
+
+TEST_F(Window, CursorsAndWheelLines) {
+    platform::setCursorShape(platform::CursorShape::Wait);
+    EXPECT_EQ(widget->cursor().shape(), Qt::WaitCursor);
+    platform::setCursorShape(platform::CursorShape::Hand);
+    EXPECT_EQ(widget->cursor().shape(), Qt::PointingHandCursor);
+    platform::setCursorShape(platform::CursorShape::Arrow);
+    EXPECT_EQ(widget->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(platform::wheelScrollLines(), QApplication::wheelScrollLines());
 }
 
 TEST_F(Window, TheWorkAreaIsSettableAndDefaultsToTheProgramsMinimumScreen) {
