@@ -125,25 +125,37 @@ protected:
         int display[2];
         ASSERT_EQ(::pipe2(display, O_CLOEXEC), 0);
         server = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(display[1]), "-screen",
-                                                                  "0", "1280x1024x24", "-nolisten", "tcp"},
+                                                                  "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
                                          std::vector<std::string>{}, display[1]);
         ::close(display[1]);
         ASSERT_TRUE(server->started());
-        pollfd poller{display[0], POLLIN, 0};
-        char number[16] = {};
-        ASSERT_GT(::poll(&poller, 1, 10000), 0) << "Xvfb did not start";
-        ASSERT_GT(::read(display[0], number, sizeof number - 1), 0);
-        ::close(display[0]);
-        displayName = ":" + std::to_string(std::atoi(number));
+        // The server writes the number and then a newline, separately; the
+        // pipe stays open until the end, since a write into a closed pipe
+        // stops the server.
+        displayPipe = display[0];
+        std::string number;
+        while (number.find('\n') == std::string::npos) {
+            pollfd poller{displayPipe, POLLIN, 0};
+            ASSERT_GT(::poll(&poller, 1, 10000), 0) << "Xvfb did not start";
+            char chunk[16];
+            ssize_t n = ::read(displayPipe, chunk, sizeof chunk);
+            ASSERT_GT(n, 0) << "Xvfb did not start";
+            number.append(chunk, static_cast<std::size_t>(n));
+        }
+        displayName = ":" + std::to_string(std::atoi(number.c_str()));
         displayVariable.emplace("DISPLAY", displayName);  // for the X tools
-        // The number comes before the server takes clients; wait until one
-        // is served.
+        // Wait until a client is served. (-noreset: without it the server
+        // starts over, and announces its number again, whenever its last
+        // client leaves.)
         bool serving = false;
-        for (int attempt = 0; attempt < 100 && !serving; ++attempt) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!serving && std::chrono::steady_clock::now() < deadline) {
             serving = testing_support::runProgram({"xdotool", "getmouselocation"}, home.file("probe.log")) == 0;
             if (!serving) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        ASSERT_TRUE(serving) << "Xvfb does not take clients";
+        server->waitForLine("\x01", 100);  // collects what the server said so far
+        ASSERT_TRUE(serving) << "Xvfb on " << displayName << " does not take clients: "
+                             << testing_support::readFile(home.file("probe.log")) << "\n" << server->transcript;
     }
 
     // The root window's pixels, RGB.
@@ -194,7 +206,13 @@ protected:
         return last;
     }
 
+    void TearDown() override {
+        server.reset();
+        if (displayPipe >= 0) ::close(displayPipe);
+    }
+
     TemporaryDirectory home;
+    int displayPipe = -1;
     std::unique_ptr<Child> server;
     std::string displayName;
     std::optional<testing_support::ScopedEnvironment> displayVariable;
