@@ -165,7 +165,11 @@ void bpmPreviewHook(const std::string& selectedPath, platform::Dialog& row) {
         SongPreview preview = readSongPreview(selectedPath);
         if (preview.hasBeats) {
             double tempo = preview.tagBpm != 0.0f ? static_cast<double>(preview.tagBpm) : preview.medianBpm;
-            text = std::to_string(static_cast<int>(tempo + 0.5));
+            // A corrupt tag (NaN, huge) or beats at one position (infinite
+            // median) has no whole number to show; converting it would be
+            // undefined.
+            double rounded = tempo + 0.5;
+            if (rounded > -2147483648.0 && rounded < 2147483648.0) text = std::to_string(static_cast<int>(rounded));
         }
     } catch (const std::exception&) {
         // A file that cannot be read has no tempo to show (and an exception

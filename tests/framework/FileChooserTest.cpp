@@ -5,6 +5,7 @@
 #include "framework/StringException.h"
 #include "platform/UiScript.h"
 
+#include <limits>
 #include <map>
 #include <thread>
 
@@ -95,6 +96,9 @@ TEST_F(FileChoosers, ThePreviewShowsTheTempoOfEachSelectedSong) {
         {"median.wav", {true, 0.0f, 121.4}},    // no tag: the beats' median
         {"plain.wav", {false, 0.0f, 0.0}},      // no beat list
         {"broken.wav", {true, 0.0f, 0.0}},      // the reader throws
+        {"nan.mp3", {true, std::numeric_limits<float>::quiet_NaN(), 120.0}},  // corrupt tags
+        {"huge.mp3", {true, 3e30f, 120.0}},
+        {"stacked.wav", {true, 0.0f, std::numeric_limits<double>::infinity()}},  // all beats at one place
     };
     for (const auto& [name, preview] : songs) writeFile(music.file(name), "");
     setSongPreviewReader([&](const std::string& path) {
@@ -120,6 +124,7 @@ TEST_F(FileChoosers, ThePreviewShowsTheTempoOfEachSelectedSong) {
     EXPECT_EQ(shown["median.wav"], "121");
     EXPECT_EQ(shown["plain.wav"], "---");
     EXPECT_EQ(shown["broken.wav"], "---");
+    for (const char* unshowable : {"nan.mp3", "huge.mp3", "stacked.wav"}) EXPECT_EQ(shown[unshowable], "---") << unshowable;
 }
 
 TEST_F(FileChoosers, WithoutTheAudioEngineThePreviewShowsNoTempo) {
