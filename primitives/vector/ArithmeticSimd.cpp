@@ -81,26 +81,30 @@ struct Operands {
 
 template <typename Op, bool kConstant, KernelShape kShape, StoreKind kStore, bool alignedA, bool alignedB>
 void blockLoop(const Operands<Op, kConstant>& x, float* dst, int64_t begin, int64_t end, bool prefetchLarge) {
+    // Local copies: the vector stores may alias anything, the operands
+    // record included, and would force a reload per block.
+    const float* const a = x.a;
+    const float* const b = x.b;
     const __m128 c = _mm_set1_ps(x.c);
     for (int64_t i = begin; i < end; i += 8) {
         if constexpr (kShape.prefetch == Prefetch::bothSources) {
-            prefetchT0(x.a + i + 16);
-            prefetchT0(x.b + i + 16);
+            prefetchT0(a + i + 16);
+            prefetchT0(b + i + 16);
         } else if constexpr (kShape.prefetch == Prefetch::firstSource) {
-            prefetchT0(x.a + i + 16);
+            prefetchT0(a + i + 16);
         } else if constexpr (kShape.prefetch == Prefetch::nextLineWhenLarge) {
-            if (prefetchLarge) prefetchNta(x.a + i + 8);
+            if (prefetchLarge) prefetchNta(a + i + 8);
         }
-        const __m128 a0 = load4<alignedA>(x.a + i);
-        const __m128 a1 = load4<alignedA>(x.a + i + 4);
+        const __m128 a0 = load4<alignedA>(a + i);
+        const __m128 a1 = load4<alignedA>(a + i + 4);
         __m128 r0;
         __m128 r1;
         if constexpr (kConstant) {
             r0 = Op::vector(a0, c);
             r1 = Op::vector(a1, c);
         } else {
-            r0 = Op::vector(a0, load4<alignedB>(x.b + i));
-            r1 = Op::vector(a1, load4<alignedB>(x.b + i + 4));
+            r0 = Op::vector(a0, load4<alignedB>(b + i));
+            r1 = Op::vector(a1, load4<alignedB>(b + i + 4));
         }
         store4<kStore>(dst + i, r0);
         store4<kStore>(dst + i + 4, r1);

@@ -60,11 +60,19 @@ struct SqrOp {
     }
 };
 
+// The block loops work on local copies of the position: their vector stores
+// may alias anything and would force a reload of it after every store.
 template <typename Op, int kStep, Source kSource, bool kAlignedStores>
-void mapBlocks(const float*& s, float*& d, int64_t& n) {
+void mapBlocks(const float*& sRef, float*& dRef, int64_t& nRef) {
+    const float* s = sRef;
+    float* d = dRef;
+    int64_t n = nRef;
     for (; n >= kStep; n -= kStep, s += kStep, d += kStep) {
         for (int k = 0; k < kStep; k += 4) store4<kAlignedStores>(d + k, Op::vector(loadSource<kSource>(s + k)));
     }
+    sRef = s;
+    dRef = d;
+    nRef = n;
 }
 
 // Single elements until dst reaches a 16-byte boundary, then kStep elements
@@ -145,7 +153,7 @@ void flipSse2Class(float* p, int64_t n) {
     swapPairs(p, i, j - 1);
 }
 
-void flipSse(float* p, int64_t n) {
+void flipKernel_sse(float* p, int64_t n) {
     if (n % 2 != 0) {
         swapPairs(p, 0, n - 1);
         return;
@@ -168,11 +176,15 @@ inline void thresholdOne(float* p, float level) {
 }
 
 template <bool kAligned>
-void thresholdBlocks(float*& p, int64_t& n, __m128 level, int step, bool prefetch) {
+void thresholdBlocks(float*& pRef, int64_t& nRef, __m128 level, int step, bool prefetch) {
+    float* p = pRef;
+    int64_t n = nRef;
     for (; n >= step; n -= step, p += step) {
         if (prefetch) _mm_prefetch(reinterpret_cast<const char*>(p + 16), _MM_HINT_T0);
         for (int k = 0; k < step; k += 4) store4<kAligned>(p + k, _mm_max_ps(load4<kAligned>(p + k), level));
     }
+    pRef = p;
+    nRef = n;
 }
 
 void thresholdSse2Class(float* p, int64_t n, float level) {
@@ -187,7 +199,7 @@ void thresholdSse2Class(float* p, int64_t n, float level) {
     for (; n > 0; --n) thresholdOne(p++, level);
 }
 
-void thresholdSse(float* p, int64_t n, float level) {
+void thresholdKernel_sse(float* p, int64_t n, float level) {
     const __m128 levels = _mm_set1_ps(level);
     if (aligned(p, 4)) {
         for (; n > 0 && !aligned(p, 32); --n) thresholdOne(p++, level);
@@ -233,7 +245,10 @@ inline __m128 realign(__m128 a, __m128 b) {
 // reading only aligned source blocks; the loop stops while the next aligned
 // block still lies inside the source.
 template <int kOffset>
-void sqrRealigned(const float*& s, float*& d, int64_t& n) {
+void sqrRealigned(const float*& sRef, float*& dRef, int64_t& nRef) {
+    const float* s = sRef;
+    float* d = dRef;
+    int64_t n = nRef;
     const float* base = s - kOffset;
     __m128 a = _mm_load_ps(base);
     for (; n >= 12; n -= 8, s += 8, d += 8, base += 8) {
@@ -246,9 +261,12 @@ void sqrRealigned(const float*& s, float*& d, int64_t& n) {
         _mm_stream_ps(d + 4, _mm_mul_ps(x1, x1));
         a = c;
     }
+    sRef = s;
+    dRef = d;
+    nRef = n;
 }
 
-void sqrSse(const float* s, float* d, int64_t n) {
+void sqrKernel_sse(const float* s, float* d, int64_t n) {
     if (aligned(s, 4) && aligned(d, 4)) {
         if (n > 0 && !aligned(d, 8)) {
             SqrOp::scalar(s++, d++);
@@ -310,10 +328,10 @@ PRIMITIVES_SSE3_TARGET void thresholdKernel_sse3(float* p, int64_t n, float leve
 
 namespace sse {
 PrimitiveStatus zaviAbs_32f(const float* src, float* dst, int32_t len) { return mapEntry(src, dst, len, absSse); }
-PrimitiveStatus zaviSqr_32f(const float* src, float* dst, int32_t len) { return mapEntry(src, dst, len, sqrSse); }
-PrimitiveStatus zaviFlip_32f_I(float* srcDst, int32_t len) { return inPlaceEntry(srcDst, len, flipSse); }
+PrimitiveStatus zaviSqr_32f(const float* src, float* dst, int32_t len) { return mapEntry(src, dst, len, sqrKernel_sse); }
+PrimitiveStatus zaviFlip_32f_I(float* srcDst, int32_t len) { return inPlaceEntry(srcDst, len, flipKernel_sse); }
 PrimitiveStatus zaviThreshold_LT_32f_I(float* srcDst, int32_t len, float level) {
-    return inPlaceEntry(srcDst, len, [level](float* p, int64_t n) { thresholdSse(p, n, level); });
+    return inPlaceEntry(srcDst, len, [level](float* p, int64_t n) { thresholdKernel_sse(p, n, level); });
 }
 }  // namespace sse
 

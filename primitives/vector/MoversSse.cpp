@@ -149,22 +149,60 @@ inline void move16Unaligned(const uint8_t* s, uint8_t* d) {
     _mm_storeu_ps(reinterpret_cast<float*>(d), _mm_loadu_ps(reinterpret_cast<const float*>(s)));
 }
 
+// Where a copy stands: source, destination and bytes left. The block loops
+// take it and give it back by value, so that the compiler keeps it in
+// registers instead of reloading it after every store.
+struct Cursor {
+    const uint8_t* s;
+    uint8_t* d;
+    int64_t n;
+};
+
+inline Cursor advance(Cursor c, int64_t step) { return {c.s + step, c.d + step, c.n - step}; }
+
 // Brings d to a 16-byte boundary with one unaligned 16-byte move (n >= 64).
-inline void alignDestination16(const uint8_t*& s, uint8_t*& d, int64_t& n) {
-    if (misalignment(d, 16) == 0) return;
-    move16Unaligned(s, d);
-    const int64_t step = 16 - static_cast<int64_t>(misalignment(d, 16));
-    s += step;
-    d += step;
-    n -= step;
+inline Cursor alignDestination16(Cursor c) {
+    if (misalignment(c.d, 16) == 0) return c;
+    move16Unaligned(c.s, c.d);
+    return advance(c, 16 - static_cast<int64_t>(misalignment(c.d, 16)));
 }
 
-void copyBlocks8(const uint8_t*& s, uint8_t*& d, int64_t& n, bool stream) {
+template <bool kStream>
+Cursor copyBlocks8(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= 64; n -= 64, s += 64, d += 64) {
         uint64_t v[8];
         for (int k = 0; k < 8; ++k) v[k] = loadWord64(s + 8 * k);
-        for (int k = 0; k < 8; ++k) store8(d + 8 * k, v[k], stream);
+        for (int k = 0; k < 8; ++k) store8(d + 8 * k, v[k], kStream);
     }
+    return {s, d, n};
+}
+
+Cursor copyBlocks16(Cursor c) {
+    auto [s, d, n] = c;
+    for (; n >= 64; n -= 64, s += 64, d += 64) {
+        for (int k = 0; k < 64; k += 16) {
+            _mm_store_ps(reinterpret_cast<float*>(d + k), _mm_load_ps(reinterpret_cast<const float*>(s + k)));
+        }
+    }
+    return {s, d, n};
+}
+
+// 4, 8 and 4 bytes per 16, so that the 8-byte loads fall on 8-byte source
+// boundaries.
+Cursor copyBlocks4To8(Cursor c) {
+    auto [s, d, n] = c;
+    for (; n >= 64; n -= 64, s += 64, d += 64) {
+        for (int k = 0; k < 64; k += 16) {
+            const uint32_t a = loadWord32(s + k);
+            const uint64_t b = loadWord64(s + k + 4);
+            const uint32_t e = loadWord32(s + k + 12);
+            storeWord32(d + k, a);
+            storeWord64(d + k + 4, b);
+            storeWord32(d + k + 12, e);
+        }
+    }
+    return {s, d, n};
 }
 
 void touchBytes(const uint8_t* first, const uint8_t* last) {
@@ -197,71 +235,40 @@ void* fillWords32StreamKernel_sse(uint32_t value, void* dst, int64_t n) {
 void* copyBytesKernel_sse(const void* src, void* dst, int64_t n) {
     if (n <= 0) return dst;
     movers::assertDisjoint(src, dst, n);
-    const uint8_t* s = bytePointer(src);
-    uint8_t* d = bytePointer(dst);
-    if (n >= 64) {
-        alignDestination16(s, d, n);
-        switch (misalignment(s, 16)) {
-        case 0:
-            for (; n >= 64; n -= 64, s += 64, d += 64) {
-                for (int k = 0; k < 64; k += 16) {
-                    _mm_store_ps(reinterpret_cast<float*>(d + k), _mm_load_ps(reinterpret_cast<const float*>(s + k)));
-                }
-            }
-            break;
-        case 8:
-            copyBlocks8(s, d, n, false);
-            break;
+    Cursor c{bytePointer(src), bytePointer(dst), n};
+    if (c.n >= 64) {
+        c = alignDestination16(c);
+        switch (misalignment(c.s, 16)) {
+        case 0: c = copyBlocks16(c); break;
+        case 8: c = copyBlocks8<false>(c); break;
         case 4:
-        case 12:
-            // 4, 8 and 4 bytes per 16, so that the 8-byte loads fall on 8-byte
-            // source boundaries.
-            for (; n >= 64; n -= 64, s += 64, d += 64) {
-                for (int k = 0; k < 64; k += 16) {
-                    const uint32_t a = loadWord32(s + k);
-                    const uint64_t b = loadWord64(s + k + 4);
-                    const uint32_t c = loadWord32(s + k + 12);
-                    storeWord32(d + k, a);
-                    storeWord64(d + k + 4, b);
-                    storeWord32(d + k + 12, c);
-                }
-            }
-            break;
-        default: {
+        case 12: c = copyBlocks4To8(c); break;
+        default:
             // One 8-byte move brings the source to an 8-byte boundary.
-            storeWord64(d, loadWord64(s));
-            const int64_t step = 8 - static_cast<int64_t>(misalignment(s, 8));
-            s += step;
-            d += step;
-            n -= step;
-            copyBlocks8(s, d, n, false);
+            storeWord64(c.d, loadWord64(c.s));
+            c = copyBlocks8<false>(advance(c, 8 - static_cast<int64_t>(misalignment(c.s, 8))));
             break;
-        }
         }
     }
-    copySmall(s, d, n);
+    copySmall(c.s, c.d, c.n);
     return dst;
 }
 
 void* copyBytesStreamKernel_sse(const void* src, void* dst, int64_t n) {
     if (n <= 0) return dst;
     movers::assertDisjoint(src, dst, n);
-    const uint8_t* s = bytePointer(src);
-    uint8_t* d = bytePointer(dst);
-    if (n >= 64) {
-        alignDestination16(s, d, n);
-        if (misalignment(s, 8) != 0) {
+    Cursor c{bytePointer(src), bytePointer(dst), n};
+    if (c.n >= 64) {
+        c = alignDestination16(c);
+        if (misalignment(c.s, 8) != 0) {
             // The 8-byte streaming stores need no alignment; the loads do
             // better on a 16-byte-aligned source.
-            move16Unaligned(s, d);
-            const int64_t step = 16 - static_cast<int64_t>(misalignment(s, 16));
-            s += step;
-            d += step;
-            n -= step;
+            move16Unaligned(c.s, c.d);
+            c = advance(c, 16 - static_cast<int64_t>(misalignment(c.s, 16)));
         }
-        copyBlocks8(s, d, n, true);
+        c = copyBlocks8<true>(c);
     }
-    copySmall(s, d, n);
+    copySmall(c.s, c.d, c.n);
     _mm_sfence();
     return dst;
 }

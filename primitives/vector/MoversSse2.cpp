@@ -155,25 +155,47 @@ void copySmall(const uint8_t* s, uint8_t* d, int64_t n) {
     for (int64_t i = n - 1; i >= 0; --i) d[i] = s[i];
 }
 
+// Where a copy stands: source, destination and bytes left. The block loops
+// take it and give it back by value, so that the compiler keeps it in
+// registers instead of reloading it after every store.
+struct Cursor {
+    const uint8_t* s;
+    uint8_t* d;
+    int64_t n;
+};
+
 // The block loops below take d 16-byte aligned and leave the last bytes
 // (under the block size) to copySmall.
-void copyAligned128(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor copyAligned128(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= 128; n -= 128, s += 128, d += 128) {
-        __m128i v[8];
-        for (int k = 0; k < 8; ++k) v[k] = loadAligned(s + 16 * k);
-        for (int k = 0; k < 8; ++k) storeAligned(d + 16 * k, v[k]);
+        const __m128i v0 = loadAligned(s), v1 = loadAligned(s + 16), v2 = loadAligned(s + 32);
+        const __m128i v3 = loadAligned(s + 48), v4 = loadAligned(s + 64), v5 = loadAligned(s + 80);
+        const __m128i v6 = loadAligned(s + 96), v7 = loadAligned(s + 112);
+        storeAligned(d, v0);
+        storeAligned(d + 16, v1);
+        storeAligned(d + 32, v2);
+        storeAligned(d + 48, v3);
+        storeAligned(d + 64, v4);
+        storeAligned(d + 80, v5);
+        storeAligned(d + 96, v6);
+        storeAligned(d + 112, v7);
     }
+    return {s, d, n};
 }
 
-void copyAligned64(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor copyAligned64(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= 64; n -= 64, s += 64, d += 64) {
         for (int k = 0; k < 64; k += 16) storeAligned(d + k, loadAligned(s + k));
     }
+    return {s, d, n};
 }
 
 // A source that is not 16-byte aligned, read in pieces that respect its own
 // alignment.
-void copySplitLoad64(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor copySplitLoad64(Cursor c) {
+    auto [s, d, n] = c;
     if (misalignment(s, 8) == 4) {
         for (; n >= 64; n -= 64, s += 64, d += 64) {
             for (int k = 0; k < 64; k += 16) storeAligned(d + k, loadQuarters(s + k));
@@ -183,21 +205,24 @@ void copySplitLoad64(const uint8_t*& s, uint8_t*& d, int64_t& n) {
             for (int k = 0; k < 64; k += 16) storeAligned(d + k, loadHalves(s + k));
         }
     }
+    return {s, d, n};
 }
 
-PRIMITIVES_SSE3_TARGET void copyLddqu64(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor copyLddqu64(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= 64; n -= 64, s += 64, d += 64) {
-        for (int k = 0; k < 64; k += 16) {
-            storeAligned(d + k, loadLddqu(s + k));
-        }
+        for (int k = 0; k < 64; k += 16) storeAligned(d + k, loadLddqu(s + k));
     }
+    return {s, d, n};
 }
 
 // Streams the rest out in non-temporal 16-byte stores, fences, and leaves the
 // last 0 to 15 bytes to copySmall.
-void streamRest(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor streamRest(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= 16; n -= 16, s += 16, d += 16) streamAligned(d, loadHalves(s));
     _mm_sfence();
+    return {s, d, n};
 }
 
 // Reads one byte in every 128 over a 256 KiB chunk of the source, so that the
@@ -208,42 +233,42 @@ void touchAhead(const uint8_t* s) {
     asm volatile("" : : "r"(sum));
 }
 
-void copyTouchAhead(const uint8_t*& s, uint8_t*& d, int64_t& n) {
+Cursor copyTouchAhead(Cursor c) {
+    auto [s, d, n] = c;
     for (; n >= kTouchAheadChunk; n -= kTouchAheadChunk, s += kTouchAheadChunk, d += kTouchAheadChunk) {
         touchAhead(s);
         for (int64_t k = 0; k < kTouchAheadChunk; k += 16) streamAligned(d + k, loadHalves(s + k));
     }
-    streamRest(s, d, n);
+    return streamRest({s, d, n});
 }
 
 // Blocks of the cached loops, by source alignment.
-void copyCachedSse2(const uint8_t*& s, uint8_t*& d, int64_t& n) {
-    if (misalignment(s, 16) != 0) {
-        copySplitLoad64(s, d, n);
-    } else if (n > 1024) {
-        copyAligned128(s, d, n);
-    } else {
-        copyAligned64(s, d, n);
-    }
+Cursor copyCachedSse2(Cursor c) {
+    if (misalignment(c.s, 16) != 0) return copySplitLoad64(c);
+    return c.n > 1024 ? copyAligned128(c) : copyAligned64(c);
 }
 
 // More than 256 KiB to a 16-byte-aligned d. Streaming stores that lie a few
 // hundred bytes below their loads modulo 64 KiB collide with them, so that
 // band takes the cached loops, and the band just below it a plain streaming
 // copy without read-ahead.
-void copyLargeSse2(const uint8_t*& s, uint8_t*& d, int64_t& n) {
-    const auto distance = static_cast<uint16_t>(addressOf(s) - addressOf(d));
-    const bool source8 = misalignment(s, 8) == 0;
+Cursor copyLargeSse2(Cursor c) {
+    const auto distance = static_cast<uint16_t>(addressOf(c.s) - addressOf(c.d));
+    const bool source8 = misalignment(c.s, 8) == 0;
     const uint16_t low = source8 ? 0xFE50 : 0xFE8C;
     const uint16_t middle = source8 ? 0xFEB0 : 0xFEFC;
     const uint16_t high = source8 ? 0xFF38 : 0xFFEE;
-    if (distance < low || distance > high) {
-        copyTouchAhead(s, d, n);
-    } else if (distance < middle) {
-        streamRest(s, d, n);
-    } else {
-        copyCachedSse2(s, d, n);
-    }
+    if (distance < low || distance > high) return copyTouchAhead(c);
+    if (distance < middle) return streamRest(c);
+    return copyCachedSse2(c);
+}
+
+// Moves d to its next 16-byte boundary with one unaligned 16-byte move
+// (16 bytes on when d is aligned already); n must be at least 16.
+Cursor alignDestination(Cursor c) {
+    storeUnaligned(c.d, loadUnaligned(c.s));
+    const int64_t step = stepToNext16(c.d);
+    return {c.s + step, c.d + step, c.n - step};
 }
 
 }  // namespace
@@ -263,27 +288,22 @@ void* fillWords32Kernel_sse2(uint32_t value, void* dst, int64_t n) {
 void* copyBytesKernel_sse2(const void* src, void* dst, int64_t n) {
     if (n <= 0) return dst;
     movers::assertDisjoint(src, dst, n);
-    const uint8_t* s = bytePointer(src);
-    uint8_t* d = bytePointer(dst);
-    if (n >= 64) {
-        if (misalignment(d, 16) != 0) {
-            storeUnaligned(d, loadUnaligned(s));
-            const int64_t step = stepToNext16(d);
-            s += step;
-            d += step;
-            n -= step;
-            if (n > kSse2CopyLargeAbove) {
-                copyLargeSse2(s, d, n);
-            } else if (n >= 64) {
-                copySplitLoad64(s, d, n);
+    Cursor c{bytePointer(src), bytePointer(dst), n};
+    if (c.n >= 64) {
+        if (misalignment(c.d, 16) != 0) {
+            c = alignDestination(c);
+            if (c.n > kSse2CopyLargeAbove) {
+                c = copyLargeSse2(c);
+            } else if (c.n >= 64) {
+                c = copySplitLoad64(c);
             }
-        } else if (n > kSse2CopyLargeAbove) {
-            copyLargeSse2(s, d, n);
+        } else if (c.n > kSse2CopyLargeAbove) {
+            c = copyLargeSse2(c);
         } else {
-            copyCachedSse2(s, d, n);
+            c = copyCachedSse2(c);
         }
     }
-    copySmall(s, d, n);
+    copySmall(c.s, c.d, c.n);
     return dst;
 }
 
@@ -328,35 +348,28 @@ PRIMITIVES_SSE3_TARGET void* fillWords32Kernel_sse3(uint32_t value, void* dst, i
 PRIMITIVES_SSE3_TARGET void* copyBytesKernel_sse3(const void* src, void* dst, int64_t n) {
     if (n <= 0) return dst;
     movers::assertDisjoint(src, dst, n);
-    const uint8_t* s = bytePointer(src);
-    uint8_t* d = bytePointer(dst);
-    if (n >= 64) {
-        if (misalignment(d, 16) != 0) {
-            storeUnaligned(d, loadUnaligned(s));
-            const int64_t step = stepToNext16(d);
-            s += step;
-            d += step;
-            n -= step;
-            if (n >= 64) {
-                if (misalignment(s, 16) == 0) {
-                    copyAligned64(s, d, n);
-                } else if (n >= kSse3CopyLargeFrom) {
-                    copyTouchAhead(s, d, n);
+    Cursor c{bytePointer(src), bytePointer(dst), n};
+    if (c.n >= 64) {
+        if (misalignment(c.d, 16) != 0) {
+            c = alignDestination(c);
+            if (c.n >= 64) {
+                if (misalignment(c.s, 16) == 0) {
+                    c = copyAligned64(c);
+                } else if (c.n >= kSse3CopyLargeFrom) {
+                    c = copyTouchAhead(c);
                 } else {
-                    copyLddqu64(s, d, n);
+                    c = copyLddqu64(c);
                 }
             }
-        } else if (n >= kSse3CopyLargeFrom) {
-            copyTouchAhead(s, d, n);
-        } else if (misalignment(s, 16) != 0) {
-            copyLddqu64(s, d, n);
-        } else if (n > 1024) {
-            copyAligned128(s, d, n);
+        } else if (c.n >= kSse3CopyLargeFrom) {
+            c = copyTouchAhead(c);
+        } else if (misalignment(c.s, 16) != 0) {
+            c = copyLddqu64(c);
         } else {
-            copyAligned64(s, d, n);
+            c = c.n > 1024 ? copyAligned128(c) : copyAligned64(c);
         }
     }
-    copySmall(s, d, n);
+    copySmall(c.s, c.d, c.n);
     return dst;
 }
 

@@ -95,23 +95,38 @@ float blockExtreme(const float* p, int64_t size) {
 // The first element of the block whose 32-bit pattern is `bits`, eight per
 // step compared as integers. The block holds it: its extreme is one of its
 // elements.
-int64_t findValueIndex(const float* p, int64_t size, uint32_t bits) {
+int64_t findValue(const float* p, int64_t size, uint32_t bits) {
     const __m128i key = _mm_set1_epi32(static_cast<int>(bits));
     for (int64_t j = 0; j < size; j += 8) {
-        const int low = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p + j)), key)));
-        const int high = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p + j + 4)), key)));
-        const int mask = low | (high << 4);
+        const __m128i low = _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p + j)), key);
+        const __m128i high = _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(p + j + 4)), key);
+        const int mask = _mm_movemask_ps(_mm_castsi128_ps(low)) | (_mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
         if (mask != 0) return j + __builtin_ctz(static_cast<unsigned>(mask));
     }
     return size - 1;  // not reached
 }
 
+float blockMaxKernel_sse(const float* p, int64_t n) { return blockExtreme<MaxLanes>(p, n); }
+float blockMaxKernel_sse2(const float* p, int64_t n) { return blockExtreme<MaxLanes>(p, n); }
+PRIMITIVES_SSE3_TARGET float blockMaxKernel_sse3(const float* p, int64_t n) { return blockExtreme<MaxLanes>(p, n); }
+float blockMinKernel_sse(const float* p, int64_t n) { return blockExtreme<MinLanes>(p, n); }
+float blockMinKernel_sse2(const float* p, int64_t n) { return blockExtreme<MinLanes>(p, n); }
+PRIMITIVES_SSE3_TARGET float blockMinKernel_sse3(const float* p, int64_t n) { return blockExtreme<MinLanes>(p, n); }
+int64_t findValueIndex_sse(const float* p, int64_t n, uint32_t bits) { return findValue(p, n, bits); }
+int64_t findValueIndex_sse2(const float* p, int64_t n, uint32_t bits) { return findValue(p, n, bits); }
+PRIMITIVES_SSE3_TARGET int64_t findValueIndex_sse3(const float* p, int64_t n, uint32_t bits) {
+    return findValue(p, n, bits);
+}
+
 constexpr int64_t kIndexBlock = 2048;
+
+using BlockExtreme = float (*)(const float*, int64_t);
+using FindValueIndex = int64_t (*)(const float*, int64_t, uint32_t);
 
 // Single elements up to a 16-byte boundary; blocks of at most 2048 whose
 // extreme is found first, and searched for its position only when it
 // improves on the result; the last n mod 8 elements one at a time.
-template <bool (*takes)(float, float), typename Rule>
+template <bool (*takes)(float, float), BlockExtreme blockKernel, FindValueIndex findKernel>
 Extreme indexKernel(const float* src, int32_t n) {
     Extreme e{loadFloat(src), 0};
     int32_t i = 0;
@@ -123,8 +138,8 @@ Extreme indexKernel(const float* src, int32_t n) {
     int64_t body = (n - i) / 8 * 8;
     while (body > 0) {
         const int64_t size = body > kIndexBlock ? kIndexBlock : body;
-        const float b = blockExtreme<Rule>(src + i, size);
-        if (takes(e.value, b)) e = {b, i + static_cast<int32_t>(findValueIndex(src + i, size, bitsOf(b)))};
+        const float b = blockKernel(src + i, size);
+        if (takes(e.value, b)) e = {b, i + static_cast<int32_t>(findKernel(src + i, size, bitsOf(b)))};
         i += static_cast<int32_t>(size);
         body -= size;
     }
@@ -145,15 +160,23 @@ Extreme indexSearch(const float* src, int32_t n) {
 using statistics::maxIndexTakes;
 using statistics::minIndexTakes;
 
-Extreme maxIndexKernel_sse(const float* s, int32_t n) { return indexKernel<maxIndexTakes, MaxLanes>(s, n); }
-Extreme maxIndexKernel_sse2(const float* s, int32_t n) { return indexKernel<maxIndexTakes, MaxLanes>(s, n); }
-PRIMITIVES_SSE3_TARGET Extreme maxIndexKernel_sse3(const float* s, int32_t n) {
-    return indexKernel<maxIndexTakes, MaxLanes>(s, n);
+Extreme maxIndexKernel_sse(const float* s, int32_t n) {
+    return indexKernel<maxIndexTakes, blockMaxKernel_sse, findValueIndex_sse>(s, n);
 }
-Extreme minIndexKernel_sse(const float* s, int32_t n) { return indexKernel<minIndexTakes, MinLanes>(s, n); }
-Extreme minIndexKernel_sse2(const float* s, int32_t n) { return indexKernel<minIndexTakes, MinLanes>(s, n); }
+Extreme maxIndexKernel_sse2(const float* s, int32_t n) {
+    return indexKernel<maxIndexTakes, blockMaxKernel_sse2, findValueIndex_sse2>(s, n);
+}
+PRIMITIVES_SSE3_TARGET Extreme maxIndexKernel_sse3(const float* s, int32_t n) {
+    return indexKernel<maxIndexTakes, blockMaxKernel_sse3, findValueIndex_sse3>(s, n);
+}
+Extreme minIndexKernel_sse(const float* s, int32_t n) {
+    return indexKernel<minIndexTakes, blockMinKernel_sse, findValueIndex_sse>(s, n);
+}
+Extreme minIndexKernel_sse2(const float* s, int32_t n) {
+    return indexKernel<minIndexTakes, blockMinKernel_sse2, findValueIndex_sse2>(s, n);
+}
 PRIMITIVES_SSE3_TARGET Extreme minIndexKernel_sse3(const float* s, int32_t n) {
-    return indexKernel<minIndexTakes, MinLanes>(s, n);
+    return indexKernel<minIndexTakes, blockMinKernel_sse3, findValueIndex_sse3>(s, n);
 }
 
 // ---- minimum and maximum together ----
@@ -335,9 +358,20 @@ std::pair<float, float> sumBlock(const float* p, int64_t n) {
 
 constexpr int64_t kFastBlock = 0x8000;
 
+std::pair<float, float> sumBlockKernel_sse(const float* p, int64_t n, bool alignedLoads) {
+    return alignedLoads ? sumBlock<true>(p, n) : sumBlock<false>(p, n);
+}
+std::pair<float, float> sumBlockKernel_sse2(const float* p, int64_t n, bool alignedLoads) {
+    return alignedLoads ? sumBlock<true>(p, n) : sumBlock<false>(p, n);
+}
+PRIMITIVES_SSE3_TARGET std::pair<float, float> sumBlockKernel_sse3(const float* p, int64_t n, bool alignedLoads) {
+    return alignedLoads ? sumBlock<true>(p, n) : sumBlock<false>(p, n);
+}
+
 // The fast sum: single elements until bits 2 and 3 of the address are
 // zero, then blocks of 32768 summed in single precision and a last block of
 // the rest (possibly empty), each added to a double total.
+template <std::pair<float, float> (*blockKernel)(const float*, int64_t, bool)>
 float sumFast(const float* src, int32_t n) {
     double total = 0.0;
     int64_t i = 0;
@@ -345,7 +379,7 @@ float sumFast(const float* src, int32_t n) {
     const bool alignedLoads = aligned(src, 4);
     for (;;) {
         const int64_t size = n - i < kFastBlock ? n - i : kFastBlock;
-        const auto [first, second] = alignedLoads ? sumBlock<true>(src + i, size) : sumBlock<false>(src + i, size);
+        const auto [first, second] = blockKernel(src + i, size, alignedLoads);
         total += first;
         total += second;
         i += size;
@@ -357,9 +391,9 @@ float sumFast(const float* src, int32_t n) {
 float sumAccurateKernel_sse(const float* s, int32_t n) { return sumAccurate(s, n); }
 float sumAccurateKernel_sse2(const float* s, int32_t n) { return sumAccurate(s, n); }
 PRIMITIVES_SSE3_TARGET float sumAccurateKernel_sse3(const float* s, int32_t n) { return sumAccurate(s, n); }
-float sumFastKernel_sse(const float* s, int32_t n) { return sumFast(s, n); }
-float sumFastKernel_sse2(const float* s, int32_t n) { return sumFast(s, n); }
-PRIMITIVES_SSE3_TARGET float sumFastKernel_sse3(const float* s, int32_t n) { return sumFast(s, n); }
+float sumFastKernel_sse(const float* s, int32_t n) { return sumFast<sumBlockKernel_sse>(s, n); }
+float sumFastKernel_sse2(const float* s, int32_t n) { return sumFast<sumBlockKernel_sse2>(s, n); }
+PRIMITIVES_SSE3_TARGET float sumFastKernel_sse3(const float* s, int32_t n) { return sumFast<sumBlockKernel_sse3>(s, n); }
 
 template <float (*accurate)(const float*, int32_t), float (*fast)(const float*, int32_t)>
 float sumByHint(const float* src, int32_t n, int32_t hint) {
