@@ -365,16 +365,15 @@ int64_t availableMemoryBytes() {
     return 0;
 }
 
-// Anonymous memory of `bytes`, in huge pages where the system allows and
-// populated in one call (where the kernel offers it) rather than by
-// hundreds of thousands of first-touch faults.
+// Anonymous memory of `bytes`, populated in one call where the kernel offers
+// it rather than by half a million first-touch faults. (Huge pages would
+// need fewer, but asking for them can stall on memory compaction.)
 class LargeMapping {
 public:
     explicit LargeMapping(std::size_t bytes) : size_(bytes) {
         void* m = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (m == MAP_FAILED) return;
         base_ = m;
-        madvise(base_, size_, MADV_HUGEPAGE);
 #ifdef MADV_POPULATE_WRITE
         madvise(base_, size_, MADV_POPULATE_WRITE);
 #endif
