@@ -133,8 +133,14 @@ bool parse(const std::string& text, Store& store) {
             Value value;
             if (!unescape(line.substr(1, close - 1), value.name)) return false;
             std::string typeText = line.substr(close + 2, colon - close - 2);
-            if (typeText.empty() || typeText.find_first_not_of("0123456789") != std::string::npos) return false;
-            value.type = static_cast<std::uint32_t>(std::stoul(typeText));
+            // Digits of a 32-bit number only: a damaged file must not throw.
+            if (typeText.empty() || typeText.size() > 10 || typeText.find_first_not_of("0123456789") != std::string::npos) {
+                return false;
+            }
+            std::uint64_t type = 0;
+            for (char digit : typeText) type = type * 10 + static_cast<std::uint64_t>(digit - '0');
+            if (type > 0xFFFFFFFFu) return false;
+            value.type = static_cast<std::uint32_t>(type);
             if (!unhex(line.substr(colon + 1), value.bytes)) return false;
             current->values.push_back(std::move(value));
         } else {

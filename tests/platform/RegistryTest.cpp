@@ -154,6 +154,37 @@ TEST_F(Registry, AnUnreadableStoreIsNotedAndSetAsideAtTheNextWrite) {
     registry::closeKey(key);
 }
 
+TEST_F(Registry, DamagedStoresReadAsEmptyAndNeverStopTheProgram) {
+    const std::string head = "VelkarnRegistry 1\n[Software]\n";
+    const char* damaged[] = {
+        "\"A\"=99999999999999999999:00\n",  // a type far beyond 32 bits
+        "\"A\"=4294967296:00\n",            // one beyond
+        "\"A\"=3:0\n",                      // half a byte
+        "\"A\"=3:0g\n",                     // not hex
+        "\"A%4\"=3:00\n",                   // a cut escape
+        "\"A\"3:00\n",                      // no "="
+        "\"A\"=:00\n",                      // no type
+        "stray line\n",
+    };
+    for (const char* tail : damaged) {
+        SCOPED_TRACE(tail);
+        testing_support::writeFile(registry::storePath(), head + tail);
+        registry::Key key;
+        EXPECT_EQ(registry::openKey(registry::currentUser, "Software", key), registry::fileNotFound);
+    }
+    // The largest type still reads.
+    testing_support::writeFile(registry::storePath(), head + "\"A\"=4294967295:00\n");
+    registry::Key key;
+    ASSERT_EQ(registry::openKey(registry::currentUser, "Software", key), registry::success);
+    std::uint32_t type = 0;
+    std::uint32_t size = 1;
+    char byte = 1;
+    EXPECT_EQ(registry::queryValue(key, "a", &type, &byte, &size), registry::success);
+    EXPECT_EQ(type, 4294967295u);
+    EXPECT_EQ(byte, 0);
+    registry::closeKey(key);
+}
+
 TEST_F(Registry, CodesHaveTexts) {
     EXPECT_EQ(registry::errorText(registry::fileNotFound), "The system cannot find the file specified.");
     EXPECT_EQ(registry::errorText(registry::moreData), "More data is available.");
