@@ -148,7 +148,8 @@ bool TimerService::endPeriod(unsigned periodMs) { return beginPeriod(periodMs); 
 std::uint32_t TimerService::schedule(unsigned delayMs, Callback callback, void* user) {
     State& s = *state_;
     std::lock_guard lock(s.mutex);
-    if (s.stopped) return 0;
+    // Like the capabilities say: a delay beyond the longest period is refused.
+    if (s.stopped || delayMs > s.capabilityOverride.value_or(realCapabilities).maximumPeriodMs) return 0;
     std::uint32_t id = s.nextId++;
     if (s.nextId == 0) s.nextId = 1;
     s.events.push_back({monotonicNs() + static_cast<std::int64_t>(delayMs) * 1000000, id, callback, user});

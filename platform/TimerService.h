@@ -30,7 +30,7 @@ public:
     bool endPeriod(unsigned periodMs);
 
     // One event delayMs from now; returns its identifier (never 0), or 0
-    // when the service is stopped.
+    // when the service is stopped or the delay exceeds the longest period.
     std::uint32_t schedule(unsigned delayMs, Callback callback, void* user);
 
     // Removes a pending event; nothing happens when it has fired or never

@@ -89,6 +89,12 @@ TEST_F(TimerServiceOnVirtualClock, CancelledAndRefusedEventsNeverFire) {
     EXPECT_EQ(TimerService::instance().schedule(1, record, &firing), 0u);
     TimerService::instance().start();
     EXPECT_NE(TimerService::instance().schedule(1, record, &firing), 0u);
+
+    // Delays up to the longest period the capabilities announce, no more.
+    EXPECT_EQ(TimerService::instance().schedule(1000001, record, &firing), 0u);
+    std::uint32_t longest = TimerService::instance().schedule(1000000, record, &firing);
+    EXPECT_NE(longest, 0u);
+    TimerService::instance().cancel(longest);
 }
 
 TEST(TimerServiceCapabilities, ReportsOneToAMillionMilliseconds) {
