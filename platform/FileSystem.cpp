@@ -59,6 +59,14 @@ DiskFile* DiskFile::open(const std::string& path, Mode mode) {
         setLastErrorFromErrno("Cannot open " + native, errno);
         return nullptr;
     }
+    // A directory opens for reading here, but is no file: every read of it
+    // would fail later, and the program would take it for an existing file.
+    struct stat status {};
+    if (::fstat(::fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(stream);
+        setLastErrorFromErrno("Cannot open " + native, EISDIR);
+        return nullptr;
+    }
     return new DiskFile(stream, native);
 }
 

@@ -85,6 +85,12 @@ TEST_F(Files, DiskFailuresThrowOrLog) {
     TemporaryDirectory directory;
     std::string missing = directory.file("missing.wav");
     EXPECT_STRING_EXCEPTION(FileDisk(missing, true, false), "Cannot open file " + missing + ".");
+    // A directory is no file, whatever its name.
+    std::string folder = directory.file("folder.wav");
+    testing_support::makeDirectories(folder);
+    EXPECT_STRING_EXCEPTION(FileDisk(folder, true, false), "Cannot open file " + folder + ".");
+    EXPECT_FALSE(FileDisk::exists(folder, true));
+    EXPECT_FALSE(FileDisk::exists(directory.file("missing.wav"), true));
 
     // A 2 GiB file (sparse) does not fit the 32-bit size.
     std::string big = directory.file("big");
