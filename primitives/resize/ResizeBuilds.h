@@ -1,33 +1,60 @@
 // The four builds of the resize, as policies that the shared templates
 // (entry, driver, sub-drivers) are instantiated with. A build names its pass
-// sets and its allocator; everything else is common code.
+// sets, its Lanczos weight builder, its allocator and its row copy;
+// everything else is common code.
 //
-// Results differ between builds only in float linear interpolation: the
-// generic build computes it in double precision, the others in single
-// precision. The integer passes differ only in speed.
+// Linear results differ between builds only in float data: the generic
+// build computes it in double precision, the others in single precision.
+// Cubic and Lanczos arithmetic is double precision in the generic build and
+// single precision in the others, with the differences that CubicPasses.h
+// and LanczosPasses.h describe; the SSE2-class builds agree bit for bit.
 #pragma once
 
+#include <cstring>
+
 #include "primitives/core/AlignedMemory.h"
+#include "primitives/resize/CubicPasses.h"
+#include "primitives/resize/LanczosPasses.h"
+#include "primitives/resize/LanczosWeights.h"
 #include "primitives/resize/LinearPasses.h"
 
 namespace primitives {
 
+// Duplicates `count` floats of one filtered row into another buffer of the
+// same call (never overlapping, count at least 1); what each build's Lanczos
+// window uses to repeat the image's first or last row.
+inline void copyFilteredRow(const float* from, float* to, int32_t count) {
+    std::memcpy(to, from, static_cast<std::size_t>(count) * sizeof(float));
+}
+
 struct GenericBuild {
     using IntPasses = ScalarLinearPasses;
     using FloatPasses = DoubleLinearPasses;
+    using Cubic = CubicDouble;
+    using LanczosWeights = WeightsDouble;
+    using Lanczos = LanczosDouble;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
+    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
 };
 
 struct SseBuild {
     using IntPasses = ScalarLinearPasses;
     using FloatPasses = SingleLinearPasses;
+    using Cubic = CubicSingle<GroupsOfFourPixels>;
+    using LanczosWeights = WeightsSingle;
+    using Lanczos = LanczosSingle;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
+    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
 };
 
 struct Sse2Build {
     using IntPasses = Sse2LinearPasses;
     using FloatPasses = SingleLinearPasses;
+    using Cubic = CubicSingle<PixelPerStep>;
+    using LanczosWeights = WeightsSingle;
+    using Lanczos = LanczosSingleRowsDoubleColumns;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
+    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
 };
 
 // The SSE3-class build runs the SSE2 code with its own copy of the allocator.

@@ -2,6 +2,12 @@
 // the method for tiny sources, clipping, the index and weight tables, working
 // memory, and one call of a sub-driver from the build's table (once per
 // plane for planar images).
+//
+// Working memory per method, allocated in this order and all released when
+// the call ends or an allocation fails: row offsets and column indexes
+// (every method); row and column weights (linear) or fractions (cubic,
+// Lanczos); 2, 4 or 6 row buffers; for Lanczos the column, then the row tap
+// weights.
 #pragma once
 
 #include <climits>
@@ -57,7 +63,9 @@ public:
     }
 
 private:
-    void* blocks_[6] = {};
+    // At most: offsets, indexes, two fraction tables, six row buffers and
+    // two tap-weight tables (Lanczos).
+    void* blocks_[12] = {};
     int count_ = 0;
 };
 
@@ -70,11 +78,9 @@ PrimitiveStatus resizeGeneralDriver(const ResizeParameters& p, const ResizeSubDr
         return primitiveStatusBadInterpolation;
     }
     const int32_t method = lowerResizeMethod(requested, p.srcWidth, p.srcHeight);
-    // Cubic and Lanczos have no sub-drivers in the tables yet.
-    if (method != resizeInterpolationNearest && method != resizeInterpolationLinear) {
-        return primitiveStatusUnspecifiedError;
-    }
     const bool nearest = method == resizeInterpolationNearest;
+    const bool linear = method == resizeInterpolationLinear;
+    const bool lanczos = method == resizeInterpolationLanczos;
 
     // Clip the region to the image; written so that nothing can overflow.
     const int32_t roiWidth = p.roiWidth > p.srcWidth - p.roiX ? p.srcWidth - p.roiX : p.roiWidth;
@@ -99,12 +105,14 @@ PrimitiveStatus resizeGeneralDriver(const ResizeParameters& p, const ResizeSubDr
     const bool floatData = p.dataType == resizeData32f;
     const int64_t offsetsCount = 2 * int64_t{rows.count};
     const int64_t indexesCount = 2 * int64_t{cols.count};
-    const int64_t colWeightsCount = floatData ? int64_t{cols.count} : 2 * int64_t{cols.count};
+    const int64_t colWeightsCount = linear && !floatData ? 2 * int64_t{cols.count} : int64_t{cols.count};
     const int64_t rowBufCount = oneValue ? int64_t{cols.count} + 4
                                 : p.layout == 3 ? 3 * int64_t{cols.count} + 12
                                                 : 4 * int64_t{cols.count} + 16;
+    const int64_t tapWeightsCount = 6 * int64_t{cols.count > rows.count ? cols.count : rows.count};
     if (offsetsCount > INT32_MAX || indexesCount > INT32_MAX ||
-        (!nearest && (colWeightsCount > INT32_MAX || rowBufCount > INT32_MAX))) {
+        (!nearest && (colWeightsCount > INT32_MAX || rowBufCount > INT32_MAX)) ||
+        (lanczos && tapWeightsCount > INT32_MAX)) {
         return primitiveStatusAllocationFailed;
     }
 
@@ -116,50 +124,85 @@ PrimitiveStatus resizeGeneralDriver(const ResizeParameters& p, const ResizeSubDr
 
     const ResizeAxisExtent colExtent{roiWidth, p.roiX, p.srcWidth};
     const ResizeAxisExtent rowExtent{roiHeight, p.roiY, p.srcHeight};
+    // Row and column weights (linear) or fractions (cubic, Lanczos), then the
+    // row buffers: 2 for linear, 4 for cubic, 6 for Lanczos.
     void* rowWeights = nullptr;
     void* colWeights = nullptr;
-    void* rowBuf0 = nullptr;
-    void* rowBuf1 = nullptr;
+    void* rowBuf[6] = {};
+    float* colTapWeights = nullptr;
+    float* rowTapWeights = nullptr;
     if (nearest) {
         buildNearestTable(rows, rowExtent, srcStep, rowOffsets);
         buildNearestTable(cols, colExtent, pixelStride, colIndexes);
     } else {
-        // 16-bit weights and intermediate rows for 8-bit and 16-bit data,
-        // floats for float data.
-        const auto allocate = [floatData](int64_t count) -> void* {
+        // 16-bit weights and intermediate rows for linear 8-bit and 16-bit
+        // data, floats for everything else.
+        const bool sixteenBit = linear && !floatData;
+        const auto allocate = [sixteenBit](int64_t count) -> void* {
             const auto n = static_cast<int32_t>(count);
-            return floatData ? static_cast<void*>(Build::allocate32(n)) : static_cast<void*>(allocAligned16Bit(n));
+            return sixteenBit ? static_cast<void*>(allocAligned16Bit(n)) : static_cast<void*>(Build::allocate32(n));
         };
         rowWeights = memory.keep<void>(allocate(rows.count));
         if (rowWeights == nullptr) return primitiveStatusAllocationFailed;
         colWeights = memory.keep<void>(allocate(colWeightsCount));
         if (colWeights == nullptr) return primitiveStatusAllocationFailed;
-        rowBuf0 = memory.keep<void>(allocate(rowBufCount));
-        if (rowBuf0 == nullptr) return primitiveStatusAllocationFailed;
-        rowBuf1 = memory.keep<void>(allocate(rowBufCount));
-        if (rowBuf1 == nullptr) return primitiveStatusAllocationFailed;
-        if (floatData) {
+        if (linear && floatData) {
             buildLinearTable(rows, rowExtent, srcStep, rowOffsets, static_cast<float*>(rowWeights));
             buildLinearTable(cols, colExtent, pixelStride, colIndexes, static_cast<float*>(colWeights));
-        } else {
+        } else if (linear) {
             buildLinearTable(rows, rowExtent, srcStep, rowOffsets, static_cast<uint16_t*>(rowWeights));
             buildLinearTable(cols, colExtent, pixelStride, colIndexes, static_cast<LinearWeightPairQ14*>(colWeights));
+        } else if (lanczos) {
+            buildLanczosTable(rows, rowExtent, srcStep, rowOffsets, static_cast<float*>(rowWeights));
+            buildLanczosTable(cols, colExtent, pixelStride, colIndexes, static_cast<float*>(colWeights));
+        } else {
+            buildCubicTable(rows, rowExtent, srcStep, rowOffsets, static_cast<float*>(rowWeights));
+            buildCubicTable(cols, colExtent, pixelStride, colIndexes, static_cast<float*>(colWeights));
+        }
+        const int buffers = linear ? 2 : lanczos ? 6 : 4;
+        for (int b = 0; b < buffers; ++b) {
+            rowBuf[b] = memory.keep<void>(allocate(rowBufCount));
+            if (rowBuf[b] == nullptr) return primitiveStatusAllocationFailed;
+        }
+        if (lanczos) {
+            // Each filled right after its allocation: columns, then rows.
+            colTapWeights = memory.keep<float>(Build::allocate32(6 * cols.count));
+            if (colTapWeights == nullptr) return primitiveStatusAllocationFailed;
+            Build::LanczosWeights::build(static_cast<const float*>(colWeights), cols.count, colTapWeights);
+            rowTapWeights = memory.keep<float>(Build::allocate32(6 * rows.count));
+            if (rowTapWeights == nullptr) return primitiveStatusAllocationFailed;
+            Build::LanczosWeights::build(static_cast<const float*>(rowWeights), rows.count, rowTapWeights);
         }
     }
+    // Whether consecutive destination rows move down by at most one source
+    // row: factor mode 1 enlarging, or factor mode 0 with a step below 1.
+    const int32_t rowUpscale = p.factorMode != 0 ? (p.yFactor >= 1.0 ? 1 : 0) : (p.yFactor < 1.0 ? 1 : 0);
 
     int32_t group;
     if (nearest) {
         group = oneValue ? resizeGroupNearest1Ch : p.layout == 4 ? resizeGroupNearest4Ch : resizeGroupNearest3Ch;
-    } else {
+    } else if (linear) {
         group = oneValue ? resizeGroupLinear1Ch : resizeGroupLinearMultiCh;
+    } else if (lanczos) {
+        group = oneValue ? resizeGroupLanczos1Ch : resizeGroupLanczosMultiCh;
+    } else {
+        group = oneValue ? resizeGroupCubic1Ch : resizeGroupCubicMultiCh;
     }
     const ResizeSubDriverSlot& slot = table[resizeSubDriverIndex(group, p.dataType)];
     const auto run = [&](const void* src, void* dst, int32_t channels, int32_t layout) {
         if (nearest) {
             slot.nearest(src, dst, dstStep, cols.count, rows.count, rowOffsets, colIndexes, channels);
-        } else {
+        } else if (linear) {
             slot.linear(src, dst, srcStep, dstStep, cols.count, rows.count, rowOffsets, colIndexes, rowWeights,
-                        colWeights, rowBuf0, rowBuf1, channels, layout);
+                        colWeights, rowBuf[0], rowBuf[1], channels, layout);
+        } else if (lanczos) {
+            slot.lanczos(src, dst, srcStep, dstStep, cols.count, rows.count, rowOffsets, colIndexes, rowTapWeights,
+                         colTapWeights, rowBuf[0], rowBuf[1], rowBuf[2], rowBuf[3], rowBuf[4], rowBuf[5], p.roiX,
+                         p.roiY, p.srcWidth - p.roiX, p.srcHeight - p.roiY, rowUpscale, channels, layout);
+        } else {
+            slot.cubic(src, dst, srcStep, dstStep, cols.count, rows.count, rowOffsets, colIndexes,
+                       static_cast<const float*>(rowWeights), static_cast<const float*>(colWeights), rowBuf[0],
+                       rowBuf[1], rowBuf[2], rowBuf[3], channels, layout);
         }
     };
     if (planar) {

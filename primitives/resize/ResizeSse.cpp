@@ -1,12 +1,26 @@
 // The SSE build of the resize: its sub-driver table, drivers and entry body.
 #include "primitives/resize/ResizeDrivers.h"
+#include "primitives/resize/ResizeCubic.h"
 #include "primitives/resize/ResizeGeneralDriver.h"
+#include "primitives/resize/ResizeLanczos.h"
 #include "primitives/resize/ResizeLinear.h"
 #include "primitives/resize/ResizeNearest.h"
 
 namespace primitives {
 namespace {
 
+constexpr LanczosSubDriver resizeLanczosMultiChU8_sse = &resizeLanczosMultiCh<uint8_t, SseBuild>;
+constexpr LanczosSubDriver resizeLanczosMultiChU16_sse = &resizeLanczosMultiCh<uint16_t, SseBuild>;
+constexpr LanczosSubDriver resizeLanczosMultiChF32_sse = &resizeLanczosMultiCh<float, SseBuild>;
+constexpr LanczosSubDriver resizeLanczos1ChU8_sse = &resizeLanczos1Ch<uint8_t, SseBuild>;
+constexpr LanczosSubDriver resizeLanczos1ChU16_sse = &resizeLanczos1Ch<uint16_t, SseBuild>;
+constexpr LanczosSubDriver resizeLanczos1ChF32_sse = &resizeLanczos1Ch<float, SseBuild>;
+constexpr CubicSubDriver resizeCubicMultiChU8_sse = &resizeCubicMultiCh<uint8_t, SseBuild>;
+constexpr CubicSubDriver resizeCubicMultiChU16_sse = &resizeCubicMultiCh<uint16_t, SseBuild>;
+constexpr CubicSubDriver resizeCubicMultiChF32_sse = &resizeCubicMultiCh<float, SseBuild>;
+constexpr CubicSubDriver resizeCubic1ChU8_sse = &resizeCubic1Ch<uint8_t, SseBuild>;
+constexpr CubicSubDriver resizeCubic1ChU16_sse = &resizeCubic1Ch<uint16_t, SseBuild>;
+constexpr CubicSubDriver resizeCubic1ChF32_sse = &resizeCubic1Ch<float, SseBuild>;
 constexpr LinearSubDriver resizeLinearMultiChU8_sse = &resizeLinearMultiCh<uint8_t, SseBuild>;
 constexpr LinearSubDriver resizeLinearMultiChU16_sse = &resizeLinearMultiCh<uint16_t, SseBuild>;
 constexpr LinearSubDriver resizeLinearMultiChF32_sse = &resizeLinearMultiCh<float, SseBuild>;
@@ -17,10 +31,10 @@ constexpr LinearSubDriver resizeLinear1ChF32_sse = &resizeLinear1Ch<float, SseBu
 }  // namespace
 
 constinit const ResizeSubDriverTable sseResizeSubDriverTable = {{
-    {}, {}, {},  // 0-2: Lanczos, several channels
-    {}, {}, {},  // 3-5: Lanczos, one channel
-    {}, {}, {},  // 6-8: cubic, several channels
-    {}, {}, {},  // 9-11: cubic, one channel
+    resizeLanczosMultiChU8_sse, resizeLanczosMultiChU16_sse, resizeLanczosMultiChF32_sse,
+    resizeLanczos1ChU8_sse, resizeLanczos1ChU16_sse, resizeLanczos1ChF32_sse,
+    resizeCubicMultiChU8_sse, resizeCubicMultiChU16_sse, resizeCubicMultiChF32_sse,
+    resizeCubic1ChU8_sse, resizeCubic1ChU16_sse, resizeCubic1ChF32_sse,
     resizeLinearMultiChU8_sse, resizeLinearMultiChU16_sse, resizeLinearMultiChF32_sse,
     resizeLinear1ChU8_sse, resizeLinear1ChU16_sse, resizeLinear1ChF32_sse,
     resizeNearest3ChU8_generic, resizeNearest3ChU16_generic, resizeNearest3ChF32_generic,

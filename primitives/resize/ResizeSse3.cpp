@@ -1,12 +1,26 @@
 // The SSE3-class build of the resize: its sub-driver table, drivers and entry body.
 #include "primitives/resize/ResizeDrivers.h"
+#include "primitives/resize/ResizeCubic.h"
 #include "primitives/resize/ResizeGeneralDriver.h"
+#include "primitives/resize/ResizeLanczos.h"
 #include "primitives/resize/ResizeLinear.h"
 #include "primitives/resize/ResizeNearest.h"
 
 namespace primitives {
 namespace {
 
+constexpr LanczosSubDriver resizeLanczosMultiChU8_sse3 = &resizeLanczosMultiCh<uint8_t, Sse3Build>;
+constexpr LanczosSubDriver resizeLanczosMultiChU16_sse3 = &resizeLanczosMultiCh<uint16_t, Sse3Build>;
+constexpr LanczosSubDriver resizeLanczosMultiChF32_sse3 = &resizeLanczosMultiCh<float, Sse3Build>;
+constexpr LanczosSubDriver resizeLanczos1ChU8_sse3 = &resizeLanczos1Ch<uint8_t, Sse3Build>;
+constexpr LanczosSubDriver resizeLanczos1ChU16_sse3 = &resizeLanczos1Ch<uint16_t, Sse3Build>;
+constexpr LanczosSubDriver resizeLanczos1ChF32_sse3 = &resizeLanczos1Ch<float, Sse3Build>;
+constexpr CubicSubDriver resizeCubicMultiChU8_sse3 = &resizeCubicMultiCh<uint8_t, Sse3Build>;
+constexpr CubicSubDriver resizeCubicMultiChU16_sse3 = &resizeCubicMultiCh<uint16_t, Sse3Build>;
+constexpr CubicSubDriver resizeCubicMultiChF32_sse3 = &resizeCubicMultiCh<float, Sse3Build>;
+constexpr CubicSubDriver resizeCubic1ChU8_sse3 = &resizeCubic1Ch<uint8_t, Sse3Build>;
+constexpr CubicSubDriver resizeCubic1ChU16_sse3 = &resizeCubic1Ch<uint16_t, Sse3Build>;
+constexpr CubicSubDriver resizeCubic1ChF32_sse3 = &resizeCubic1Ch<float, Sse3Build>;
 constexpr LinearSubDriver resizeLinearMultiChU8_sse3 = &resizeLinearMultiCh<uint8_t, Sse3Build>;
 constexpr LinearSubDriver resizeLinearMultiChU16_sse3 = &resizeLinearMultiCh<uint16_t, Sse3Build>;
 constexpr LinearSubDriver resizeLinearMultiChF32_sse3 = &resizeLinearMultiCh<float, Sse3Build>;
@@ -17,10 +31,10 @@ constexpr LinearSubDriver resizeLinear1ChF32_sse3 = &resizeLinear1Ch<float, Sse3
 }  // namespace
 
 constinit const ResizeSubDriverTable sse3ResizeSubDriverTable = {{
-    {}, {}, {},  // 0-2: Lanczos, several channels
-    {}, {}, {},  // 3-5: Lanczos, one channel
-    {}, {}, {},  // 6-8: cubic, several channels
-    {}, {}, {},  // 9-11: cubic, one channel
+    resizeLanczosMultiChU8_sse3, resizeLanczosMultiChU16_sse3, resizeLanczosMultiChF32_sse3,
+    resizeLanczos1ChU8_sse3, resizeLanczos1ChU16_sse3, resizeLanczos1ChF32_sse3,
+    resizeCubicMultiChU8_sse3, resizeCubicMultiChU16_sse3, resizeCubicMultiChF32_sse3,
+    resizeCubic1ChU8_sse3, resizeCubic1ChU16_sse3, resizeCubic1ChF32_sse3,
     resizeLinearMultiChU8_sse3, resizeLinearMultiChU16_sse3, resizeLinearMultiChF32_sse3,
     resizeLinear1ChU8_sse3, resizeLinear1ChU16_sse3, resizeLinear1ChF32_sse3,
     resizeNearest3ChU8_sse2, resizeNearest3ChU16_sse2, resizeNearest3ChF32_sse2,

@@ -46,8 +46,7 @@ using LanczosSubDriver = void (*)(const void* src, void* dst, int32_t srcStep, i
                                   int32_t roiX, int32_t roiY, int32_t srcWidthFromRoi, int32_t srcHeightFromRoi,
                                   int32_t rowUpscale, int32_t channels, int32_t layout);
 
-// One table slot: a sub-driver of the family that its group calls, or
-// nothing for a slot that no sub-driver fills yet.
+// One table slot: a sub-driver of the family that its group calls.
 struct ResizeSubDriverSlot {
     LanczosSubDriver lanczos = nullptr;
     CubicSubDriver cubic = nullptr;
@@ -79,10 +78,9 @@ using ResizeSubDriverTable = std::array<ResizeSubDriverSlot, kResizeSubDriverCou
 
 constexpr int32_t resizeSubDriverIndex(int32_t group, int32_t dataType) { return group * 3 + dataType; }
 
-// The tables of the four builds. Slots 12 to 26 (linear and nearest) are
-// filled; the cubic and Lanczos slots 0 to 11 are empty until those
-// sub-drivers exist. The generic and SSE tables share their nearest members,
-// and so do the SSE2 and SSE3-class tables.
+// The tables of the four builds, every slot filled. The generic and SSE
+// tables share their nearest members, and so do the SSE2 and SSE3-class
+// tables.
 extern const ResizeSubDriverTable genericResizeSubDriverTable;
 extern const ResizeSubDriverTable sseResizeSubDriverTable;
 extern const ResizeSubDriverTable sse2ResizeSubDriverTable;

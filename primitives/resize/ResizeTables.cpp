@@ -88,6 +88,40 @@ void buildNearestTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, i
     });
 }
 
+void buildCubicTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
+                     float* fractions) {
+    const int64_t lastPixel = static_cast<int64_t>(extent.imageSize) - 1;
+    forEachPosition(axis, [&](int32_t j, double position) {
+        const double c = limitResizePosition(position, extent.regionSize);
+        int64_t k = resizeIndexOf(c);
+        const int64_t pixel = extent.origin + k;
+        float fraction;
+        if (pixel == lastPixel) {
+            k -= 2;
+            fraction = 2.0f;
+        } else {
+            if (pixel == 0) {
+                k += 1;
+            } else if (pixel == lastPixel - 1) {
+                k -= 1;
+            }
+            fraction = static_cast<float>(c - static_cast<double>(k));
+        }
+        offsets[j] = k * scale;
+        fractions[j] = fraction;
+    });
+}
+
+void buildLanczosTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
+                       float* fractions) {
+    forEachPosition(axis, [&](int32_t j, double position) {
+        const double c = limitResizePosition(position, extent.regionSize);
+        const int64_t k = resizeIndexOf(c);
+        offsets[j] = k * scale;
+        fractions[j] = static_cast<float>(c - static_cast<double>(k));
+    });
+}
+
 void buildLinearTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
                       uint16_t* weights) {
     buildLinear(axis, extent, scale, offsets, weights, q14);

@@ -42,7 +42,8 @@ struct ResizeAxisExtent {
 
 // Keeps a position on the region: 0 ... regionSize - 1 (not-a-number gives
 // 0). Tiny factors would otherwise put nearest positions past the region, and
-// rounding on very long rows can carry the last linear position past it.
+// rounding on very long rows can carry the last interpolated position past
+// it, where no edge rule catches it and the taps after it leave the image.
 inline double limitResizePosition(double position, int32_t regionSize) {
     if (!(position > 0.0)) return 0.0;
     const double last = static_cast<double>(regionSize) - 1.0;
@@ -66,5 +67,17 @@ void buildLinearTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, in
                       LinearWeightPairQ14* weights);
 void buildLinearTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
                       float* weights);
+
+// Cubic: the base pixel k of the taps k - 1 ... k + 2 and the position's
+// distance t from it. Where the taps would leave the image the base moves
+// inward: on the image's last pixel to k - 2 with t exactly 2, on its first
+// to k + 1 (t in -1 ... 0), on its last but one to k - 1 (t in 1 ... 2).
+void buildCubicTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
+                     float* fractions);
+
+// Lanczos: the base pixel and the fraction, with no edge rule (the
+// sub-drivers keep their six taps inside the image themselves).
+void buildLanczosTable(const ResizeAxis& axis, const ResizeAxisExtent& extent, int64_t scale, int64_t* offsets,
+                       float* fractions);
 
 }  // namespace primitives

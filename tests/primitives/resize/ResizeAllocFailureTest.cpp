@@ -12,16 +12,21 @@ class ResizeAllocFailure : public PerBuildTest {};
 
 TEST_P(ResizeAllocFailure, EveryAllocationFailingGivesMinus9AndReleasesTheRest) {
     // Nearest takes the row offsets and column indexes; linear also the two
-    // weight tables and two row buffers.
+    // weight tables and two row buffers; cubic two fraction tables and four
+    // row buffers; Lanczos two fraction tables, six row buffers and the
+    // column and row tap weights.
     struct Row {
         int32_t method;
         int64_t allocations;
     };
-    const Row rows[] = {{resizeInterpolationNearest, 2}, {resizeInterpolationLinear, 6}};
+    const Row rows[] = {{resizeInterpolationNearest, 2},
+                        {resizeInterpolationLinear, 6},
+                        {resizeInterpolationCubic, 8},
+                        {resizeInterpolationLanczos, 12}};
     std::mt19937_64 random(21);
     for (const Row& row : rows) {
         for (int32_t dataType = 0; dataType < 3; ++dataType) {
-            const ResizeCase c = packedResizeCase(dataType, 4, 3, row.method, 9, 7, 20, 11);
+            const ResizeCase c = packedResizeCase(dataType, 4, 3, row.method, 9, 8, 20, 11);
             SCOPED_TRACE(c.describe());
             const ResizeBuffers pristine(c, random);
 

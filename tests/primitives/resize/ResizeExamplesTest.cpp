@@ -159,7 +159,7 @@ TEST_P(ResizeExamples, RegionOverhangingTheRowIsClippedFirst) {
     c.roiWidth = 10;
     std::mt19937_64 random(6);
     ResizeBuffers buffers(c, random);
-    const auto expected = modelResize(c, buffers, floatModelOf(build()));
+    const auto expected = modelResize(c, buffers, arithmeticOf(build()));
     const auto before = buffers.dst;
     ASSERT_EQ(generalDriverOf(build())(c.parameters(buffers.srcArgument(), buffers.dstArgument())),
               primitiveStatusOk);
@@ -190,7 +190,7 @@ TEST_P(ResizeExamples, RegionOnTheLastRowRepeatsThatRow) {
     c.yFactor = 3.0;
     std::mt19937_64 random(4);
     ResizeBuffers buffers(c, random);
-    const auto expected = modelResize(c, buffers, floatModelOf(build()));
+    const auto expected = modelResize(c, buffers, arithmeticOf(build()));
     ASSERT_EQ(zuzuZivere_8d_OZ4O(buffers.src[0].data(), {5, 4}, 20, {0, 3, 5, 1}, buffers.dst[0].data(), 40, {10, 3},
                                  2.0, 3.0, resizeInterpolationLinear),
               primitiveStatusOk);
@@ -289,7 +289,7 @@ TEST_P(ResizeExamples, FloatSpecialValues) {
             ResizeBuffers buffers(c, random);
             auto& src = buffers.src[0];
             for (std::size_t e = 0; e * 4 < src.size(); e += 7) std::memcpy(&src[e * 4], &patterns[e % 6], 4);
-            const auto expected = modelResize(c, buffers, floatModelOf(build()));
+            const auto expected = modelResize(c, buffers, arithmeticOf(build()));
             ASSERT_EQ(generalDriverOf(build())(c.parameters(buffers.srcArgument(), buffers.dstArgument())),
                       primitiveStatusOk);
             // Only bit patterns for nearest; for linear, NaN where the model

@@ -6,13 +6,14 @@
 namespace primitives::test {
 
 PrimitiveStatus stretchTwice(ResizeEntryFunction entry, const uint8_t* src, int32_t srcStep, int32_t srcWidth,
-                             int32_t srcHeight, uint8_t* dst, int32_t dstStep, int32_t dstWidth, int32_t dstHeight) {
+                             int32_t srcHeight, uint8_t* dst, int32_t dstStep, int32_t dstWidth, int32_t dstHeight,
+                             int32_t interpolation) {
     const double xFactor = static_cast<double>(dstWidth) / srcWidth;
     const double yFactor = static_cast<double>(dstHeight) / srcHeight;
     for (int byte = 0; byte < 2; ++byte) {
         const PrimitiveStatus status =
             entry(src + byte, {srcWidth, srcHeight}, srcStep, {0, 0, srcWidth, srcHeight}, dst + byte, dstStep,
-                  {dstWidth, dstHeight}, xFactor, yFactor, resizeInterpolationLinear);
+                  {dstWidth, dstHeight}, xFactor, yFactor, interpolation);
         if (status != primitiveStatusOk) return status;
     }
     return primitiveStatusOk;

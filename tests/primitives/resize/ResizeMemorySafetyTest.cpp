@@ -44,8 +44,42 @@ TEST_P(ResizeMemorySafety, StretchTouchesNoByteAfterEitherImage) {
                                               r.dstWidth, r.dstHeight);
         ResizeBuffers buffers(c, random);
         std::memcpy(buffers.src[0].data(), src.data(), src.size());
-        const auto expected = modelResize(c, buffers, FloatModel::single);
+        const auto expected = modelResize(c, buffers, ModelArithmetic::sse2Class);
         EXPECT_EQ(std::memcmp(expected[0].data(), dst.data(), dst.size()), 0);
+    }
+}
+
+TEST_P(ResizeMemorySafety, CubicAndLanczosStretchTouchesNoByteAfterEitherImage) {
+    // The stretch's two calls with codes 4 and 16. The three-channel passes
+    // work at a stride of 4 and must not read element 3 of a source pixel:
+    // in the second call that element of the last pixel is the byte after
+    // the image. Sizes give group tails of every length.
+    struct Row {
+        int32_t srcWidth, srcHeight, dstWidth, dstHeight;
+    };
+    const Row rows[] = {{13, 9, 29, 15}, {40, 22, 17, 9}, {9, 9, 9, 9}, {8, 11, 6, 23}, {21, 8, 2, 3}, {11, 10, 1, 1}};
+    std::mt19937_64 random(16);
+    for (const int32_t method : {resizeInterpolationCubic, resizeInterpolationLanczos}) {
+        for (const Row& r : rows) {
+            SCOPED_TRACE(::testing::Message() << "method " << method << " " << r.srcWidth << "x" << r.srcHeight
+                                              << " -> " << r.dstWidth << "x" << r.dstHeight);
+            std::vector<uint8_t> image(static_cast<std::size_t>(r.srcWidth) * r.srcHeight * 4);
+            std::vector<uint8_t> before(static_cast<std::size_t>(r.dstWidth) * r.dstHeight * 4);
+            for (auto& byte : image) byte = static_cast<uint8_t>(random());
+            for (auto& byte : before) byte = static_cast<uint8_t>(random());
+            PageEndBuffer src(image.size());
+            PageEndBuffer dst(before.size());
+            ASSERT_TRUE(src.valid() && dst.valid());
+            std::memcpy(src.data(), image.data(), image.size());
+            std::memcpy(dst.data(), before.data(), before.size());
+            ASSERT_EQ(stretchTwice(zuzuZivere_8d_OZ4O, src.data(), r.srcWidth * 4, r.srcWidth, r.srcHeight,
+                                   dst.data(), r.dstWidth * 4, r.dstWidth, r.dstHeight, method),
+                      primitiveStatusOk);
+            const std::vector<uint8_t> expected = modelStretchTwice(image, r.srcWidth, r.srcHeight, before,
+                                                                    r.dstWidth, r.dstHeight, method,
+                                                                    arithmeticOf(build()));
+            EXPECT_EQ(std::memcmp(expected.data(), dst.data(), dst.size()), 0);
+        }
     }
 }
 
@@ -65,7 +99,7 @@ TEST_P(ResizeMemorySafety, EveryLayoutStopsAtItsLastElement) {
                     const int32_t dstStride = layout == 1 ? 1 : layout == 3 ? channels : 4;
                     SCOPED_TRACE(c.describe());
                     ResizeBuffers buffers(c, random);
-                    const auto expected = modelResize(c, buffers, floatModelOf(build()));
+                    const auto expected = modelResize(c, buffers, arithmeticOf(build()));
 
                     const int32_t unreadTail = (channels - (layout == 1 ? 1 : layout)) * es;  // element 3 when 3 of 4
                     const std::size_t srcBytes = buffers.src[0].size() - unreadTail;
@@ -170,20 +204,61 @@ TEST_P(ResizeMemorySafety, LastColumnOfAVeryLongRowStaysInside) {
     }
 }
 
+TEST_P(ResizeMemorySafety, LastCubicAndLanczosColumnOfAVeryLongRowStaysInside) {
+    // The long row above with codes 4 (4 rows) and 16 (8 rows). The second
+    // column's position, 30,000,000.5, is kept on the last pixel before the
+    // edge rules: cubic then takes the taps of the last four pixels at t = 2,
+    // Lanczos the last pixel at fraction 0. The first and last four pixels of
+    // every row are ramps in x and y, which every cubic form reproduces
+    // exactly, so both columns copy the row's first and last pixel.
+    const int32_t width = 30000000;
+    const int32_t step = width * 4;
+    const auto first = [](int row, int pixel, int channel) { return uint8_t(20 + 3 * pixel + 7 * row + 50 * channel); };
+    const auto last = [](int row, int pixel, int channel) { return uint8_t(100 + 3 * pixel + 7 * row + 40 * channel); };
+    for (const auto& [method, height] : {std::pair{resizeInterpolationCubic, 4}, std::pair{resizeInterpolationLanczos, 8}}) {
+        SCOPED_TRACE(::testing::Message() << "method " << method);
+        PageEndBuffer src(std::size_t(step) * height, true);
+        ASSERT_TRUE(src.valid());
+        for (int row = 0; row < height; ++row) {
+            uint8_t* begin = src.data() + std::size_t(row) * step;
+            uint8_t* end = begin + std::size_t(width - 4) * 4;
+            for (int pixel = 0; pixel < 4; ++pixel) {
+                for (int channel = 0; channel < 4; ++channel) {
+                    begin[4 * pixel + channel] = first(row, pixel, channel);
+                    end[4 * pixel + channel] = last(row, pixel, channel);
+                }
+            }
+        }
+        std::vector<uint8_t> dst(std::size_t(height) * 8, 0xEE);
+        ASSERT_EQ(zuzuZivere_8d_OZ4O(src.data(), {width, height}, step, {0, 0, width, height}, dst.data(), 8,
+                                     {2, height}, 1.99999995 / width, 1.0, method),
+                  primitiveStatusOk);
+        for (int row = 0; row < height; ++row) {
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_EQ(dst[row * 8 + channel], first(row, 0, channel)) << "row " << row;
+                EXPECT_EQ(dst[row * 8 + 4 + channel], last(row, 3, channel)) << "row " << row;
+            }
+            EXPECT_EQ(dst[row * 8 + 3], 0xEE);
+            EXPECT_EQ(dst[row * 8 + 7], 0xEE);
+        }
+    }
+}
+
 TEST_P(ResizeMemorySafety, HugeInfiniteAndTinyFactors) {
     // Factors whose products do not fit an integer leave the destination size
     // alone; the model shows where every pixel comes from.
     const double factors[] = {1e300, std::numeric_limits<double>::infinity(), 5e-324};
     std::mt19937_64 random(14);
     for (const double factor : factors) {
-        for (const int32_t method : {resizeInterpolationNearest, resizeInterpolationLinear}) {
-            ResizeCase c = packedResizeCase(resizeData8u, 4, 3, method, 4, 4, 6, 5);  // the entry's format
+        for (const int32_t method : {resizeInterpolationNearest, resizeInterpolationLinear, resizeInterpolationCubic,
+                                     resizeInterpolationLanczos}) {
+            ResizeCase c = packedResizeCase(resizeData8u, 4, 3, method, 8, 8, 10, 9);  // the entry's format
             c.xFactor = c.yFactor = factor;
             SCOPED_TRACE(c.describe());
             ResizeBuffers buffers(c, random);
-            const auto expected = modelResize(c, buffers, FloatModel::single);
-            ASSERT_EQ(zuzuZivere_8d_OZ4O(buffers.src[0].data(), {4, 4}, 16, {0, 0, 4, 4}, buffers.dst[0].data(), 24,
-                                         {6, 5}, factor, factor, method),
+            const auto expected = modelResize(c, buffers, arithmeticOf(build()));
+            ASSERT_EQ(zuzuZivere_8d_OZ4O(buffers.src[0].data(), {8, 8}, 32, {0, 0, 8, 8}, buffers.dst[0].data(), 40,
+                                         {10, 9}, factor, factor, method),
                       primitiveStatusOk);
             EXPECT_TRUE(sameDestination(c, expected, buffers.dst));
         }
@@ -215,7 +290,7 @@ TEST_P(ResizeMemorySafety, RegionSizeOfInt32MaxIsClipped) {
         c.interpolation = method;
         SCOPED_TRACE(c.describe());
         ResizeBuffers buffers(c, random);
-        const auto expected = modelResize(c, buffers, FloatModel::single);
+        const auto expected = modelResize(c, buffers, ModelArithmetic::sse2Class);
         ASSERT_EQ(zuzuZivere_8d_OZ4O(buffers.src[0].data(), {8, 6}, 32, {2, 1, INT32_MAX, INT32_MAX},
                                      buffers.dst[0].data(), 48, {12, 10}, 1.5, 1.5, method),
                   primitiveStatusOk);
@@ -229,12 +304,17 @@ TEST_P(ResizeMemorySafety, CountsBeyondTheAllocatorsFailBeforeAnyAllocation) {
     struct Row {
         const char* what;
         int32_t method, channels, layout, dstWidth;
+        double xFactor = 1e9;
     };
     const Row rows[] = {
         {"linear row buffers of four values per pixel", resizeInterpolationLinear, 4, 4, 600000000},
         {"linear row buffers of three values per pixel", resizeInterpolationLinear, 4, 3, 800000000},
         {"linear column indexes and weights", resizeInterpolationLinear, 1, 1, 1100000000},
         {"nearest column indexes", resizeInterpolationNearest, 4, 4, 1100000000},
+        {"cubic row buffers of four values per pixel", resizeInterpolationCubic, 4, 4, 600000000},
+        {"cubic column indexes", resizeInterpolationCubic, 1, 1, 1100000000},
+        // Only the column tap weights, 6 per column, pass the range here.
+        {"Lanczos column tap weights", resizeInterpolationLanczos, 4, 3, 400000000, 5e7},
     };
     std::vector<uint8_t> src(8 * 8 * 4, 1);
     for (const Row& row : rows) {
@@ -249,7 +329,7 @@ TEST_P(ResizeMemorySafety, CountsBeyondTheAllocatorsFailBeforeAnyAllocation) {
         c.dstWidth = row.dstWidth;
         c.dstHeight = 2;
         c.dstStep = 64;
-        c.xFactor = 1e9;
+        c.xFactor = row.xFactor;
         GuardedBuffer<uint8_t> dst(128);
         const int64_t requests = TestHeap::requests();
         EXPECT_EQ(generalDriverOf(build())(c.parameters(src.data(), dst.data())), primitiveStatusAllocationFailed);

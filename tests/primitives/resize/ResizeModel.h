@@ -1,10 +1,12 @@
 // What the resize tests share: a case description, buffers for it, the
 // build's drivers, and an independent model of the resize.
 //
-// The model follows the written rules per destination pixel: it maps each
+// The model follows the written rules per destination value: it maps each
 // destination row and column to source positions (stepped by repeated
 // addition), applies the edge rules, and evaluates the interpolation for that
-// one pixel from the source elements. It keeps no intermediate rows and uses
+// one value from the source elements: the intermediate values it needs are
+// recomputed from the source each time, Lanczos rows and columns clamped to
+// the image by index. It keeps no intermediate rows, no row window and uses
 // no code of the library.
 #pragma once
 
@@ -69,14 +71,41 @@ private:
     void pointPlanes();
 };
 
-// Float linear results: single precision (SSE-class builds) or double
-// precision rounded once per stored value (generic build).
-enum class FloatModel { single, doublePrecision };
+// The arithmetic of a build family, which decides the model's rounding:
+//   doublePrecision  the generic build: double precision, rounded to float
+//                    where a float is stored (and, in cubic, where a3 is held)
+//   sse              single precision; cubic multi-channel horizontal values
+//                    in groups of four pixels and a scalar tail
+//   sse2Class        single precision; cubic multi-channel horizontal values
+//                    one pixel per step; Lanczos 8/16-bit vertical sums in
+//                    double
+// Linear float results are the same for sse and sse2Class.
+enum class ModelArithmetic { doublePrecision, sse, sse2Class };
 
-FloatModel floatModelOf(int32_t build);
+ModelArithmetic arithmeticOf(int32_t build);
+
+// The method that a case runs after the small-source lowering (on the whole
+// image: below 8 pixels Lanczos becomes cubic, below 4 cubic becomes
+// linear, below 2 anything becomes nearest).
+int32_t modelMethod(const ResizeCase& c);
+
+// The model's own building blocks, exposed so that they can be checked
+// against closed forms.
+// The cubic through (-1, p0), (0, p1), (1, p2), (2, p3) at t, in double.
+double modelCubic(double p0, double p1, double p2, double p3, double t);
+// The kernel table (302 entries) and the six weights of a fraction.
+const std::vector<float>& modelLanczosTable();
+void modelLanczosWeights(float fraction, ModelArithmetic arithmetic, float weights[6]);
 
 // The destination planes after the call, from the model.
-std::vector<std::vector<uint8_t>> modelResize(const ResizeCase& c, const ResizeBuffers& before, FloatModel floats);
+std::vector<std::vector<uint8_t>> modelResize(const ResizeCase& c, const ResizeBuffers& before, ModelArithmetic arithmetic);
+
+// The program's two-call stretch of a packed BGRA image (see
+// stretchTwice): the model of the first call on the image, then of the
+// second on both images one byte on. Returns the destination after both.
+std::vector<uint8_t> modelStretchTwice(const std::vector<uint8_t>& src, int32_t srcWidth, int32_t srcHeight,
+                                       const std::vector<uint8_t>& dst, int32_t dstWidth, int32_t dstHeight,
+                                       int32_t interpolation, ModelArithmetic arithmetic);
 
 // Destination planes compared element by element. With floatUlps > 0, float
 // elements may differ by that many units in the last place (NaN matches NaN).
@@ -94,6 +123,14 @@ GeneralDriverFunction generalDriverOf(int32_t build);
 // or random between 0.02 and 20; destinations above and below the clipped
 // size.
 ResizeCase randomResizeCase(std::mt19937_64& random);
+
+// A random valid cubic or Lanczos case: images of 4 to 40 pixels per axis,
+// region origins 0, 1, 2 or 5 (or 1 to 3 pixels before the image's end),
+// regions ending at the image's edge, inside it or overhanging it,
+// destinations of 1 to 67 pixels, factors 0.05 to 20 or destination over
+// region size, every data type and layout, planar, factor mode 0 and
+// shifts.
+ResizeCase randomInterpolatingCase(std::mt19937_64& random);
 
 // The number of cases of a seeded sweep: a quarter in sanitizer builds,
 // whose purpose is memory and arithmetic faults, not coverage of values.

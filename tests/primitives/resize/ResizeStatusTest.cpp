@@ -8,6 +8,7 @@
 
 #include "BuildTest.h"
 #include "GuardedBuffer.h"
+#include "ResizeModel.h"
 #include "TestHeap.h"
 
 namespace primitives::test {
@@ -43,6 +44,14 @@ struct StatusRow {
 const StatusRow kRows[] = {
     {"valid call", [](EntryCall&) {}, primitiveStatusOk},
     {"nearest", [](EntryCall& c) { c.interpolation = resizeInterpolationNearest; }, primitiveStatusOk},
+    {"cubic", [](EntryCall& c) { c.interpolation = resizeInterpolationCubic; }, primitiveStatusOk},
+    {"Lanczos", [](EntryCall& c) { c.interpolation = resizeInterpolationLanczos; }, primitiveStatusOk},
+    {"Lanczos on an 8 x 8 image",
+     [](EntryCall& c) {
+         c.interpolation = resizeInterpolationLanczos;
+         c.srcSize.height = 8;
+     },
+     primitiveStatusOk},
     // 1: pointers
     {"null source", [](EntryCall& c) { c.src = nullptr; }, primitiveStatusNullPointer},
     {"null destination", [](EntryCall& c) { c.dst = nullptr; }, primitiveStatusNullPointer},
@@ -105,6 +114,8 @@ const StatusRow kRows[] = {
     {"interpolation 3", [](EntryCall& c) { c.interpolation = 3; }, primitiveStatusBadInterpolation},
     {"interpolation 0", [](EntryCall& c) { c.interpolation = 0; }, primitiveStatusBadInterpolation},
     {"interpolation 32", [](EntryCall& c) { c.interpolation = 32; }, primitiveStatusBadInterpolation},
+    {"interpolation 5", [](EntryCall& c) { c.interpolation = 5; }, primitiveStatusBadInterpolation},
+    {"interpolation 17", [](EntryCall& c) { c.interpolation = 17; }, primitiveStatusBadInterpolation},
     {"interpolation -2", [](EntryCall& c) { c.interpolation = -2; }, primitiveStatusBadInterpolation},
     // Super-sampling goes to the general driver unless both factors are at most 1.
     {"super-sampling with a factor above 1",
@@ -147,7 +158,7 @@ const StatusRow kRows[] = {
 class ResizeStatus : public PerBuildTest {};
 
 TEST_P(ResizeStatus, ChecksRunInOrderAndFailuresWriteNothing) {
-    std::vector<uint8_t> src(6 * 40);
+    std::vector<uint8_t> src(8 * 40);
     for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 7);
     for (const StatusRow& row : kRows) {
         SCOPED_TRACE(row.what);
@@ -163,6 +174,40 @@ TEST_P(ResizeStatus, ChecksRunInOrderAndFailuresWriteNothing) {
         } else {
             EXPECT_TRUE(dst.untouched());
         }
+    }
+}
+
+TEST_P(ResizeStatus, SmallSourcesLowerTheMethod) {
+    // Lowering goes by the whole image: below 8 pixels Lanczos runs as
+    // cubic, below 4 cubic as linear, below 2 anything as nearest. The
+    // model's method is pinned to the expected one, and the entry's result
+    // must equal that model.
+    struct Row {
+        int32_t width, height, asked, runs;
+    };
+    const Row rows[] = {
+        {7, 100, resizeInterpolationLanczos, resizeInterpolationCubic},
+        {100, 7, resizeInterpolationLanczos, resizeInterpolationCubic},
+        {8, 8, resizeInterpolationLanczos, resizeInterpolationLanczos},
+        {4, 4, resizeInterpolationCubic, resizeInterpolationCubic},
+        {3, 100, resizeInterpolationCubic, resizeInterpolationLinear},
+        {3, 100, resizeInterpolationLanczos, resizeInterpolationLinear},
+        {1, 100, resizeInterpolationLanczos, resizeInterpolationNearest},
+        {1, 100, resizeInterpolationCubic, resizeInterpolationNearest},
+    };
+    std::mt19937_64 random(30);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.width << "x" << row.height << " asked " << row.asked);
+        const ResizeCase c = packedResizeCase(resizeData8u, 4, 3, row.asked, row.width, row.height,
+                                              row.width * 3 / 2 + 1, row.height * 3 / 2 + 1);
+        ASSERT_EQ(modelMethod(c), row.runs);
+        ResizeBuffers buffers(c, random);
+        const auto expected = modelResize(c, buffers, arithmeticOf(build()));
+        ASSERT_EQ(zuzuZivere_8d_OZ4O(buffers.src[0].data(), {c.srcWidth, c.srcHeight}, c.srcStep,
+                                     {0, 0, c.srcWidth, c.srcHeight}, buffers.dst[0].data(), c.dstStep,
+                                     {c.dstWidth, c.dstHeight}, c.xFactor, c.yFactor, row.asked),
+                  primitiveStatusOk);
+        EXPECT_TRUE(sameDestination(c, expected, buffers.dst));
     }
 }
 

@@ -62,7 +62,7 @@ protected:
         for (int32_t row = 0; row < from.height; ++row) {
             std::memcpy(buffers.src[0].data() + row * c.srcStep, srcOrigin + row * srcStep, c.srcStep);
         }
-        const auto expected = modelResize(c, buffers, FloatModel::single);
+        const auto expected = modelResize(c, buffers, ModelArithmetic::sse2Class);
         for (int32_t row = 0; row < to.height; ++row) {
             ASSERT_EQ(std::memcmp(expected[0].data() + row * c.dstStep, dstOrigin + row * dstStep, c.dstStep), 0)
                 << "row " << row << " differs from the model";
