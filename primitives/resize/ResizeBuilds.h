@@ -1,7 +1,10 @@
 // The four builds of the resize, as policies that the shared templates
 // (entry, driver, sub-drivers) are instantiated with. A build names its pass
-// sets, its Lanczos weight builder, its allocator and its row copy;
-// everything else is common code.
+// sets, its Lanczos weight builder, its allocator and its row copy (the
+// build's own dezoRide_32d body, with which the Lanczos window repeats the
+// image's first or last row; its lengths are at least 1 and its buffers
+// never null, so its status is not looked at); everything else is common
+// code.
 //
 // Linear results differ between builds only in float data: the generic
 // build computes it in double precision, the others in single precision.
@@ -10,22 +13,14 @@
 // and LanczosPasses.h describe; the SSE2-class builds agree bit for bit.
 #pragma once
 
-#include <cstring>
-
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/resize/CubicPasses.h"
 #include "primitives/resize/LanczosPasses.h"
 #include "primitives/resize/LanczosWeights.h"
 #include "primitives/resize/LinearPasses.h"
+#include "primitives/vector/VectorBuilds.h"
 
 namespace primitives {
-
-// Duplicates `count` floats of one filtered row into another buffer of the
-// same call (never overlapping, count at least 1); what each build's Lanczos
-// window uses to repeat the image's first or last row.
-inline void copyFilteredRow(const float* from, float* to, int32_t count) {
-    std::memcpy(to, from, static_cast<std::size_t>(count) * sizeof(float));
-}
 
 struct GenericBuild {
     using IntPasses = ScalarLinearPasses;
@@ -34,7 +29,7 @@ struct GenericBuild {
     using LanczosWeights = WeightsDouble;
     using Lanczos = LanczosDouble;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
-    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
+    static void copyRow(const float* from, float* to, int32_t count) { generic::dezoRide_32d(from, to, count); }
 };
 
 struct SseBuild {
@@ -44,7 +39,7 @@ struct SseBuild {
     using LanczosWeights = WeightsSingle;
     using Lanczos = LanczosSingle;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
-    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
+    static void copyRow(const float* from, float* to, int32_t count) { sse::dezoRide_32d(from, to, count); }
 };
 
 struct Sse2Build {
@@ -54,12 +49,14 @@ struct Sse2Build {
     using LanczosWeights = WeightsSingle;
     using Lanczos = LanczosSingleRowsDoubleColumns;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
-    static void copyRow(const float* from, float* to, int32_t count) { copyFilteredRow(from, to, count); }
+    static void copyRow(const float* from, float* to, int32_t count) { sse2::dezoRide_32d(from, to, count); }
 };
 
-// The SSE3-class build runs the SSE2 code with its own copy of the allocator.
+// The SSE3-class build runs the SSE2 code with its own copies of the
+// allocator and the row copy.
 struct Sse3Build : Sse2Build {
     static float* allocate32(int32_t count) { return sse3::revoRovara_32z(count); }
+    static void copyRow(const float* from, float* to, int32_t count) { sse3::dezoRide_32d(from, to, count); }
 };
 
 // The pass set, intermediate element and weight types of a data type.
