@@ -389,6 +389,7 @@ TEST_P(ResizeExamples, CubicGroupAndTailConversions) {
         {100.6f, false, 101, 100}, {200.5f, false, 201, 200}, {2.5f, false, 3, 2},   {254.7f, false, 255, 254},
         {-0.4f, false, 0, 0},      {300.5f, true, 300, 300},   {70000.0f, true, 65535, 65535},
         {65535.4f, true, 65535, 65535},
+        {0x1.fffffep-1f, false, 1, 1},  // within 1e-7 below 1: the tails' lift makes it 1
     };
     const bool generic = build() == buildGeneric;
     withBuildPolicy(build(), [&]<typename Build>() {
@@ -626,6 +627,7 @@ TEST_P(ResizeExamples, LanczosVerticalSumsAreTruncatedAndClamped) {
         {255.0f, -5e-8f, 255, 255},             // 254.99999995
         {255.0f, -2e-7f, 254, 255},             // 254.9999998; the float sum is 255
         {255.0f, -0x1p-16f, 254, 254},          // the largest float below 255
+        {1.0f, -0x1p-24f, 1, 1},                // the largest float below 1 is within 1e-7 of it
         {255.0f, 0.0f, 255, 255},
         {-3.7f, 0.0f, 0, 0},
         {300.2f, 0.0f, 255, 255},
@@ -634,17 +636,22 @@ TEST_P(ResizeExamples, LanczosVerticalSumsAreTruncatedAndClamped) {
     withBuildPolicy(build(), [&]<typename Build>() {
         for (const Row& row : rows) {
             SCOPED_TRACE(::testing::Message() << row.a << " + " << row.b);
-            const std::vector<float> zero(3, 0.0f), a(3, row.a), b(3, row.b);
+            // Seven values: whole vector steps and a scalar rest in every build.
+            const std::vector<float> zero(9, 0.0f), a(9, row.a), b(9, row.b);
             const float* const window[6] = {zero.data(), zero.data(), a.data(), b.data(), zero.data(), zero.data()};
-            uint8_t u8[3];
-            Build::Lanczos::vertical(u8, 3, weights, window);
-            EXPECT_EQ(u8[2], build() == buildSse ? row.singleSum : row.doubleSum);
-            float f32[4] = {9, 9, 9, 9};
-            Build::Lanczos::verticalSkipAlpha(f32, 1, weights, window);
-            if (row.b == 0.0f) {
-                EXPECT_EQ(f32[0], row.a);  // floats keep their value
+            uint8_t u8[7];
+            Build::Lanczos::vertical(u8, 7, weights, window);
+            for (int i = 0; i < 7; ++i) EXPECT_EQ(u8[i], build() == buildSse ? row.singleSum : row.doubleSum) << i;
+            float f32[12];
+            std::fill(f32, f32 + 12, 9.0f);
+            Build::Lanczos::verticalSkipAlpha(f32, 3, weights, window);
+            for (int i = 0; i < 12; ++i) {
+                if (i % 4 == 3) {
+                    EXPECT_EQ(f32[i], 9.0f) << i;
+                } else if (row.b == 0.0f) {
+                    EXPECT_EQ(f32[i], row.a) << i;  // floats keep their value
+                }
             }
-            EXPECT_EQ(f32[3], 9.0f);
         }
     });
 }
