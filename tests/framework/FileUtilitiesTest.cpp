@@ -91,6 +91,11 @@ TEST_F(FileUtilities, CountsAudioFilesInTheTreeWithoutMovingTheCurrentDirectory)
     ASSERT_NE(::getcwd(after, sizeof after), nullptr);
     EXPECT_STREQ(before, after);
     EXPECT_TRUE(testing_support::logTexts().empty());
+
+    // The same tree as the root of the data drive, in either spelling.
+    testing_support::ScopedEnvironment drive("VELKARN_HOME", root.path());
+    EXPECT_EQ(countAudioFiles("C:/"), 2);
+    EXPECT_EQ(countAudioFiles("C:\\"), 2);
 }
 
 TEST_F(FileUtilities, AnUnreadableDirectoryIsReportedAndSkipped) {
