@@ -19,6 +19,8 @@ packages=(
   python3 xvfb imagemagick xdotool xdg-utils
   # MP3 test streams and their reference values (lame, sox, ffprobe)
   lame sox ffmpeg
+  # ID3v2 tags written by a second tool for the tag reader tests
+  python3-mutagen
   # MP3 reference decodes (mpg123) and the peer decoders of the MP3 benchmark
   mpg123 libmpg123-dev libmad0-dev
   # FFT reference in the tests and peers in the benchmarks
