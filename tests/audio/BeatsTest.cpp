@@ -25,9 +25,9 @@ std::vector<bool> generatedOf(const Beats& beats) {
     return flags;
 }
 
-class BeatList : public FrameworkTest {};
+class BeatsList : public FrameworkTest {};
 
-TEST_F(BeatList, FindBeatGivesTheLastBeatAtOrBeforeThePosition) {
+TEST_F(BeatsList, FindBeatGivesTheLastBeatAtOrBeforeThePosition) {
     const Beats beats = beatsAt({100, 200, 300, 400, 500});
     const std::pair<std::int32_t, std::int32_t> cases[] = {
         {99, -1}, {100, 0}, {101, 0}, {199, 0}, {200, 1}, {299, 1}, {300, 2}, {399, 2}, {400, 3}, {499, 3}, {500, 4}, {1 << 30, 4},
@@ -48,7 +48,7 @@ TEST_F(BeatList, FindBeatGivesTheLastBeatAtOrBeforeThePosition) {
     }
 }
 
-TEST_F(BeatList, TempoMeasuresUseTheNeighbourDistances) {
+TEST_F(BeatsList, TempoMeasuresUseTheNeighbourDistances) {
     const struct {
         std::vector<std::int32_t> positions;
         float minimum, maximum, median;
@@ -69,7 +69,7 @@ TEST_F(BeatList, TempoMeasuresUseTheNeighbourDistances) {
     }
 }
 
-TEST_F(BeatList, FirstSetBeatAndBeatLengths) {
+TEST_F(BeatsList, FirstSetBeatAndBeatLengths) {
     EXPECT_EQ(beatsAt({1, 2, 3}, {true, true, false}).firstSetBeat(), 2);
     EXPECT_EQ(beatsAt({1, 2, 3}, {true, true, true}).firstSetBeat(), 0);
     EXPECT_EQ(beatsAt({}).firstSetBeat(), 0);
@@ -83,7 +83,7 @@ TEST_F(BeatList, FirstSetBeatAndBeatLengths) {
     EXPECT_TRUE(beatsAt({10}).beatLengths().empty());
 }
 
-TEST_F(BeatList, PrependAndDropNegativeBeats) {
+TEST_F(BeatsList, PrependAndDropNegativeBeats) {
     Beats beats = beatsAt({100, 200});
     beats.prependBeat(-300, true);
     beats.prependBeat(-700, true);
@@ -103,7 +103,7 @@ TEST_F(BeatList, PrependAndDropNegativeBeats) {
     EXPECT_EQ(positionsOf(empty), (std::vector<std::int32_t>{5}));
 }
 
-TEST_F(BeatList, AFullListTakesNoPrependedBeatAndLogs) {
+TEST_F(BeatsList, AFullListTakesNoPrependedBeatAndLogs) {
     Beats beats(44100);
     for (std::int32_t i = 0; i < Beats::capacity; ++i) ASSERT_TRUE(beats.appendBeat(i * 100, false));
     EXPECT_FALSE(beats.appendBeat(1 << 30, false));
@@ -114,7 +114,7 @@ TEST_F(BeatList, AFullListTakesNoPrependedBeatAndLogs) {
     EXPECT_NE(testing_support::logTexts().back().find("Too many beats in this song."), std::string::npos);
 }
 
-TEST_F(BeatList, RegridFillsEachGapByRoundedBeatLengths) {
+TEST_F(BeatsList, RegridFillsEachGapByRoundedBeatLengths) {
     // 120 BPM at 44100 Hz: beat length 22050 frames.
     const struct {
         const char* what;
@@ -143,7 +143,7 @@ TEST_F(BeatList, RegridFillsEachGapByRoundedBeatLengths) {
     EXPECT_EQ(empty.regrid(100000, 120.0f), 0);
 }
 
-TEST_F(BeatList, RegridPastTheCapacityLeavesTheListUnchanged) {
+TEST_F(BeatsList, RegridPastTheCapacityLeavesTheListUnchanged) {
     Beats beats = beatsAt({0, 441000});
     // 5000 beats would need 4999 beat lengths in the song.
     EXPECT_EQ(beats.regrid(441000 * 1000, 120.0f), 0);
@@ -153,7 +153,7 @@ TEST_F(BeatList, RegridPastTheCapacityLeavesTheListUnchanged) {
     EXPECT_EQ(full.regrid(22050 * 4999, 120.0f), Beats::capacity);
 }
 
-TEST_F(BeatList, InterpolateGeneratedSpacesThemEvenlyWithAFloatStep) {
+TEST_F(BeatsList, InterpolateGeneratedSpacesThemEvenlyWithAFloatStep) {
     Beats beats = beatsAt({-5, 0, 1, 2, 1000, 1100, 3, 4}, {true, false, true, true, false, true, true, false});
     // Positions need not be ordered before; set beats 1, 4 and 7.
     beats[6].position = 1200;
@@ -172,7 +172,7 @@ TEST_F(BeatList, InterpolateGeneratedSpacesThemEvenlyWithAFloatStep) {
     EXPECT_EQ(wide[6].position, 1576087);
 }
 
-TEST_F(BeatList, SortAndMergeKeepsBeatsMoreThanAThousandFramesApart) {
+TEST_F(BeatsList, SortAndMergeKeepsBeatsMoreThanAThousandFramesApart) {
     Beats beats = beatsAt({5000, 0, 1000, 2001, 2500, 3002, 4002});
     beats.sortAndMerge();
     EXPECT_EQ(positionsOf(beats), (std::vector<std::int32_t>{0, 2001, 3002, 5000}));
