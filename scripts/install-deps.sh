@@ -25,6 +25,8 @@ packages=(
   mpg123 libmpg123-dev libmad0-dev
   # FFT reference in the tests and peers in the benchmarks
   libfftw3-dev libkissfft-dev
+  # peers of the time scaler benchmark
+  librubberband-dev libsoundtouch-dev
 )
 
 missing=()

@@ -1,0 +1,57 @@
+// Replaces the global operator new of the test program with one that
+// counts its calls, so that tests can show a code path allocates nothing.
+#include "AudioTestHelpers.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<std::int64_t> calls{0};
+
+void* allocate(std::size_t bytes) {
+    ++calls;
+    if (void* memory = std::malloc(bytes == 0 ? 1 : bytes)) return memory;
+    throw std::bad_alloc();
+}
+
+void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
+    ++calls;
+    const auto align = static_cast<std::size_t>(alignment);
+    const std::size_t rounded = ((bytes == 0 ? 1 : bytes) + align - 1) / align * align;
+    if (void* memory = std::aligned_alloc(align, rounded)) return memory;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+std::int64_t globalNewCalls() { return calls.load(); }
+
+void* operator new(std::size_t bytes) { return allocate(bytes); }
+void* operator new[](std::size_t bytes) { return allocate(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(bytes);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(bytes);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new(std::size_t bytes, std::align_val_t alignment) { return allocateAligned(bytes, alignment); }
+void* operator new[](std::size_t bytes, std::align_val_t alignment) { return allocateAligned(bytes, alignment); }
+
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept { std::free(memory); }
