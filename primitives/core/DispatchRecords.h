@@ -9,6 +9,7 @@
 // The headers that declare the bodies named in EntryList.h.
 #include "primitives/core/AlignedMemory.h"
 #include "primitives/core/StatusTexts.h"
+#include "primitives/fft/DftRoutines.h"
 #include "primitives/fft/RealFftSpec.h"
 #include "primitives/filter/FirDirect.h"
 #include "primitives/filter/IirState.h"

@@ -51,9 +51,18 @@ PRIMITIVE_ENTRY(s, zaviMulC_32f,
 PRIMITIVE_ENTRY(s, dezoRide_32d,
                 generic::dezoRide_32d, sse::dezoRide_32d, sse2::dezoRide_32d,
                 sse3::dezoRide_32d)
+PRIMITIVE_ENTRY(s, zaviDFTFree_R_32f,
+                generic::zaviDFTFree_R_32f, sse::zaviDFTFree_R_32f, sse2::zaviDFTFree_R_32f,
+                sse3::zaviDFTFree_R_32f)
 PRIMITIVE_ENTRY(s, zaviFFTFree_R_32f,
                 generic::zaviFFTFree_R_32f, sse::zaviFFTFree_R_32f, sse2::zaviFFTFree_R_32f,
                 sse3::zaviFFTFree_R_32f)
+PRIMITIVE_ENTRY(s, zaviDFTGetBufSize_R_32f,
+                generic::zaviDFTGetBufSize_R_32f, generic::zaviDFTGetBufSize_R_32f,
+                sse2::zaviDFTGetBufSize_R_32f, sse2::zaviDFTGetBufSize_R_32f)
+PRIMITIVE_ENTRY(s, zaviDFTInitAlloc_R_32f,
+                generic::zaviDFTInitAlloc_R_32f, sse::zaviDFTInitAlloc_R_32f, sse2::zaviDFTInitAlloc_R_32f,
+                sse3::zaviDFTInitAlloc_R_32f)
 PRIMITIVE_ENTRY(s, vaduRivuro_8v,
                 generic::vaduRivuro_8v, generic::vaduRivuro_8v, generic::vaduRivuro_8v,
                 generic::vaduRivuro_8v)
@@ -85,6 +94,9 @@ PRIMITIVE_ENTRY(s, zaviMagnitude_32fc,
 PRIMITIVE_ENTRY(s, zaviConjPerm_32fc,
                 generic::zaviConjPerm_32fc, sse::zaviConjPerm_32fc, sse2::zaviConjPerm_32fc,
                 sse3::zaviConjPerm_32fc)
+PRIMITIVE_ENTRY(s, zaviDFTFwd_RToPerm_32f,
+                generic::zaviDFTFwd_RToPerm_32f, sse::zaviDFTFwd_RToPerm_32f, sse2::zaviDFTFwd_RToPerm_32f,
+                sse3::zaviDFTFwd_RToPerm_32f)
 PRIMITIVE_ENTRY(s, zaviFFTFwd_RToPerm_32f,
                 generic::zaviFFTFwd_RToPerm_32f, sse::zaviFFTFwd_RToPerm_32f, sse2::zaviFFTFwd_RToPerm_32f,
                 sse3::zaviFFTFwd_RToPerm_32f)
@@ -105,6 +117,9 @@ PRIMITIVE_ENTRY(s, zaviFIR_Direct_32f,
 PRIMITIVE_ENTRY(s, zaviMinMax_32f,
                 generic::zaviMinMax_32f, sse::zaviMinMax_32f, sse2::zaviMinMax_32f,
                 sse3::zaviMinMax_32f)
+PRIMITIVE_ENTRY(s, zaviAutoCorr_32f,
+                generic::zaviAutoCorr_32f, sse::zaviAutoCorr_32f, sse2::zaviAutoCorr_32f,
+                sse3::zaviAutoCorr_32f)
 PRIMITIVE_ENTRY(s, zaviSum_32f,
                 generic::zaviSum_32f, sse::zaviSum_32f, sse2::zaviSum_32f,
                 sse3::zaviSum_32f)

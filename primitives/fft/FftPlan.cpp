@@ -107,6 +107,86 @@ RealFftPlanSizes realFftPlanSizes(int32_t build, int32_t order) {
 
 int64_t workBufferBytes(int32_t build, int32_t order) { return realFftPlanSizes(build, order).workBufferBytes; }
 
+int64_t BlockList::largest() const {
+    int64_t result = 0;
+    for (int32_t i = 0; i < std::min(count, kCapacity); ++i) result = std::max(result, bytes[i]);
+    return result;
+}
+
+namespace {
+
+// The large-order levels of complex order k at depth d, in the order
+// FftBuild.h's buildLevels allocates them; returns the order of the radix
+// table that follows them.
+int32_t listLevels(BlockList& list, int32_t k, int32_t depth, const LargeOrderPlan& plan, int32_t radixOrder) {
+    const int32_t level = plan.levelOrder[k];
+    const int32_t rest = k - level;
+    if (plan.blockOrder == nullptr) {
+        if (rest <= plan.leafLimit) {
+            radixOrder = rest;
+        } else if (depth < 2 && plan.levelOrder[rest] != 0) {
+            radixOrder = listLevels(list, rest, depth + 1, plan, radixOrder);
+        } else {
+            list.add(8 * std::max<int64_t>((int64_t{1} << rest) / 4, 1));
+            radixOrder = plan.leafLimit;
+        }
+        list.add(radixTableBytes(level));
+    } else {
+        if (rest > plan.leafLimit && depth < 2) {
+            radixOrder = listLevels(list, rest, depth + 1, plan, radixOrder);
+        } else {
+            radixOrder = std::max(radixOrder, rest);
+        }
+        radixOrder = std::max(radixOrder, level);
+    }
+    list.add(8 * (int64_t{1} << k));
+    return radixOrder;
+}
+
+// The tables initFftTables builds for complex order m, in their order; with
+// ownSine it makes (and afterwards releases) a quarter-wave table itself.
+void listTables(BlockList& list, int32_t m, bool ownSine, const LargeOrderPlan& plan) {
+    list.add(4 * (m < 2 ? 1 : (int64_t{1} << (m - 2)) + 1));
+    if (ownSine) list.add(4 * ((int64_t{1} << m) / 4 + 1));
+    if (m <= plan.leafLimit) {
+        list.add(radixTableBytes(m));
+        return;
+    }
+    int32_t radixOrder = 0;
+    if (plan.blockOrder == nullptr && plan.levelOrder[m] == 0) {
+        list.add(8 * std::max<int64_t>((int64_t{1} << m) / 4, 1));
+        radixOrder = plan.leafLimit;
+    } else {
+        radixOrder = listLevels(list, m, 0, plan, 0);
+    }
+    list.add(radixTableBytes(radixOrder));
+}
+
+}  // namespace
+
+void listRealFftBlocks(BlockList& list, int32_t build, int32_t order) {
+    list.add(static_cast<int64_t>(sizeof(RealFftSpec)));
+    if (order <= 3) return;
+    const int64_t n = int64_t{1} << order;
+    list.add(4 * (n / 4 + 1));
+    listTables(list, order - 1, false, largeOrderPlan(build));
+    list.add(8 * (n / 4));
+    list.add(8 * (n / 4));
+}
+
+void listComplexFftBlocks(BlockList& list, int32_t build, int32_t order) {
+    list.add(static_cast<int64_t>(sizeof(RealFftSpec)));
+    if (order <= 3) return;
+    listTables(list, order, true, largeOrderPlan(build));
+}
+
+RealFftPlanSizes complexFftPlanSizes(int32_t build, int32_t k) {
+    BlockList list;
+    listComplexFftBlocks(list, build, k);
+    // The engine's tables of order k are the real FFT's of order k + 1.
+    return {k <= 3 ? 0 : workBufferBytes(build, k + 1), list.largest()};
+}
+
 void freeFftSpec(RealFftSpec* spec) {
     if (spec == nullptr) return;
     void* tables[] = {spec->bitReverseTable, spec->radixTwiddles, spec->largeOrderTwiddles, spec->reservedTable,
@@ -147,6 +227,13 @@ void packToPerm(const float* pack, float* perm, int64_t n) {
     for (int64_t k = n - 2; k >= 1; --k) perm[k + 1] = pack[k];
     perm[1] = nyquist;
     perm[0] = pack[0];
+}
+
+void permToPack(float* data, int64_t n) {
+    if (n < 3) return;
+    const float nyquist = data[1];
+    for (int64_t k = 1; k <= n - 2; ++k) data[k] = data[k + 1];
+    data[n - 1] = nyquist;
 }
 
 }  // namespace primitives

@@ -68,6 +68,61 @@ struct RealFftSpec {
     float* levelBlockTwiddles[3];
 };
 
+// The complex FFT engine's spec (kind tag 4): the same record, its plan
+// fields filled for its own full complex order, released by freeFftSpec.
+using ComplexFftSpec = RealFftSpec;
+
+// One stage of a DFT factor plan. Stages 0 .. lastTwiddledStage carry every
+// field; the stage after them holds the residual factor in `radix` and, for a
+// residual above 5, its roots.
+struct DftStage {
+    int32_t radix;
+    int32_t remaining;     // plan length / the radices of this and every earlier stage
+    int32_t stride;        // product of the radices of the earlier stages
+    int32_t groupProduct;  // the same over the earlier stages of this group
+    float* radixRoots;     // radix above 5: (cos, -sin) of 2 pi q / radix; may be shared
+    float* stageTwiddles;  // remaining rows of twiddles (radix - 1 pairs, or radix pairs above 5)
+};
+
+inline constexpr int32_t kMaxDftStages = 20;
+
+// The prepared real DFT of any length (kind tag 15). Exactly one path's
+// tables are present; every other field stays 0.
+//   directRoots          n pairs (cos, -sin) of 2 pi k / n; the SIMD builds
+//                        follow them with two arrays of n int32 holding 2k.
+//   forwardSplitWeights  ceil(N/4) pairs (0.5 cos t, 0.5 - 0.5 sin t),
+//   splitTwiddles        ceil(N/4) pairs (cos t, -sin t), t = 2 pi k / N:
+//                        k = 0 .. on the generic and SSE builds, k = 1 .. on
+//                        the SSE2 and SSE3-class builds.
+//   chirp                n pairs exp(-i pi k^2 / n).
+//   chirpFilter          M pairs: the transformed, 1/M-scaled chirp filter.
+//   reorderIndex         n int32: entry i is the input index of the i-th value
+//                        in the plan's digit-reversed order; block b of the
+//                        first stage starts at entry b * (last radix * residual).
+struct RealDftSpec {
+    int32_t kindTag;          // 15; 0 once released
+    int32_t length;           // N >= 1
+    int32_t scaleForward;
+    int32_t scaleInverse;
+    float scaleFactor;
+    int32_t hint;             // stored; handed to the inner real FFT only
+    int32_t workBufferBytes;  // 16 bytes for alignment included; 0 for N <= 4
+    int32_t powerOfTwo;       // 1: the real FFT path (N >= 8)
+    int32_t realInputPlan;    // 1: odd N with a factor plan
+    int32_t chirpLength;      // chirp-z path: M
+    float* directRoots;
+    float* forwardSplitWeights;
+    float* splitTwiddles;
+    float* chirp;
+    float* chirpFilter;
+    RealFftSpec_32f* innerRealFft;
+    ComplexFftSpec* innerComplexFft;
+    int32_t hasFactorPlan;
+    int32_t lastTwiddledStage;
+    int32_t* reorderIndex;
+    DftStage stages[kMaxDftStages];
+};
+
 // The build's plan of a large complex order k (above its base order).
 //   levelOrder[k]  column order L of the upper level (the data are 2^L rows
 //                  of 2^(k-L) points); 0 selects the two-level plan (generic
@@ -131,12 +186,93 @@ extern const SmallOrderKernelTable smallOrderKernels_sse;
 extern const SmallOrderKernelTable smallOrderKernels_sse2;
 extern const SmallOrderKernelTable smallOrderKernels_sse3;
 
+// Straight-line DFT kernels of lengths 1 to 4: slot j transforms j + 1
+// points. Lengths 1, 2 and 4 are the small-order kernels; the split rows are
+// left out, as nothing reads them.
+struct SmallLengthKernelTable {
+    SmallOrderKernel complexForward[4];
+    SmallOrderKernelScaled complexForwardScaled[4];
+    SmallOrderKernel complexInverse[4];
+    SmallOrderKernelScaled complexInverseScaled[4];
+    SmallOrderKernel realForward[4];
+    SmallOrderKernelScaled realForwardScaled[4];
+    SmallOrderKernel realInverse[4];
+    SmallOrderKernelScaled realInverseScaled[4];
+};
+
+extern const SmallLengthKernelTable smallLengthKernels_generic;
+extern const SmallLengthKernelTable smallLengthKernels_sse;
+extern const SmallLengthKernelTable smallLengthKernels_sse2;
+extern const SmallLengthKernelTable smallLengthKernels_sse3;
+
 // Spectrum order conversions in the destination array of N floats (N + 2
 // for CCS).
 void permToCcs(float* data, int64_t n);
 void ccsToPerm(const float* ccs, float* perm, int64_t n);
 // Pack to Perm; works in place.
 void packToPerm(const float* pack, float* perm, int64_t n);
+// Perm to Pack in place: R(N/2) moves from element 1 to the end.
+void permToPack(float* data, int64_t n);
+
+// ---- Plans and sizes of the DFT of any length -----------------------------
+
+// The blocks a set-up allocates, in the order it allocates them.
+struct BlockList {
+    static constexpr int32_t kCapacity = 96;
+    int32_t count = 0;
+    int64_t bytes[kCapacity] = {};
+    void add(int64_t size) {
+        if (count < kCapacity) bytes[count] = size;
+        ++count;
+    }
+    int64_t largest() const;
+};
+
+// Appends the blocks of a real FFT spec's set-up of `order` (record first),
+// or of the complex engine's spec of complex order `order`.
+void listRealFftBlocks(BlockList& list, int32_t build, int32_t order);
+void listComplexFftBlocks(BlockList& list, int32_t build, int32_t order);
+// Sizes of the complex engine's spec of complex order k on build 1..4.
+RealFftPlanSizes complexFftPlanSizes(int32_t build, int32_t k);
+
+enum class DftPath : int32_t {
+    smallKernel,        // N = 1 .. 4
+    realFft,            // powers of two from 8
+    mixedRadixReal,     // odd N with a plan
+    mixedRadixComplex,  // even N with a plan for N/2
+    directOdd,          // odd N up to 180 without a plan
+    directEven,         // even N without a plan, N/2 up to 150
+    chirpOdd,           // odd N above 180 without a plan
+    chirpEven,          // even N without a plan, N/2 above 150
+};
+
+// Everything the DFT set-up of a length will do, computed before anything is
+// allocated. Sizes in 64 bits, so that every int32 length can be planned.
+struct DftPlan {
+    DftPath path;
+    int64_t n;                       // points of the inner transform: N odd, N/2 even
+    int32_t radixCount;              // with a plan: the radices, the residual last
+    int32_t radices[kMaxDftStages];  // after the build's reorder
+    int32_t lastTwiddledStage;       // radixCount - 2; -1 without a plan
+    int64_t chirpLength;             // chirp-z paths: M; else 0
+    int64_t workBufferBytes;
+    BlockList blocks;                // the record, every table, the temporaries
+    // Every block and the work buffer are within the allocator's limit.
+    bool fitsAllocator() const;
+};
+
+// The plan of `length` (>= 1) on build 1..4. Pure.
+DftPlan dftPlan(int32_t build, int64_t length);
+
+// The factor plan of n (radices in their chosen order, the residual last):
+// the number of radices, or 0 when n has no plan.
+int32_t factorPlan(int64_t n, int32_t radices[kMaxDftStages]);
+// The same into the record's stages and lastTwiddledStage; 1 with a plan,
+// 0 without (the record is then unchanged).
+int32_t buildFactorPlan(RealDftSpec* spec, int32_t n);
+// The SSE2 and SSE3-class builds' reorder: a leading 4 (or the 4 of stage 1,
+// or a leading 2) trades places with the residual.
+void reorderPlanForFourWide(int32_t* radices, int32_t count);
 
 // One build's routines. n is the number of complex points of the plan.
 #define VELKARN_FFT_BUILD_ROUTINES(suffix)                                                              \

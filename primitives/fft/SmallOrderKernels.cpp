@@ -1,5 +1,6 @@
 // Straight-line transforms of 1, 2, 4 and 8 points and the per-build rows
-// that list them. Every kernel reads all its inputs before it writes, so the
+// that list them, and the 3-point transforms that the DFT's rows of lengths
+// 1 to 4 add to them. Every kernel reads all its inputs before it writes, so the
 // destination may be the source. The arithmetic is plain single precision,
 // which is what every build computes; one function per kind serves all
 // builds.
@@ -184,6 +185,49 @@ void realInverse8(const float* src, float* dst, float factor) {
     dst[5] = (d - f) - w;
 }
 
+// ---- Three points, for the DFT of lengths 1 to 4 --------------------------
+
+constexpr float kHalf = -0.5f;
+constexpr float kSin60 = 0.8660254f;  // sqrt(3)/2 as a float
+
+// X1 = c - i s d and X2 = c + i s d forward; the inverse swaps them.
+template <bool Scaled, bool Inverse>
+void complex3(const float* src, float* dst, float factor) {
+    const float z0r = first<Scaled>(src[0], factor), z0i = first<Scaled>(src[1], factor);
+    const float tr = first<Scaled>(src[2] + src[4], factor), ti = first<Scaled>(src[3] + src[5], factor);
+    const float dr = first<Scaled>(src[2] - src[4], factor), di = first<Scaled>(src[3] - src[5], factor);
+    const float cr = z0r + tr * kHalf, ci = z0i + ti * kHalf;
+    const float sign = Inverse ? -1.0f : 1.0f;
+    const float er = sign * (kSin60 * di), ei = sign * (kSin60 * dr);
+    dst[0] = z0r + tr;
+    dst[1] = z0i + ti;
+    dst[2] = cr + er;
+    dst[3] = ci - ei;
+    dst[4] = cr - er;
+    dst[5] = ci + ei;
+}
+
+// Perm order of three points: R(0), R(1), I(1).
+template <bool Scaled>
+void realForward3(const float* src, float* dst, float factor) {
+    const float x0 = first<Scaled>(src[0], factor);
+    const float t = first<Scaled>(src[1] + src[2], factor), d = first<Scaled>(src[1] - src[2], factor);
+    dst[0] = x0 + t;
+    dst[1] = x0 + t * kHalf;
+    dst[2] = -kSin60 * d;
+}
+
+template <bool Scaled>
+void realInverse3(const float* src, float* dst, float factor) {
+    const float r0 = first<Scaled>(src[0], factor), r1 = first<Scaled>(src[1], factor);
+    const float i1 = first<Scaled>(src[2], factor);
+    const float c = r0 - r1;
+    const float e = -2.0f * kSin60 * i1;
+    dst[0] = r0 + 2.0f * r1;
+    dst[1] = c + e;
+    dst[2] = c - e;
+}
+
 template <void (*Kernel)(const float*, float*, float)>
 void unscaled(const float* src, float* dst) {
     Kernel(src, dst, 1.0f);
@@ -202,11 +246,29 @@ constexpr SmallOrderKernelTable kernelRows = {
     {real1<true>, real2<true>, realInverse4<true>, realInverse8<true>},
 };
 
+constexpr SmallLengthKernelTable lengthRows = {
+    {unscaled<complex1<false>>, unscaled<complex2<false>>, unscaled<complex3<false, false>>,
+     unscaled<complex4<false, false>>},
+    {complex1<true>, complex2<true>, complex3<true, false>, complex4<true, false>},
+    {unscaled<complex1<false>>, unscaled<complex2<false>>, unscaled<complex3<false, true>>,
+     unscaled<complex4<false, true>>},
+    {complex1<true>, complex2<true>, complex3<true, true>, complex4<true, true>},
+    {unscaled<real1<false>>, unscaled<real2<false>>, unscaled<realForward3<false>>, unscaled<realForward4<false>>},
+    {real1<true>, real2<true>, realForward3<true>, realForward4<true>},
+    {unscaled<real1<false>>, unscaled<real2<false>>, unscaled<realInverse3<false>>, unscaled<realInverse4<false>>},
+    {real1<true>, real2<true>, realInverse3<true>, realInverse4<true>},
+};
+
 }  // namespace
 
 const SmallOrderKernelTable smallOrderKernels_generic = kernelRows;
 const SmallOrderKernelTable smallOrderKernels_sse = kernelRows;
 const SmallOrderKernelTable smallOrderKernels_sse2 = kernelRows;
 const SmallOrderKernelTable smallOrderKernels_sse3 = kernelRows;
+
+const SmallLengthKernelTable smallLengthKernels_generic = lengthRows;
+const SmallLengthKernelTable smallLengthKernels_sse = lengthRows;
+const SmallLengthKernelTable smallLengthKernels_sse2 = lengthRows;
+const SmallLengthKernelTable smallLengthKernels_sse3 = lengthRows;
 
 }  // namespace primitives

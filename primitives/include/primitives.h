@@ -549,6 +549,44 @@ PrimitiveStatus zaviFFTInv_CCSToR_32f(const float* pSrc, float* pDst, const Real
  * a null pointer, then -6 for len <= 0. */
 PrimitiveStatus zaviConjPerm_32fc(const float* pSrc, Complex32f* pDst, int32_t len);
 
+/* ---- Real DFT of any length -------------------------------------------- */
+
+/* A prepared forward real DFT of N >= 1 points (opaque). Like a real FFT
+ * spec it is only read by transforms, so one spec may serve several threads
+ * that each pass their own buffer. */
+typedef struct RealDftSpec_32f RealDftSpec_32f;
+
+/* Makes a spec of `length` points with a normalisation flag of
+ * FftNormalisation; `hint` is stored. -8 for a null ppSpec, -6 for length <= 0,
+ * -9 when memory runs out or a table would exceed the allocator's limit, -16
+ * for another flag; *ppSpec is written only on success. */
+PrimitiveStatus zaviDFTInitAlloc_R_32f(RealDftSpec_32f** ppSpec, int32_t length, int32_t flag, int32_t hint);
+
+/* The work-buffer size in bytes a transform of the spec needs (0: none). -8
+ * for a null pointer, -17 for a spec of another kind. */
+PrimitiveStatus zaviDFTGetBufSize_R_32f(const RealDftSpec_32f* pSpec, int32_t* pSize);
+
+/* Releases the spec. -8 for null, -17 for a spec of another kind. */
+PrimitiveStatus zaviDFTFree_R_32f(RealDftSpec_32f* pSpec);
+
+/* The forward DFT of N reals into N floats in Perm order: for even N
+ * R(0), R(N/2), R(1), I(1), ..., R(N/2-1), I(N/2-1); for odd N R(0), R(1),
+ * I(1), ..., R((N-1)/2), I((N-1)/2). pSrc and pDst may be the same array.
+ * pBuffer as for the real FFT (null: allocated for the call, -9 when that
+ * fails). Tests in order: null pSpec (-8), spec kind (-17), null pSrc or pDst
+ * (-8); nothing is written on failure. */
+PrimitiveStatus zaviDFTFwd_RToPerm_32f(const float* pSrc, float* pDst, const RealDftSpec_32f* pSpec,
+                                       uint8_t* pBuffer);
+
+/* ---- Autocorrelation ---------------------------------------------------- */
+
+/* pDst[k] = sum over i of pSrc[i] * pSrc[i + k] for k < min(srcLen, dstLen),
+ * unnormalised, and 0 for the lags from srcLen up to dstLen - 1. Few lags are
+ * summed directly, more through a zero-padded real FFT. -8 for a null
+ * pointer, then -6 for a length <= 0; -9 when memory runs out, -15 when the
+ * padded length would exceed 2^30; pDst is written only on success. */
+PrimitiveStatus zaviAutoCorr_32f(const float* pSrc, int32_t srcLen, float* pDst, int32_t dstLen);
+
 /* ---- Build selection --------------------------------------------------- */
 
 /* Processor class (see DetectCpuType). */

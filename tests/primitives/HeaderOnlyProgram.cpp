@@ -146,6 +146,19 @@ int main() {
     check(zaviFFTFree_R_32f(spec) == 0, "zaviFFTFree_R_32f");
     check(zaviFFTInitAlloc_R_32f(&spec, 31, fftNoDivision, 0) == -15, "order 31 is refused");
 
+    // Real DFT of 9 points (a plan of 3 x 3) and the autocorrelation.
+    RealDftSpec_32f* dft = nullptr;
+    check(zaviDFTInitAlloc_R_32f(&dft, 9, fftNoDivision, 0) == 0, "zaviDFTInitAlloc_R_32f");
+    check(zaviDFTGetBufSize_R_32f(dft, &bufferBytes) == 0 && bufferBytes == 88, "zaviDFTGetBufSize_R_32f");
+    const float nine[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    float bins[9];
+    check(zaviDFTFwd_RToPerm_32f(nine, bins, dft, nullptr) == 0 && bins[0] == 9.0f && bins[1] == 0.0f,
+          "zaviDFTFwd_RToPerm_32f");
+    check(zaviDFTFree_R_32f(dft) == 0, "zaviDFTFree_R_32f");
+    float lags[3];
+    check(zaviAutoCorr_32f(a, 4, lags, 3) == 0 && lags[0] == 30 && lags[1] == 20 && lags[2] == 11,
+          "zaviAutoCorr_32f");
+
     const CoreVersionRecord* version = getCoreVersionRecord();
     check(version->major == 4 && version->minor == 1, "version record");
 

@@ -18,14 +18,23 @@ ComplexD root(int64_t a, int64_t n) {
     return {std::cos(angle), -std::sin(angle)};
 }
 
+// root(a, n) for a = 0 .. n - 1.
+std::vector<ComplexD> rootTable(int64_t n) {
+    std::vector<ComplexD> table(static_cast<size_t>(n));
+    for (int64_t a = 0; a < n; ++a) table[a] = root(a, n);
+    return table;
+}
+
 }  // namespace
 
 std::vector<ComplexD> referenceRealSpectrum(const float* x, int64_t n, ReferenceMethod method) {
     std::vector<ComplexD> bins(static_cast<size_t>(n / 2 + 1));
     if (method == ReferenceMethod::direct || (method == ReferenceMethod::automatic && n <= kDirectLimit)) {
+        const std::vector<ComplexD> roots = rootTable(n);
         for (int64_t k = 0; k <= n / 2; ++k) {
             ComplexD sum = 0;
-            for (int64_t j = 0; j < n; ++j) sum += static_cast<double>(x[j]) * root(k * j, n);
+            for (int64_t j = 0, a = 0; j < n; ++j, a = a + k >= n ? a + k - n : a + k)
+                sum += static_cast<double>(x[j]) * roots[a];
             bins[k] = sum;
         }
         return bins;
@@ -77,10 +86,11 @@ std::vector<double> referenceRealInverse(const std::vector<ComplexD>& bins, int6
 std::vector<ComplexD> referenceComplexDft(const std::vector<ComplexD>& x, bool inverse) {
     const auto n = static_cast<int64_t>(x.size());
     std::vector<ComplexD> y(x.size());
+    const std::vector<ComplexD> roots = rootTable(n);
     for (int64_t k = 0; k < n; ++k) {
         ComplexD sum = 0;
-        for (int64_t j = 0; j < n; ++j) {
-            const ComplexD w = root(k * j, n);
+        for (int64_t j = 0, a = 0; j < n; ++j, a = a + k >= n ? a + k - n : a + k) {
+            const ComplexD w = roots[a];
             sum += x[j] * (inverse ? std::conj(w) : w);
         }
         y[k] = sum;
@@ -88,10 +98,35 @@ std::vector<ComplexD> referenceComplexDft(const std::vector<ComplexD>& x, bool i
     return y;
 }
 
+std::vector<ComplexD> referenceComplexTransform(const std::vector<ComplexD>& x, bool inverse) {
+    const auto n = static_cast<int64_t>(x.size());
+    if (n <= kDirectLimit) return referenceComplexDft(x, inverse);
+    auto* data = fftw_alloc_complex(static_cast<size_t>(n));
+    fftw_plan plan = fftw_plan_dft_1d(static_cast<int>(n), data, data, inverse ? FFTW_BACKWARD : FFTW_FORWARD,
+                                      FFTW_ESTIMATE);
+    for (int64_t j = 0; j < n; ++j) {
+        data[j][0] = x[j].real();
+        data[j][1] = x[j].imag();
+    }
+    fftw_execute(plan);
+    std::vector<ComplexD> y(x.size());
+    for (int64_t k = 0; k < n; ++k) y[k] = {data[k][0], data[k][1]};
+    fftw_destroy_plan(plan);
+    fftw_free(data);
+    return y;
+}
+
 std::vector<double> permOf(const std::vector<ComplexD>& bins, int64_t n) {
     std::vector<double> perm(static_cast<size_t>(n));
     perm[0] = bins[0].real();
     if (n == 1) return perm;
+    if (n % 2 != 0) {
+        for (int64_t k = 1; 2 * k < n; ++k) {
+            perm[2 * k - 1] = bins[k].real();
+            perm[2 * k] = bins[k].imag();
+        }
+        return perm;
+    }
     perm[1] = bins[n / 2].real();
     for (int64_t k = 1; k < n / 2; ++k) {
         perm[2 * k] = bins[k].real();

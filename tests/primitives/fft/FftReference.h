@@ -11,8 +11,9 @@ namespace primitives::test {
 
 using ComplexD = std::complex<double>;
 
-// Bins 0..N/2 of the forward DFT of n real samples (direct double sums with
-// angles reduced as (k * j) mod n up to 4096 points, FFTW's double r2c above).
+// Bins 0..N/2 of the forward DFT of n real samples, any n (direct double
+// sums with angles reduced as (k * j) mod n up to 4096 points, FFTW's double
+// r2c above).
 enum class ReferenceMethod { automatic, direct, fftw };
 std::vector<ComplexD> referenceRealSpectrum(const float* x, int64_t n,
                                            ReferenceMethod method = ReferenceMethod::automatic);
@@ -24,8 +25,11 @@ std::vector<double> referenceRealInverse(const std::vector<ComplexD>& bins, int6
 
 // The complex DFT (sign -1 forward, +1 inverse) of n complex values, direct.
 std::vector<ComplexD> referenceComplexDft(const std::vector<ComplexD>& x, bool inverse);
+// The same, by FFTW's double complex DFT above 4096 points.
+std::vector<ComplexD> referenceComplexTransform(const std::vector<ComplexD>& x, bool inverse);
 
-// Bins as floats in Perm, CCS or plain real order, for comparisons.
+// Bins as floats in Perm (any n: odd n as R(0), R(1), I(1), ...), CCS or
+// plain real order, for comparisons.
 std::vector<double> permOf(const std::vector<ComplexD>& bins, int64_t n);
 std::vector<double> ccsOf(const std::vector<ComplexD>& bins, int64_t n);
 
