@@ -27,7 +27,6 @@ std::int32_t truncated(float v) {
 
 DFT::DFT(std::int32_t points, std::int32_t tableSize, bool powerOfTwo) : powerOfTwo_(powerOfTwo) {
     if (points <= 0) fatalError("Cannot do a 0-point DFT.", __FILE__, __LINE__);
-    if (!powerOfTwo_) fatalError("The DFT of any length is not available.", __FILE__, __LINE__);
     capacity_ = powerOfTwo_ ? powerOfTwoAtLeast(points).value : points;
     if (capacity_ < points) notEnoughSpace();
     time_ = allocateZeroedFloats(2 * std::int64_t{capacity_});
@@ -46,6 +45,8 @@ DFT::~DFT() {
 void DFT::releaseTransform() {
     if (fftSpec_ != nullptr) CHECK_PRIMITIVE(zaviFFTFree_R_32f(fftSpec_));
     fftSpec_ = nullptr;
+    if (dftSpec_ != nullptr) CHECK_PRIMITIVE(zaviDFTFree_R_32f(dftSpec_));
+    dftSpec_ = nullptr;
     fftLength_ = 0;
     releaseAligned(workBuffer_);
     workBuffer_ = nullptr;
@@ -64,12 +65,17 @@ void DFT::prepareLength(std::int32_t n) {
 
     if (length != fftLength_) {
         releaseTransform();
-        if (CHECK_PRIMITIVE(zaviFFTInitAlloc_R_32f(&fftSpec_, padded.order, fftDivideForwardByN, primitiveHintFast))) {
-            std::int32_t bytes = 0;
-            CHECK_PRIMITIVE(zaviFFTGetBufSize_R_32f(fftSpec_, &bytes));
-            workBuffer_ = allocateBytes(bytes);
+        std::int32_t bytes = 0;
+        if (powerOfTwo_) {
+            if (CHECK_PRIMITIVE(zaviFFTInitAlloc_R_32f(&fftSpec_, padded.order, fftDivideForwardByN, primitiveHintFast))) {
+                CHECK_PRIMITIVE(zaviFFTGetBufSize_R_32f(fftSpec_, &bytes));
+                fftLength_ = length;
+            }
+        } else if (CHECK_PRIMITIVE(zaviDFTInitAlloc_R_32f(&dftSpec_, length, fftDivideForwardByN, primitiveHintFast))) {
+            CHECK_PRIMITIVE(zaviDFTGetBufSize_R_32f(dftSpec_, &bytes));
             fftLength_ = length;
         }
+        workBuffer_ = allocateBytes(bytes);
     }
     transformLength_ = length;
     windowLength_ = n;
@@ -120,7 +126,9 @@ void DFT::transform() {
     const std::int32_t L = transformLength_;
     // Magnitudes of the full conjugate-symmetric spectrum into spectrum_;
     // a transform that failed (and was logged) leaves silence.
-    if (!CHECK_PRIMITIVE(zaviFFTFwd_RToPerm_32f(time_, spectrum_, fftSpec_, workBuffer_))) {
+    const PrimitiveStatus status = powerOfTwo_ ? zaviFFTFwd_RToPerm_32f(time_, spectrum_, fftSpec_, workBuffer_)
+                                               : zaviDFTFwd_RToPerm_32f(time_, spectrum_, dftSpec_, workBuffer_);
+    if (!CHECK_PRIMITIVE(status)) {
         CHECK_PRIMITIVE(zaviZero_32f(spectrum_, L));
         return;
     }

@@ -15,7 +15,7 @@
 class DFT {
 public:
     // points: the longest block (rounded up to a power of two in
-    // power-of-two mode); 0 or less is a fatal stop "Cannot do a 0-point
+    // power-of-two mode, the block's own length otherwise); 0 or less is a fatal stop "Cannot do a 0-point
     // DFT.". tableSize: room for the column table, at least the column
     // count plus one. Nothing is built until the first block.
     DFT(std::int32_t points, std::int32_t tableSize, bool powerOfTwo);
@@ -66,11 +66,12 @@ private:
     float* spectrum_ = nullptr;  // 2 x capacity
     float* window_ = nullptr;    // capacity
     std::vector<std::int32_t> table_;
-    RealFftSpec_32f* fftSpec_ = nullptr;
+    RealFftSpec_32f* fftSpec_ = nullptr;  // power-of-two mode
+    RealDftSpec_32f* dftSpec_ = nullptr;  // any-length mode
     std::uint8_t* workBuffer_ = nullptr;
     std::int32_t capacity_ = 0;
     std::int32_t transformLength_ = 0;
-    std::int32_t fftLength_ = 0;     // what fftSpec_ was made for
+    std::int32_t fftLength_ = 0;     // what fftSpec_ or dftSpec_ was made for
     std::int32_t windowLength_ = 0;  // the block length n in force
 
     // What the column table was built for.

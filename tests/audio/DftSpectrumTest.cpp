@@ -168,32 +168,88 @@ TEST_P(DftSpectrum, LimitsAreFatal) {
     EXPECT_FATAL(columnsOf(dft, ring, 0, 1025, 10, 0.0f, 1.0f, false), "Not enough space allocated for DFT.");
     EXPECT_FATAL(columnsOf(dft, ring, 0, 1024, 11, 0.0f, 1.0f, false), "Not enough space allocated for DFT.");
     EXPECT_FATAL(dft.mapColumnsToBins(11, 0.0f, 1.0f, false), "Not enough space allocated for DFT.");
+    DFT anyLength(1000, 11, false);
+    EXPECT_EQ(anyLength.capacity(), 1000);
+    EXPECT_FATAL(columnsOf(anyLength, ring, 0, 1001, 10, 0.0f, 1.0f, false), "Not enough space allocated for DFT.");
     // Still usable at its limits.
     const Columns result = columnsOf(dft, ring, 0, 1024, 10, 0.0f, 1.0f, false);
     EXPECT_NEAR(result.values[0], 1.0 + 4.0 / 9.0 * std::log10(1e-6), 1e-5);
 }
 
-// At a constant block length a call makes no heap request: with the next
-// allocation set to fail it still gives the same columns.
+// At a constant block length a call makes no heap request, in either mode:
+// with the next allocation set to fail it still gives the same columns.
 TEST_P(DftSpectrum, SameLengthCallAllocatesNothing) {
     std::vector<float> ring(4000);
     for (std::size_t i = 0; i < ring.size(); ++i) ring[i] = std::sin(0.05f * static_cast<float>(i));
-    DFT dft(4096, 257, true);
-    const Columns expected = columnsOf(dft, ring, 100, 3000, 256, 0.0f, 1.0f, true);
+    for (const bool powerOfTwo : {true, false}) {
+        SCOPED_TRACE(powerOfTwo ? "power-of-two mode" : "any-length mode");
+        const std::int32_t n = powerOfTwo ? 3000 : 1323;
+        DFT dft(4096, 257, powerOfTwo);
+        const Columns expected = columnsOf(dft, ring, 100, n, 256, 0.0f, 1.0f, true);
 
-    Columns got;
-    got.values.assign(257, 0.0f);
-    const std::int64_t heapRequests = primitives::test::TestHeap::requests();
-    const std::int64_t newCalls = globalNewCalls();
-    {
-        primitives::test::ScopedAllocationFailure failing(1);
-        dft.spectrumColumns(ring.data(), 100, 3000, 4000, 256, 0.0f, 1.0f, true, got.values.data(), true,
-                            got.peakFraction, got.peakLow, got.peakHigh);
+        Columns got;
+        got.values.assign(257, 0.0f);
+        const std::int64_t heapRequests = primitives::test::TestHeap::requests();
+        const std::int64_t newCalls = globalNewCalls();
+        {
+            primitives::test::ScopedAllocationFailure failing(1);
+            dft.spectrumColumns(ring.data(), 100, n, 4000, 256, 0.0f, 1.0f, true, got.values.data(), true,
+                                got.peakFraction, got.peakLow, got.peakHigh);
+        }
+        EXPECT_EQ(primitives::test::TestHeap::requests(), heapRequests);
+        EXPECT_EQ(globalNewCalls(), newCalls);
+        EXPECT_TRUE(primitives::test::sameBits(got.values, expected.values));
+        EXPECT_EQ(got.peakFraction, expected.peakFraction);
     }
-    EXPECT_EQ(primitives::test::TestHeap::requests(), heapRequests);
-    EXPECT_EQ(globalNewCalls(), newCalls);
-    EXPECT_TRUE(primitives::test::sameBits(got.values, expected.values));
-    EXPECT_EQ(got.peakFraction, expected.peakFraction);
+}
+
+// Any-length mode transforms the block at its own length, without padding:
+// the columns match a double-precision DFT of the same windowed block, and
+// the strongest bin gives the peak.
+TEST_P(DftSpectrum, AnyLengthModeMatchesADoublePrecisionDft) {
+    for (const std::int32_t n : {1000, 1323}) {
+        SCOPED_TRACE(testing::Message() << "n " << n);
+        std::vector<float> ring(static_cast<std::size_t>(n) + 200);
+        std::uint32_t seed = 17;
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = static_cast<double>(seed >> 8) / 16777216.0 - 0.5;
+            ring[i] = static_cast<float>(0.6 * std::sin(2.0 * std::numbers::pi * 97.0 * static_cast<double>(i) / n) +
+                                         0.2 * noise);
+        }
+        DFT dft(n, 101, false);
+        EXPECT_EQ(dft.capacity(), n);
+        const std::int32_t start = static_cast<std::int32_t>(ring.size()) - 150;  // wraps
+        const std::vector<float> block(dft.windowedBlock(ring.data(), start, n, static_cast<std::int32_t>(ring.size())),
+                                       dft.windowedBlock(ring.data(), start, n, static_cast<std::int32_t>(ring.size())) + n);
+        ASSERT_EQ(dft.transformLength(), n);
+
+        // |X(k)| / n of the block, for every bin k.
+        std::vector<double> magnitude(static_cast<std::size_t>(n));
+        for (std::int32_t k = 0; k < n; ++k) {
+            double re = 0.0;
+            double im = 0.0;
+            for (std::int32_t i = 0; i < n; ++i) {
+                const double angle = -2.0 * std::numbers::pi * static_cast<double>((std::int64_t{k} * i) % n) / n;
+                re += block[i] * std::cos(angle);
+                im += block[i] * std::sin(angle);
+            }
+            magnitude[k] = std::hypot(re, im) / n;
+        }
+
+        for (const bool logScale : {false, true}) {
+            SCOPED_TRACE(logScale ? "logarithmic" : "linear");
+            const Columns result = columnsOf(dft, ring, start, n, 100, 0.0f, 1.0f, logScale);
+            const std::int32_t* entry = dft.columnTable();
+            for (std::int32_t u = 0; u <= 100; ++u) {
+                double sum = magnitude[entry[u]];
+                for (std::int32_t bin = entry[u] + 1; u < 100 && bin < entry[u + 1]; ++bin) sum += magnitude[bin];
+                const double expected = 1.0 + 4.0 / 9.0 * std::log10(std::max(sum, 1e-6));
+                ASSERT_NEAR(result.values[u], expected, 2e-4) << "column " << u;
+            }
+            EXPECT_FLOAT_EQ(result.peakFraction, 97.0f / static_cast<float>(n / 2 - 1));
+        }
+    }
 }
 
 INSTANTIATE_PER_BUILD_TEST_SUITE(DftSpectrum);
