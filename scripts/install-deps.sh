@@ -8,6 +8,10 @@ packages=(
   gcc g++ binutils cmake ninja-build ccache
   # tests and benchmarks
   libgtest-dev libbenchmark-dev
+  # zlib compresses and inflates PNG image data
+  zlib1g-dev
+  # libpng: the outside PNG encoder of the reader's tests and the PNG benchmark's peer
+  libpng-dev
   # outside reference for the image compositing tests and benchmark
   libpixman-1-dev pkg-config
   # the resize is checked and timed against this peer's linear resize

@@ -52,8 +52,12 @@ void WindowWidget::mousePressEvent(QMouseEvent* event) {
 void WindowWidget::mouseReleaseEvent(QMouseEvent* event) {
     if (owner_ != nullptr) owner_->mouseRelease(event);
 }
-// Qt's own double-click events are ignored: the presses are judged here.
-void WindowWidget::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+// Double clicks are judged here from the presses' times and places. A press
+// that the toolkit takes for the second of a double click reaches a widget
+// only as its double-click event, so that event counts as the press.
+void WindowWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (owner_ != nullptr) owner_->mousePress(event);
+}
 void WindowWidget::mouseMoveEvent(QMouseEvent* event) {
     if (owner_ != nullptr) owner_->mouseMove(event);
 }
