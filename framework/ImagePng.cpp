@@ -19,9 +19,9 @@ namespace {
 
 constexpr std::uint8_t pngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 
-// deflate codes at most 258 bytes in two bits, so a stream of n bytes
-// cannot inflate to more than this.
-std::size_t inflateBound(std::size_t compressed) { return compressed * 1032 + 1024; }
+// deflate codes at most 258 bytes in two bits, so n bytes of data cannot
+// inflate to more than this.
+std::uint64_t maximumInflatedSize(std::size_t compressed) { return static_cast<std::uint64_t>(compressed) * 1032 + 1024; }
 
 [[noreturn]] void unexpectedEnd() { throw StringException("Unexpected end of file."); }
 
@@ -60,91 +60,151 @@ void skipCrc(File& stream) {
     readExactly(stream, crc, 4);
 }
 
-// The zlib stream into exactly `expected` bytes, with uncompress's outcomes
-// and texts. The output grows as the data proves it holds that much, so a
-// header that claims a large picture over little data costs little memory.
-std::vector<std::uint8_t> inflateRows(const std::vector<std::uint8_t>& gathered, std::size_t expected) {
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK) throw StringException("PNG ZLIB trouble: not enough memory.");
-    struct End {
-        z_stream* stream;
-        ~End() { inflateEnd(stream); }
-    } end{&stream};
-
-    const auto corrupted = [] { throw StringException("PNG ZLIB trouble: input data corrupted."); };
-    const auto tooLong = [] { throw StringException("PNG ZLIB trouble: not enough memory in the output buffer."); };
-
-    std::vector<std::uint8_t> raw;
-    try {
-        raw.resize(std::min(expected, inflateBound(gathered.size())));
-    } catch (const std::bad_alloc&) {
-        throw StringException("PNG ZLIB trouble: not enough memory.");
+// The image data as one zlib stream, inflated a row at a time with
+// uncompress's outcomes and texts: the data must hold exactly the rows the
+// header promises, no byte less or more.
+class RowInflater {
+public:
+    explicit RowInflater(const std::vector<std::uint8_t>& data) {
+        if (inflateInit(&stream_) != Z_OK) throw StringException("PNG ZLIB trouble: not enough memory.");
+        stream_.next_in = const_cast<Bytef*>(data.data());
+        stream_.avail_in = static_cast<uInt>(data.size());
     }
-    stream.next_in = const_cast<Bytef*>(gathered.data());
-    stream.avail_in = static_cast<uInt>(gathered.size());
-    std::size_t produced = 0;
-    for (;;) {
-        if (produced == raw.size()) {
-            if (raw.size() == expected) {
-                // Full: the stream may only end now; one more byte is too many.
-                std::uint8_t probe;
-                stream.next_out = &probe;
-                stream.avail_out = 1;
-                const int status = inflate(&stream, Z_NO_FLUSH);
-                if (stream.avail_out == 0) tooLong();
-                if (status == Z_STREAM_END) break;
-                if (status == Z_MEM_ERROR) throw StringException("PNG ZLIB trouble: not enough memory.");
-                if (status == Z_OK) continue;  // header or check bytes consumed, nothing produced yet
-                corrupted();
-            }
-            raw.resize(std::min(expected, raw.size() * 2));
+    ~RowInflater() { inflateEnd(&stream_); }
+    RowInflater(const RowInflater&) = delete;
+    RowInflater& operator=(const RowInflater&) = delete;
+
+    // Fills the buffer; false when the stream ended first (produced() then
+    // says how much it held).
+    bool fill(std::uint8_t* buffer, std::size_t length) {
+        std::size_t done = 0;
+        while (done < length) {
+            if (ended_) return false;
+            stream_.next_out = buffer + done;
+            stream_.avail_out = static_cast<uInt>(std::min<std::size_t>(length - done, 1u << 30));
+            const uInt room = stream_.avail_out;
+            const int status = inflate(&stream_, Z_NO_FLUSH);
+            done += room - stream_.avail_out;
+            produced_ += room - stream_.avail_out;
+            check(status);
         }
-        stream.next_out = raw.data() + produced;
-        stream.avail_out = static_cast<uInt>(std::min<std::size_t>(raw.size() - produced, 1u << 30));
-        const uInt room = stream.avail_out;
-        const int status = inflate(&stream, Z_NO_FLUSH);
-        produced += room - stream.avail_out;
-        if (status == Z_STREAM_END) break;
-        if (status == Z_MEM_ERROR) throw StringException("PNG ZLIB trouble: not enough memory.");
-        // Z_BUF_ERROR with room left: the data ended inside the stream.
-        if (status != Z_OK) corrupted();
+        return true;
     }
-    if (produced != expected) {
-        throw StringException("PNG trouble: " + std::to_string(expected) + " != " + std::to_string(produced) + ".");
-    }
-    return raw;
-}
 
-// Undoes the row's filter in place; prior is the unfiltered row above (null
-// for the first row).
-void unfilterRow(int filter, std::uint8_t* row, const std::uint8_t* prior, std::size_t length, int bpp) {
+    // After the last row: the stream must end without another byte.
+    void finish() {
+        while (!ended_) {
+            std::uint8_t probe;
+            stream_.next_out = &probe;
+            stream_.avail_out = 1;
+            const int status = inflate(&stream_, Z_NO_FLUSH);
+            if (stream_.avail_out == 0) throw StringException("PNG ZLIB trouble: not enough memory in the output buffer.");
+            check(status);
+        }
+    }
+
+    // Inflates the rest of the stream only to count its bytes.
+    void count() {
+        std::uint8_t scratch[16384];
+        while (!ended_) fill(scratch, sizeof scratch);
+    }
+
+    std::uint64_t produced() const { return produced_; }
+
+private:
+    void check(int status) {
+        if (status == Z_STREAM_END) {
+            ended_ = true;
+            return;
+        }
+        if (status == Z_OK) return;
+        if (status == Z_MEM_ERROR) throw StringException("PNG ZLIB trouble: not enough memory.");
+        // Damaged data, or (no progress possible) data that stops inside the stream.
+        throw StringException("PNG ZLIB trouble: input data corrupted.");
+    }
+
+    z_stream stream_{};
+    bool ended_ = false;
+    std::uint64_t produced_ = 0;
+};
+
+// Undoes the row's filter in place; prior is the unfiltered row above (all
+// zero above the first row). bpp is 3 or 4.
+template <int bpp>
+void unfilterRow(int filter, std::uint8_t* row, const std::uint8_t* prior, std::size_t length) {
     switch (filter) {
     case 0: return;
     case 1:
-        for (std::size_t i = static_cast<std::size_t>(bpp); i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+        for (std::size_t i = bpp; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
         return;
     case 2:
-        if (prior == nullptr) return;
         for (std::size_t i = 0; i < length; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
         return;
     case 3:
-        for (std::size_t i = 0; i < length; ++i) {
-            const unsigned left = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0;
-            const unsigned up = prior != nullptr ? prior[i] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + ((left + up) >> 1));
+        for (std::size_t i = 0; i < bpp; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
+        for (std::size_t i = bpp; i < length; ++i) {
+            row[i] = static_cast<std::uint8_t>(row[i] + ((unsigned{row[i - bpp]} + prior[i]) >> 1));
         }
         return;
     case 4:
-        for (std::size_t i = 0; i < length; ++i) {
-            const bool hasLeft = i >= static_cast<std::size_t>(bpp);
-            const std::uint8_t left = hasLeft ? row[i - bpp] : 0;
-            const std::uint8_t up = prior != nullptr ? prior[i] : 0;
-            const std::uint8_t upperLeft = hasLeft && prior != nullptr ? prior[i - bpp] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + paethPredictor(left, up, upperLeft));
+        // Left of the first pixel both left and upper-left are 0: the
+        // predictor is the byte above.
+        for (std::size_t i = 0; i < bpp; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+        for (std::size_t i = bpp; i < length; ++i) {
+            row[i] = static_cast<std::uint8_t>(row[i] + paethPredictor(row[i - bpp], prior[i], prior[i - bpp]));
         }
         return;
     default: throw StringException("PNG filter type is greater than 4.");
     }
+}
+
+// Red, green, blue (, alpha) bytes into blue, green, red, alpha pixels.
+template <int bpp>
+void convertRow(const std::uint8_t* row, std::uint8_t* pixels, int width) {
+    if constexpr (bpp == 4) {
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t rgba;
+            std::memcpy(&rgba, row + 4 * x, 4);
+            const std::uint32_t bgra = (rgba & 0xFF00FF00u) | ((rgba >> 16) & 0xFFu) | ((rgba & 0xFFu) << 16);
+            std::memcpy(pixels + 4 * x, &bgra, 4);
+        }
+    } else {
+        for (int x = 0; x < width; ++x, row += 3, pixels += 4) {
+            pixels[0] = row[2];
+            pixels[1] = row[1];
+            pixels[2] = row[0];
+            pixels[3] = 255;
+        }
+    }
+}
+
+// Inflates, unfilters and converts the rows into the image. The stream is
+// read to its end before a bad filter type is reported, so damaged data
+// and wrong lengths are reported first, as when the data is inflated whole.
+template <int bpp>
+void decodeRows(RowInflater& inflater, std::uint8_t* pixels, int width, int height) {
+    const std::size_t rowBytes = static_cast<std::size_t>(bpp) * static_cast<std::size_t>(width);
+    const std::size_t lineBytes = rowBytes + 1;
+    std::vector<std::uint8_t> lines(2 * lineBytes, 0);  // this row and the one above, each after its filter byte
+    std::uint8_t* line = lines.data();
+    std::uint8_t* above = lines.data() + lineBytes;
+    bool badFilter = false;
+    for (int y = 0; y < height; ++y) {
+        if (!inflater.fill(line, lineBytes)) {
+            const std::uint64_t expected = static_cast<std::uint64_t>(lineBytes) * static_cast<std::uint64_t>(height);
+            throw StringException("PNG trouble: " + std::to_string(expected) + " != " + std::to_string(inflater.produced()) + ".");
+        }
+        if (badFilter) continue;
+        if (line[0] > 4) {
+            badFilter = true;
+            continue;
+        }
+        unfilterRow<bpp>(line[0], line + 1, above + 1, rowBytes);
+        convertRow<bpp>(line + 1, pixels + static_cast<std::size_t>(y) * 4 * static_cast<std::size_t>(width), width);
+        std::swap(line, above);
+    }
+    inflater.finish();
+    if (badFilter) throw StringException("PNG filter type is greater than 4.");
 }
 
 void putBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -222,33 +282,22 @@ void Image::readPng(File& stream) {
         if (!chunk.is("IDAT")) break;
     }
 
-    const std::size_t rowBytes = static_cast<std::size_t>(bpp) * static_cast<std::size_t>(width);
-    std::vector<std::uint8_t> raw = inflateRows(gathered, (rowBytes + 1) * static_cast<std::size_t>(height));
-    std::vector<std::uint8_t>().swap(gathered);
-
+    RowInflater inflater(gathered);
+    const std::uint64_t lineBytes = static_cast<std::uint64_t>(bpp) * static_cast<std::uint64_t>(width) + 1;
+    const std::uint64_t expected = lineBytes * static_cast<std::uint64_t>(height);
+    if (expected > maximumInflatedSize(gathered.size())) {
+        // The data cannot hold the rows the header promises: tell how much
+        // it does hold without making the picture first.
+        inflater.count();
+        throw StringException("PNG trouble: " + std::to_string(expected) + " != " + std::to_string(inflater.produced()) + ".");
+    }
     Image decoded(width, height);
-    const std::uint8_t* prior = nullptr;
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* line = raw.data() + static_cast<std::size_t>(y) * (rowBytes + 1);
-        std::uint8_t* row = line + 1;
-        unfilterRow(line[0], row, prior, rowBytes, bpp);
-        std::uint8_t* pixel = decoded.pixelAt(0, y);
+    {
         if (hasAlpha) {
-            for (int x = 0; x < width; ++x, pixel += 4, row += 4) {
-                pixel[0] = row[2];
-                pixel[1] = row[1];
-                pixel[2] = row[0];
-                pixel[3] = row[3];
-            }
+            decodeRows<4>(inflater, decoded.pixels(), width, height);
         } else {
-            for (int x = 0; x < width; ++x, pixel += 4, row += 3) {
-                pixel[0] = row[2];
-                pixel[1] = row[1];
-                pixel[2] = row[0];
-                pixel[3] = 255;
-            }
+            decodeRows<3>(inflater, decoded.pixels(), width, height);
         }
-        prior = line + 1;
     }
     width_ = decoded.width_;
     height_ = decoded.height_;
@@ -257,29 +306,56 @@ void Image::readPng(File& stream) {
 }
 
 std::vector<std::uint8_t> compressPngRows(const std::uint8_t* pixels, int width, int height) {
+    // Row by row through one zlib stream, so no filtered copy of the whole
+    // picture is made; the output grows as the stream needs.
+    z_stream stream{};
+    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK) {
+        fatalError("PNG ZLIB trouble: not enough memory.", __FILE__, __LINE__);
+    }
+    struct End {
+        z_stream* stream;
+        ~End() { deflateEnd(stream); }
+    } end{&stream};
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     const std::size_t rawSize = (rowBytes + 1) * static_cast<std::size_t>(height);
-    std::vector<std::uint8_t> raw(rawSize);
-    std::uint8_t* out = raw.data();
-    for (int y = 0; y < height; ++y) {
-        *out++ = 0;
-        const std::uint8_t* pixel = pixels + static_cast<std::size_t>(y) * rowBytes;
-        for (int x = 0; x < width; ++x, pixel += 4, out += 4) {
-            out[0] = pixel[2];
-            out[1] = pixel[1];
-            out[2] = pixel[0];
-            out[3] = pixel[3];
+    std::vector<std::uint8_t> line(rowBytes + 1, 0);  // filter type 0, then red, green, blue, alpha
+    std::vector<std::uint8_t> out;
+    std::size_t used = 0;
+    const auto pump = [&](int flush) {
+        for (;;) {
+            if (used == out.size()) {
+                try {
+                    out.resize(out.empty() ? std::min<std::size_t>(compressBound(static_cast<uLong>(rawSize)), 65536)
+                                           : out.size() * 2);
+                } catch (const std::bad_alloc&) {
+                    fatalError("PNG ZLIB trouble: not enough memory.", __FILE__, __LINE__);
+                }
+            }
+            stream.next_out = out.data() + used;
+            stream.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - used, 1u << 30));
+            const uInt room = stream.avail_out;
+            const int status = deflate(&stream, flush);
+            used += room - stream.avail_out;
+            if (status == Z_STREAM_END) return;
+            if (flush != Z_FINISH && stream.avail_in == 0 && stream.avail_out > 0) return;
         }
+    };
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* pixel = pixels + static_cast<std::size_t>(y) * rowBytes;
+        std::uint8_t* row = line.data() + 1;
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t bgra;
+            std::memcpy(&bgra, pixel + 4 * x, 4);
+            const std::uint32_t rgba = (bgra & 0xFF00FF00u) | ((bgra >> 16) & 0xFFu) | ((bgra & 0xFFu) << 16);
+            std::memcpy(row + 4 * x, &rgba, 4);
+        }
+        stream.next_in = line.data();
+        stream.avail_in = static_cast<uInt>(line.size());
+        pump(Z_NO_FLUSH);
     }
-    // compressBound: room for incompressible rows too, so zlib never runs
-    // out of output on small or noisy pictures.
-    uLongf length = compressBound(static_cast<uLong>(rawSize));
-    std::vector<std::uint8_t> compressed(length);
-    const int status = compress(compressed.data(), &length, raw.data(), static_cast<uLong>(rawSize));
-    if (status == Z_MEM_ERROR) fatalError("PNG ZLIB trouble: not enough memory.", __FILE__, __LINE__);
-    if (status == Z_BUF_ERROR) fatalError("PNG ZLIB trouble: not enough memory in the output buffer.", __FILE__, __LINE__);
-    compressed.resize(length);
-    return compressed;
+    pump(Z_FINISH);
+    out.resize(used);
+    return out;
 }
 
 void Image::writePng(const std::string& path) const {

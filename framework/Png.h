@@ -9,7 +9,8 @@
 // The zlib stream of the image rows as the writer stores them: per row the
 // filter byte 0, then each pixel as red, green, blue, alpha, from packed
 // blue, green, red, alpha pixels (rows 4 x width bytes apart). zlib's
-// default level. Running out of memory stops the program.
+// default level. Running out of memory stops the program with "PNG ZLIB
+// trouble: not enough memory.".
 std::vector<std::uint8_t> compressPngRows(const std::uint8_t* pixels, int width, int height);
 
 // The Paeth predictor of the PNG standard.

@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -56,6 +57,8 @@ Bytes patternAsBgra(const Bytes& source, int channels) {
 
 SkinDirectory::SkinDirectory() {
     testing_support::makeDirectories(directory_.file("images"));
+    // The program's dialog templates live beside the skins.
+    std::filesystem::copy(testing_support::sourceDirectory() + "/resources/dialogs", directory_.file("dialogs"));
     supportSettings().archiveMode = false;
     supportSettings().filesDirectory = directory_.path() + "/";
     initializeFileSystem();

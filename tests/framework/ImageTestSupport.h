@@ -29,8 +29,8 @@ Bytes pattern(int width, int height, int channels, unsigned seed);
 // 255 for three channels).
 Bytes patternAsBgra(const Bytes& pattern, int channels);
 
-// A directory of test skins: archive mode off and relative names read from
-// it while the object lives.
+// A directory of test skins (and the program's dialog templates): archive
+// mode off and relative names read from it while the object lives.
 class SkinDirectory {
 public:
     SkinDirectory();
