@@ -292,12 +292,10 @@ void Image::readPng(File& stream) {
         throw StringException("PNG trouble: " + std::to_string(expected) + " != " + std::to_string(inflater.produced()) + ".");
     }
     Image decoded(width, height);
-    {
-        if (hasAlpha) {
-            decodeRows<4>(inflater, decoded.pixels(), width, height);
-        } else {
-            decodeRows<3>(inflater, decoded.pixels(), width, height);
-        }
+    if (hasAlpha) {
+        decodeRows<4>(inflater, decoded.pixels(), width, height);
+    } else {
+        decodeRows<3>(inflater, decoded.pixels(), width, height);
     }
     width_ = decoded.width_;
     height_ = decoded.height_;

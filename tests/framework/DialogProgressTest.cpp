@@ -151,9 +151,11 @@ TEST_F(DialogProgressTest, AbortAndEscapeSetTheFlagAndTheDialogWaitsForTheJob) {
 }
 
 TEST_F(DialogProgressTest, AbortAfterTheJobReturnedLeavesTheFlagAlone) {
-    job.body = [](DialogProgress&) {};
+    std::atomic<bool> ready{false};
+    job.body = [&](DialogProgress&) { waitFor([&] { return ready.load(); }); };
     bool abort = true;
     run(nullptr, "Quick", &abort, 0, 1, [&](platform::Dialog& shown) {
+        ready = true;
         // The job has returned once its "ended" message waits in the queue.
         ASSERT_TRUE(waitFor([] { return platform::queuedMessageCount() > 0; }));
         shown.press(platform::cancelButton);

@@ -45,11 +45,14 @@ TEST_F(PngHostile, LargeSizesWithinTheLimitAreTakenAtTheirWord) {
     EXPECT_STRING_EXCEPTION(delete image_test::readPngBytes(png), "PNG trouble: 268443648 != 18.");
 
     // A twenty-minute song's overview picture.
-    const Bytes rows = rowsOf(24000, 60, 2);
+    Bytes pixels(24000 * 60 * 4);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i / 4 % 24000 / 97 + i % 4 * 50);
+    const Bytes rows = image_test::filteredRows(pixels, 24000 * 4, 60, 0);
     std::unique_ptr<Image> overview(
         image_test::readPngBytes(PngBuilder().header(24000, 60).chunk("IDAT", image_test::deflateBytes(rows, 1)).end().bytes()));
     EXPECT_EQ(overview->width(), 24000);
     EXPECT_EQ(overview->height(), 60);
+    EXPECT_TRUE(image_test::pixelBytes(*overview) == image_test::patternAsBgra(pixels, 4));
 }
 
 TEST_F(PngHostile, ChunkLengthsAndEndsThatTheFileDoesNotHold) {
@@ -71,7 +74,7 @@ TEST_F(PngHostile, ChunkLengthsAndEndsThatTheFileDoesNotHold) {
         {"the file ends inside the header's CRC",
          [&] {
              Bytes bytes = header().bytes();
-             bytes.resize(bytes.size() - 1);
+             bytes.pop_back();
              return bytes;
          }},
         {"the file ends before the first IDAT", [&] { return header().chunk("gAMA", Bytes(4, 0)).bytes(); }},

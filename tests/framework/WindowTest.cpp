@@ -331,6 +331,14 @@ TEST_F(WindowTest, TheWindowTimerTicksUntilStopped) {
     EXPECT_EQ(ticks.count, 3);
 }
 
+TEST_F(WindowTest, BringingToFrontRestoresAMinimisedWindow) {
+    Window& window = open("Front", "back");
+    window.nativeWindow()->minimise();
+    ASSERT_TRUE(window.nativeWindow()->isMinimised());
+    window.bringToFront();
+    EXPECT_FALSE(window.nativeWindow()->isMinimised());
+}
+
 TEST_F(WindowTest, HandlesFindTheirWindows) {
     Window& window = open("Found", "back");
     EXPECT_EQ(Window::fromHandle(window.handle()), &window);
