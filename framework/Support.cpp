@@ -10,6 +10,7 @@
 #include "platform/NativeWindow.h"
 #include "platform/PlatformLog.h"
 #include "platform/Shell.h"
+#include "platform/audio/AudioSystem.h"
 #include "platform/SocketErrors.h"
 #include "primitives.h"
 
@@ -22,6 +23,9 @@ std::atomic<bool> wmaAvailable{false};
 std::atomic<bool> wmaRebootNeeded{false};
 
 void logLayerNote(const std::string& message, const char* source, int line) { logMessage(message, source, line); }
+void logLayerVerboseNote(const std::string& message, const char* source, int line) {
+    logVerbose(message, source, line);
+}
 
 void logOpenUrlFailure(int code) { logMessage(std::string("Cannot open URL: ") + shellErrorText(code), __FILE__, __LINE__); }
 
@@ -37,6 +41,7 @@ void* programInstance() { return instanceHandle; }
 void initializeSupport(void* instance) {
     instanceHandle = instance;
     platform::setLogSink(logLayerNote);
+    platform::setVerboseLogSink(logLayerVerboseNote);
 
     logVerbose("initialize primitives", __FILE__, __LINE__);
     initCpuDispatch();  // its status is not examined: an unknown processor keeps the generic build
@@ -78,6 +83,9 @@ void cleanUpSupport() {
     resetTimerResolution();
     cleanUpFileSystem();
     reportSocketError(platform::socketCleanup(), __FILE__, __LINE__);
+    // The sound library started with the first audio call; the devices are
+    // closed by now.
+    platform::audio::shutdownAudio();
 }
 
 void showMessage(const std::string& caption, const std::string& text) {

@@ -44,9 +44,11 @@ void VirtualClock::disable() { virtualOn.store(false); }
 
 bool VirtualClock::enabled() { return virtualOn.load(); }
 
-void VirtualClock::advance(std::uint64_t ms) {
+void VirtualClock::advance(std::uint64_t ms) { advanceNs(static_cast<std::int64_t>(ms) * 1000000); }
+
+void VirtualClock::advanceNs(std::int64_t ns) {
     std::lock_guard serial(advanceMutex);
-    const std::int64_t target = virtualNowNs.load() + static_cast<std::int64_t>(ms) * 1000000;
+    const std::int64_t target = virtualNowNs.load() + std::max<std::int64_t>(ns, 0);
     while (true) {
         VirtualScheduler* earliest = nullptr;
         std::int64_t earliestNs = -1;

@@ -43,6 +43,9 @@ public:
     // Moves the clock forward, firing due events in deadline order. Not to
     // be called from a scheduler's own thread (the timer thread).
     static void advance(std::uint64_t ms);
+    // The same in nanoseconds, for deadlines that fall between milliseconds
+    // (an audio period of 44 frames lasts 997,732 ns).
+    static void advanceNs(std::int64_t ns);
 
     static void addScheduler(VirtualScheduler* scheduler);
     static void removeScheduler(VirtualScheduler* scheduler);

@@ -6,7 +6,8 @@
 namespace platform {
 namespace {
 std::atomic<LogSink> installedSink{nullptr};
-}
+std::atomic<LogSink> installedVerboseSink{nullptr};
+}  // namespace
 
 void setLogSink(LogSink sink) { installedSink.store(sink); }
 
@@ -16,6 +17,12 @@ void logNote(const std::string& message, const char* source, int line) {
         return;
     }
     std::fprintf(stderr, "File %s, Line %d: %s\n", source, line, message.c_str());
+}
+
+void setVerboseLogSink(LogSink sink) { installedVerboseSink.store(sink); }
+
+void logVerboseNote(const std::string& message, const char* source, int line) {
+    if (LogSink sink = installedVerboseSink.load()) sink(message, source, line);
 }
 
 }  // namespace platform

@@ -14,6 +14,12 @@ void setLogSink(LogSink sink);  // null restores stderr
 
 void logNote(const std::string& message, const char* source, int line);
 
+// Notes that matter only when diagnosing (the sound libraries' chatter, a
+// refused priority). The framework installs its verbose log here; until
+// then they are dropped, never printed.
+void setVerboseLogSink(LogSink sink);  // null drops them again
+void logVerboseNote(const std::string& message, const char* source, int line);
+
 // The file name of a __FILE__ path, for the source field of notes.
 constexpr const char* sourceName(const char* path) {
     const char* name = path;
@@ -26,5 +32,7 @@ constexpr const char* sourceName(const char* path) {
 }  // namespace platform
 
 #define PLATFORM_NOTE(message) ::platform::logNote((message), ::platform::sourceName(__FILE__), __LINE__)
+#define PLATFORM_VERBOSE_NOTE(message) \
+    ::platform::logVerboseNote((message), ::platform::sourceName(__FILE__), __LINE__)
 
 #endif

@@ -31,6 +31,10 @@ packages=(
   libfftw3-dev libkissfft-dev
   # peers of the time scaler benchmark
   librubberband-dev libsoundtouch-dev
+  # audio output: PortAudio, with ALSA's and JACK's error hooks routed to the log
+  portaudio19-dev libasound2-dev libjack-jackd2-dev
+  # audio tests and benchmarks: float32 reference values, the conversion peer
+  python3-numpy libsamplerate0-dev
 )
 
 missing=()

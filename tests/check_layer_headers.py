@@ -3,7 +3,9 @@
 - no file outside platform/ includes a backend's header (Qt, PortAudio,
   RtMidi, hidapi, FFmpeg, TagLib, ALSA, JACK); the layer's own tests in
   tests/platform/ drive the toolkit and may;
-- no file in platform/ includes framework/ or any folder above it.
+- no file in platform/ includes framework/ or any folder above it;
+- within platform/, the sound libraries' headers (PortAudio, ALSA, JACK)
+  are included by implementation files only, never by a header.
 Prints each offending line and exits with 1."""
 
 import pathlib
@@ -17,6 +19,8 @@ backend = re.compile(
     r"libav[a-z]+/.*|libsw[a-z]+/.*|taglib/.*|alsa/.*|jack/.*)$"
 )
 above = re.compile(r"^(framework|audio|app|tools|network|scope)/")
+sound = re.compile(r"^(portaudio\.h|pa_[a-z_]+\.h|alsa/.*|jack/.*)$")
+headers = [".h", ".hpp"]
 sources = [".h", ".hpp", ".c", ".cc", ".cpp", ".S", ".s"]
 skipped = {".git"}
 
@@ -39,6 +43,8 @@ for path in sorted(root.rglob("*")):
             problems.append("%s:%d: backend header outside platform/: %s" % (relative, number, header))
         if in_layer and above.match(header):
             problems.append("%s:%d: platform/ includes a layer above it: %s" % (relative, number, header))
+        if path.suffix in headers and sound.match(header):
+            problems.append("%s:%d: a header includes a sound library's header: %s" % (relative, number, header))
 
 for problem in problems:
     print(problem)

@@ -80,7 +80,10 @@ std::string sourceDirectory() { return VELKARN_SOURCE_DIR; }
 std::string buildDirectory() { return VELKARN_BINARY_DIR; }
 
 std::string runPython(const std::string& script, const std::vector<std::string>& arguments) {
-    std::string command = "python3 '" + sourceDirectory() + "/tests/" + script + "'";
+    // The system's interpreter carries the Debian packages the scripts use
+    // (NumPy among them); a python3 found first on PATH may not.
+    const char* interpreter = ::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+    std::string command = std::string(interpreter) + " '" + sourceDirectory() + "/tests/" + script + "'";
     for (const auto& argument : arguments) command += " '" + argument + "'";
     std::FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {

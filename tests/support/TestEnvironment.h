@@ -42,8 +42,8 @@ void writeScript(const std::string& path, const std::string& body);
 void makeDirectories(const std::string& path);
 
 // Runs a Python 3 script from tests/ (path relative to the source tree's
-// tests/ directory) with the arguments and returns what it printed; fails
-// the test when it does not exit with 0.
+// tests/ directory) with the system's interpreter and the arguments, and
+// returns what it printed; fails the test when it does not exit with 0.
 std::string runPython(const std::string& script, const std::vector<std::string>& arguments);
 
 // The entries of the program's log, each: time, product line, text.
