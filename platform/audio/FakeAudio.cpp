@@ -31,11 +31,6 @@ bool failThreadStarts() {
     return current != nullptr && current->failures.threadStart;
 }
 
-AudioResult openNullStreamFor(const WaveFormat& format, StreamKind kind, PullSource& source,
-                              std::unique_ptr<BackendStream>& stream) {
-    return openNullStream(format, kind, source, stream);
-}
-
 AudioResult waveCaps(const std::vector<FakeWaveEntry>& entries, unsigned device, WaveDeviceCaps& caps) {
     if (device >= entries.size()) return resultNoDevice;
     if (entries[device].failCapabilities) return scriptedFailure();
@@ -127,7 +122,7 @@ public:
         std::unique_ptr<SoundBuffer> inner;
         const AudioResult result = SoundBufferEmulation::create(
             [&](PullSource& source, std::unique_ptr<BackendStream>& stream) {
-                return openNullStreamFor(description.format, StreamKind::DirectSound, source, stream);
+                return openNullStream(description.format, StreamKind::DirectSound, source, stream);
             },
             description, inner);
         if (result == resultOk) buffer = std::make_unique<FakeSoundBuffer>(std::move(inner));
@@ -229,7 +224,7 @@ AudioResult openWaveOut(WaveOutHandle*& handle, int device, const WaveFormat& fo
     if (!nullDeviceSupports(format)) return resultBadFormat;
     return WaveOutHandle::open(
         [&](PullSource& source, std::unique_ptr<BackendStream>& stream) {
-            return openNullStreamFor(format, StreamKind::WaveOut, source, stream);
+            return openNullStream(format, StreamKind::WaveOut, source, stream);
         },
         format, callback, instance, handle);
 }
