@@ -48,12 +48,17 @@ thread_local TakenSignal takenSignal;
 std::uint32_t* epochWord() { return reinterpret_cast<std::uint32_t*>(&epoch); }
 std::uint32_t* settleWord() { return reinterpret_cast<std::uint32_t*>(&settleEpoch); }
 
-void TakenSignal::release() {
-    if (!state) return;
-    state->busy.fetch_sub(1);
-    state.reset();
+// One taker fewer: threads in waitUntilSettled look again.
+void dropTaker(Event::State& state) {
+    state.busy.fetch_sub(1);
     settleEpoch.fetch_add(1);
     if (settleWaiters.load() > 0) syscall(SYS_futex, settleWord(), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
+
+void TakenSignal::release() {
+    if (!state) return;
+    dropTaker(*state);
+    state.reset();
 }
 
 timespec deadlineAfter(std::int64_t timeoutMs) {
@@ -82,6 +87,7 @@ bool waitForChange(std::uint32_t* word, std::uint32_t seen, const timespec* dead
 
 bool take(const std::shared_ptr<Event::State>& state) {
     if (state->manual) return state->signalled.load() != 0;
+    if (state->signalled.load() == 0) return false;
     // Counted busy before the signal is taken, so that settled() never sees
     // the signal gone and its taker idle at the same moment.
     state->busy.fetch_add(1);
@@ -90,7 +96,9 @@ bool take(const std::shared_ptr<Event::State>& state) {
         takenSignal.state = state;
         return true;
     }
-    state->busy.fetch_sub(1);
+    // Another thread took it. A waiter that saw this attempt as busy must
+    // look again, or it would sleep until its time-out.
+    dropTaker(*state);
     return false;
 }
 
