@@ -35,6 +35,8 @@ packages=(
   portaudio19-dev libasound2-dev libjack-jackd2-dev
   # audio tests and benchmarks: float32 reference values, the conversion peer
   python3-numpy libsamplerate0-dev
+  # platform layer: WMA decoding and the attributes inside WMA files
+  libavformat-dev libavcodec-dev libavutil-dev libtag1-dev
 )
 
 missing=()
