@@ -11,6 +11,13 @@
 // Cubic and Lanczos arithmetic is double precision in the generic build and
 // single precision in the others, with the differences that CubicPasses.h
 // and LanczosPasses.h describe; the SSE2-class builds agree bit for bit.
+//
+// Super-sampling: zeroBytes is the build's own checked zero fill;
+// columnSumsStore says whether the case-BothWhole column sums are written
+// over the accumulator (SSE2 class) or added to it; floatColumnTailInDouble
+// whether the one-channel float column sums take their last count mod 16
+// columns in double precision, rounded once: the only place where the
+// super-sampling results of the two pairs of builds differ.
 #pragma once
 
 #include "primitives/core/AlignedMemory.h"
@@ -30,6 +37,9 @@ struct GenericBuild {
     using Lanczos = LanczosDouble;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
     static void copyRow(const float* from, float* to, int32_t count) { generic::dezoRide_32d(from, to, count); }
+    static void zeroBytes(void* dst, int64_t bytes) { zeroBytes_generic(dst, bytes); }
+    static constexpr bool columnSumsStore = false;
+    static constexpr bool floatColumnTailInDouble = false;
 };
 
 struct SseBuild {
@@ -40,6 +50,9 @@ struct SseBuild {
     using Lanczos = LanczosSingle;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
     static void copyRow(const float* from, float* to, int32_t count) { sse::dezoRide_32d(from, to, count); }
+    static void zeroBytes(void* dst, int64_t bytes) { zeroBytes_sse(dst, bytes); }
+    static constexpr bool columnSumsStore = false;
+    static constexpr bool floatColumnTailInDouble = false;
 };
 
 struct Sse2Build {
@@ -50,13 +63,17 @@ struct Sse2Build {
     using Lanczos = LanczosSingleRowsDoubleColumns;
     static float* allocate32(int32_t count) { return generic::revoRovara_32z(count); }
     static void copyRow(const float* from, float* to, int32_t count) { sse2::dezoRide_32d(from, to, count); }
+    static void zeroBytes(void* dst, int64_t bytes) { zeroBytes_sse2(dst, bytes); }
+    static constexpr bool columnSumsStore = true;
+    static constexpr bool floatColumnTailInDouble = true;
 };
 
 // The SSE3-class build runs the SSE2 code with its own copies of the
-// allocator and the row copy.
+// allocator, the row copy and the zero fill.
 struct Sse3Build : Sse2Build {
     static float* allocate32(int32_t count) { return sse3::revoRovara_32z(count); }
     static void copyRow(const float* from, float* to, int32_t count) { sse3::dezoRide_32d(from, to, count); }
+    static void zeroBytes(void* dst, int64_t bytes) { zeroBytes_sse3(dst, bytes); }
 };
 
 // The pass set, intermediate element and weight types of a data type.

@@ -218,13 +218,6 @@ PrimitiveStatus resizeGeneralDriver(const ResizeParameters& p, const ResizeSubDr
     return primitiveStatusOk;
 }
 
-// Area averaging is not available yet: after the checks that every driver
-// shares, a call reports -2 and touches nothing.
-inline PrimitiveStatus resizeSuperSamplingUnavailable(const SuperSamplingParameters& p) {
-    if (const PrimitiveStatus status = checkResizeArguments(p); status != primitiveStatusOk) return status;
-    return primitiveStatusUnspecifiedError;
-}
-
 // The entry of a build: super-sampling when asked for with both factors at
 // most 1 (NaN is not), the general driver for everything else. The pixel
 // format is fixed: 8-bit, four elements per pixel, elements 0 to 2 processed.

@@ -46,10 +46,6 @@ PrimitiveStatus resizeGeneralDriver_generic(const ResizeParameters& parameters) 
     return resizeGeneralDriver<GenericBuild>(parameters, genericResizeSubDriverTable);
 }
 
-PrimitiveStatus resizeSuperSamplingDriver_generic(const SuperSamplingParameters& parameters) {
-    return resizeSuperSamplingUnavailable(parameters);
-}
-
 namespace generic {
 
 PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,

@@ -46,10 +46,6 @@ PrimitiveStatus resizeGeneralDriver_sse(const ResizeParameters& parameters) {
     return resizeGeneralDriver<SseBuild>(parameters, sseResizeSubDriverTable);
 }
 
-PrimitiveStatus resizeSuperSamplingDriver_sse(const SuperSamplingParameters& parameters) {
-    return resizeSuperSamplingUnavailable(parameters);
-}
-
 namespace sse {
 
 PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,

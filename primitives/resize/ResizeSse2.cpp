@@ -46,10 +46,6 @@ PrimitiveStatus resizeGeneralDriver_sse2(const ResizeParameters& parameters) {
     return resizeGeneralDriver<Sse2Build>(parameters, sse2ResizeSubDriverTable);
 }
 
-PrimitiveStatus resizeSuperSamplingDriver_sse2(const SuperSamplingParameters& parameters) {
-    return resizeSuperSamplingUnavailable(parameters);
-}
-
 namespace sse2 {
 
 PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,

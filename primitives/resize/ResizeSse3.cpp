@@ -46,10 +46,6 @@ PrimitiveStatus ResizeGeneralDriver(const ResizeParameters& parameters) {
     return resizeGeneralDriver<Sse3Build>(parameters, sse3ResizeSubDriverTable);
 }
 
-PrimitiveStatus ResizeSuperSamplingDriver(const SuperSamplingParameters& parameters) {
-    return resizeSuperSamplingUnavailable(parameters);
-}
-
 namespace sse3 {
 
 PrimitiveStatus zuzuZivere_8d_OZ4O(const uint8_t* src, ImageSize srcSize, int32_t srcStep, ImageRect srcRoi,
