@@ -74,18 +74,6 @@ ModelTap linearTap(double position, int32_t region, int32_t origin, int32_t imag
     return {k, static_cast<uint32_t>(static_cast<int64_t>((c - k) * 16384.0 + 1e-7)), static_cast<float>(c - k)};
 }
 
-template <typename T>
-T readElement(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void writeElement(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 int32_t processedValues(int32_t layout) { return layout == 1 ? 1 : layout == 3 ? 3 : 4; }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -140,6 +141,19 @@ constexpr int sweepCases(int cases) {
 #else
     return cases;
 #endif
+}
+
+// An element of any type at an unaligned byte address.
+template <typename T>
+T readElement(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename T>
+void writeElement(uint8_t* p, T v) {
+    std::memcpy(p, &v, sizeof v);
 }
 
 // Random helpers for seeded sweeps.

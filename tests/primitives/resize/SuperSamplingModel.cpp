@@ -13,18 +13,6 @@ namespace {
 
 constexpr double kTolerance = 1e-7;
 
-template <typename T>
-T readElement(const uint8_t* p) {
-    T v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename T>
-void writeElement(uint8_t* p, T v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
 SuperSamplingAxisModel axisModel(double factor, int32_t imageSize, int32_t origin, int32_t regionSize,
                                  int32_t requested) {
     SuperSamplingAxisModel a;

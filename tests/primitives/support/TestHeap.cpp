@@ -47,10 +47,13 @@ void* testHeapAllocate(std::size_t bytes) {
         result = std::malloc(bytes);
         if (result == nullptr) return nullptr;
     } else {
-        auto* raw = static_cast<std::byte*>(std::malloc(bytes + 64));
-        if (raw == nullptr) return nullptr;
-        const auto address = reinterpret_cast<std::uintptr_t>(raw);
-        result = raw + ((offset - address) & 31u);
+        // A 32-byte-aligned heap block, entered at the offset: the placed
+        // allocation ends exactly where the heap block ends, so that a
+        // sanitizer sees any access past it.
+        void* aligned = nullptr;
+        if (posix_memalign(&aligned, 32, static_cast<std::size_t>(offset) + bytes) != 0) return nullptr;
+        auto* raw = static_cast<std::byte*>(aligned);
+        result = raw + offset;
         std::lock_guard lock(placedMutex);
         placed().emplace(result, raw);
     }

@@ -20,7 +20,8 @@ public:
     static void failAllocation(int64_t k);
 
     // Makes allocations return addresses congruent to `offset` modulo 32
-    // (0..31); -1 returns to what malloc gives.
+    // (0..31), each ending where its heap block ends; -1 returns to what
+    // malloc gives.
     static void placeAtOffset(int32_t offset);
 
     // The byte count of the last request and the address the heap returned
