@@ -484,7 +484,7 @@ void checkKernelCounts(int32_t build, const KernelSet<T, Sum>& kernels) {
                 const int32_t rowElements = std::max(count, 1) * shape.stride + 2;
                 const int32_t step = rowElements * static_cast<int32_t>(sizeof(T));
                 const int32_t lastRow = count == 0 ? 0 : ((count - 1) * shape.stride + shape.slots) * sizeof(T);
-                PageEndBuffer src(static_cast<std::size_t>(rows - 1) * step + lastRow + (count == 0 ? 1 : 0));
+                PageEndBuffer src(static_cast<std::size_t>(rows - 1) * step + lastRow + (count == 0 ? sizeof(T) : 0));
                 ASSERT_TRUE(src.valid());
                 const auto element = [&](int32_t r, int64_t e) -> T* {
                     return reinterpret_cast<T*>(src.data() + int64_t{r} * step) + e;

@@ -73,7 +73,7 @@ ResizeCase bgraCase(int32_t srcWidth, int32_t srcHeight, ImageRect roi, double x
     c.roiHeight = roi.height;
     c.xFactor = xFactor;
     c.yFactor = yFactor;
-    c.dstWidth = c.dstHeight = 1;
+    c.dstWidth = c.dstHeight = 1 << 20;  // what the region fills, at most
     return c;
 }
 
@@ -81,6 +81,9 @@ TEST_P(SuperSamplingMemorySafety, NearWholeBoxesAtTheBottomRightCorner) {
     // 1/49: the first box's slivers fall on row 49, below the image, and on
     // accumulator column 49, past its end.
     runAtPageEnds(bgraCase(60, 55, {11, 6, 49, 49}, 1.0 / 49, 1.0 / 49), 1);
+    // 0.33333333 on 12 x 12: the 1e-7 allowance makes 4 x 4 boxes of
+    // 3.00000003, and the last ones reach 1.2e-7 into row and column 12.
+    runAtPageEnds(bgraCase(15, 14, {3, 2, 12, 12}, 0.33333333, 0.33333333), 9);
     // 10 columns at the right edge, 10 rows at the bottom, at 0.09999999:
     // one box each, just wider than the region.
     runAtPageEnds(bgraCase(13, 20, {3, 0, 10, 20}, 0.09999999, 0.5), 2);
@@ -135,17 +138,25 @@ TEST_P(SuperSamplingMemorySafety, RegionSizeOfInt32MaxIsClipped) {
 }
 
 TEST_P(SuperSamplingMemorySafety, AccumulatorBeyondTheAllocatorsRangeFailsBeforeAnyAllocation) {
-    // One BGRA row of 2^29 pixels at 0.5 (only touched pages are backed):
-    // 2^29 columns of 4 slots need 2^33 bytes. Through the entry, -9 with
-    // nothing allocated and nothing written.
-    const int32_t width = 1 << 29;
-    PageEndBuffer src(std::size_t{4} << 29, true);
-    ASSERT_TRUE(src.valid());
+    // Only touched pages of these rows are backed.
+    // - One BGRA row of 2^29 + 1 pixels at 0.5, through the entry: as many
+    //   columns of 4 slots need 2^33 + 16 bytes, which a 32-bit count would
+    //   see as 16.
+    // - One 8-bit row of INT32_MAX pixels at 0.5: 2^31 + 1 source columns
+    //   before the cap to the region's width.
+    // Both give -9 with nothing allocated and nothing written.
+    const int32_t width = (1 << 29) + 1;
+    PageEndBuffer bgra(std::size_t{4} * width, true);
+    PageEndBuffer bytes(INT32_MAX, true);
+    ASSERT_TRUE(bgra.valid() && bytes.valid());
     GuardedBuffer<uint8_t> dst(256);
     const int64_t requests = TestHeap::requests();
-    EXPECT_EQ(zuzuZivere_8d_OZ4O(src.data(), {width, 1}, INT32_MAX, {0, 0, width, 1}, dst.data(), 1 << 30,
+    EXPECT_EQ(zuzuZivere_8d_OZ4O(bgra.data(), {width, 1}, INT32_MAX, {0, 0, width, 1}, dst.data(), 1 << 30,
                                  {width / 2, 1}, 0.5, 0.5, resizeInterpolationSuperSampling),
               primitiveStatusAllocationFailed);
+    const SuperSamplingParameters p{bytes.data(), INT32_MAX, 1, INT32_MAX, 0, 0, INT32_MAX, 1, dst.data(), INT32_MAX,
+                                    INT32_MAX, 1, 0.5, 0.5, 1, 1, resizeData8u, 0};
+    EXPECT_EQ(superSamplingDriverOf(build())(p), primitiveStatusAllocationFailed);
     EXPECT_EQ(TestHeap::requests(), requests);
     EXPECT_TRUE(dst.untouched());
 }

@@ -353,6 +353,7 @@ ResizeCase randomSuperSamplingCase(std::mt19937_64& random) {
     static constexpr double kFactors[] = {
         1.0, 0.5, 1.0 / 3, 1.0 / 7, 0.1, 1.0 / 256, 0.25,                  // whole reciprocals
         0.33333333, 0.3333333432674408, 1.0 / 49, 0.3, 0.4, 0.7, 0.6, 0.45,  // fractional, some near-whole
+        0.333333334, 0.1428571434,  // reciprocals within 1e-7 below a whole number
     };
     const auto axis = [&](int32_t& origin, int32_t& regionSize, int32_t& imageSize, double& factor, int32_t& dst,
                           bool columns) {
