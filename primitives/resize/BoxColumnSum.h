@@ -22,31 +22,36 @@ template <typename T, typename Sum, int Shape, typename Build>
 void boxColumnSum(const T* src, int32_t srcStep, int32_t count, int32_t rows, Sum* acc, int32_t pixelStride) {
     static_assert(Shape == 1 || Shape == 3 || Shape == 4);
     if (rows <= 0 || count <= 0) return;
-    constexpr bool store = Build::columnSumsStore;
     constexpr bool doubleTail = Build::floatColumnTailInDouble && Shape == 1 && std::is_same_v<T, float>;
     const int64_t stride = Shape == 3 ? pixelStride : Shape;
-    constexpr int slots = Shape;
     const int64_t blockColumns = doubleTail ? count - count % 16 : count;
-
     const auto rowAt = [&](int32_t r) {
         return reinterpret_cast<const T*>(reinterpret_cast<const std::byte*>(src) + int64_t{r} * srcStep);
     };
-    for (int32_t r = 0; r < rows; ++r) {
-        const T* row = rowAt(r);
-        const bool first = store && r == 0;
+    // The source rows and the accumulator never overlap.
+    Sum* __restrict sums = acc;
+
+    int32_t r = 0;
+    if constexpr (Build::columnSumsStore) {
+        const T* __restrict row = rowAt(0);
         for (int64_t j = 0; j < blockColumns; ++j) {
-            const int64_t at = j * stride;
-            for (int s = 0; s < slots; ++s) {
-                const Sum value = static_cast<Sum>(row[at + s]);
-                acc[at + s] = first ? Sum{0} + value : acc[at + s] + value;
-            }
+#pragma GCC unroll 4
+            for (int s = 0; s < Shape; ++s) sums[j * stride + s] = Sum{0} + static_cast<Sum>(row[j * stride + s]);
+        }
+        r = 1;
+    }
+    for (; r < rows; ++r) {
+        const T* __restrict row = rowAt(r);
+        for (int64_t j = 0; j < blockColumns; ++j) {
+#pragma GCC unroll 4
+            for (int s = 0; s < Shape; ++s) sums[j * stride + s] += static_cast<Sum>(row[j * stride + s]);
         }
     }
     if constexpr (doubleTail) {
         for (int64_t j = blockColumns; j < count; ++j) {
             double sum = 0.0;
-            for (int32_t r = 0; r < rows; ++r) sum += static_cast<double>(rowAt(r)[j]);
-            acc[j] = static_cast<float>(sum);
+            for (int32_t k = 0; k < rows; ++k) sum += static_cast<double>(rowAt(k)[j]);
+            sums[j] = static_cast<float>(sum);
         }
     }
 }

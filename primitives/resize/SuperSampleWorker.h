@@ -142,19 +142,23 @@ private:
     // sample itself. A row outside the region is left out.
     void addRow(float* acc, int64_t row, double weight) const {
         if (row < 0 || row >= rows_) return;
-        const T* samples = sourceRow(row);
+        // The source rows and the accumulator never overlap.
+        const T* __restrict samples = sourceRow(row);
+        float* __restrict entries = acc;
         const int64_t stride = stride_;
         if (weight == 1.0) {
             for (int64_t j = 0; j < columns_; ++j) {
+#pragma GCC unroll 4
                 for (int s = 0; s < kSlots; ++s) {
-                    float& entry = acc[j * stride + s];
+                    float& entry = entries[j * stride + s];
                     entry = static_cast<float>(static_cast<double>(entry) + static_cast<double>(samples[j * stride + s]));
                 }
             }
         } else {
             for (int64_t j = 0; j < columns_; ++j) {
+#pragma GCC unroll 4
                 for (int s = 0; s < kSlots; ++s) {
-                    float& entry = acc[j * stride + s];
+                    float& entry = entries[j * stride + s];
                     entry = static_cast<float>(weight * static_cast<double>(samples[j * stride + s]) +
                                                static_cast<double>(entry));
                 }
@@ -194,6 +198,7 @@ private:
         for (int64_t j = 0; j < dstWidth_; ++j) {
             const int64_t begin = j * wholeColumns_;
             const int64_t end = begin + wholeColumns_ < columns_ ? begin + wholeColumns_ : columns_;
+#pragma GCC unroll 4
             for (int s = 0; s < kSlots; ++s) {
                 double value;
                 if constexpr (std::is_same_v<Entry, float>) {
@@ -238,6 +243,7 @@ private:
             const int64_t wholeEnd = c + k < n ? c + k : n - 1;  // last whole column read
             const int64_t right = c + k + 1;
             const bool hasRight = next > kTolerance && right < n;
+#pragma GCC unroll 4
             for (int s = 0; s < kSlots; ++s) {
                 float value = left ? static_cast<float>(w * column(c, s)) : 0.0f;
                 double sum = value;
