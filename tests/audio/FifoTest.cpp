@@ -100,22 +100,29 @@ TEST(Fifo, ReadsTheNewestFramesOrSilence) {
     }
 }
 
-// One writer thread and one reader thread, free-running on a small ring so
-// that the writer laps the reader: every block read is a run of contiguous
-// stream frames or silence, never torn.
+// One writer thread and one reader thread on a small ring, so that the
+// writer laps the reader: every block read is a run of contiguous stream
+// frames or silence, never torn. The writer runs free for eight blocks at a
+// time, then lets the reader finish two reads, so that some reads see no
+// write at all and must give audio.
 TEST(Fifo, TwoThreadsNeverSeeATornBlock) {
     FIFO fifo(FormatAudio(2, 1000, 16), 0.05f);  // 51 frames
     constexpr std::int64_t total = 400000;
     std::atomic<bool> done{false};
+    std::atomic<std::int64_t> reads{0};
     std::thread writer([&] {
         CounterBlocks blocks;
         std::int64_t written = 0;
         std::int32_t n = 1;
-        while (written < total) {
+        for (std::int64_t block = 1; written < total; ++block) {
             n = n % 37 + 1;
             blocks.make(written, n % 3, n);
             fifo.writeAt(blocks.channels(), n % 3, n);
             written += n;
+            if (block % 8 == 0) {
+                const std::int64_t before = reads.load();
+                while (reads.load() < before + 2) std::this_thread::yield();
+            }
         }
         done.store(true);
     });
@@ -125,6 +132,7 @@ TEST(Fifo, TwoThreadsNeverSeeATornBlock) {
     std::int64_t backwards = 0;
     while (!done.load()) {
         const std::int64_t first = readBlock(fifo, 16);
+        reads.fetch_add(1);
         if (first == -2) ++torn;
         if (first >= 0) {
             ++audible;
