@@ -10,14 +10,16 @@
 namespace {
 
 // The ring's samples may be copied out by the reader while the writer
-// overwrites them; relaxed atomic accesses keep that race defined (a torn
-// block is then detected and discarded by the reader).
+// overwrites them, so they are accessed atomically. Release stores and
+// acquire loads (plain moves on x86-64): a reader that sees any sample of a
+// write also sees the `writing_` mark set before it, and so can tell that
+// its block was torn.
 void storeSamples(float* ring, const float* from, std::int64_t count) {
-    for (std::int64_t i = 0; i < count; ++i) std::atomic_ref<float>(ring[i]).store(from[i], std::memory_order_relaxed);
+    for (std::int64_t i = 0; i < count; ++i) std::atomic_ref<float>(ring[i]).store(from[i], std::memory_order_release);
 }
 
 void loadSamples(float* to, float* ring, std::int64_t count) {
-    for (std::int64_t i = 0; i < count; ++i) to[i] = std::atomic_ref<float>(ring[i]).load(std::memory_order_relaxed);
+    for (std::int64_t i = 0; i < count; ++i) to[i] = std::atomic_ref<float>(ring[i]).load(std::memory_order_acquire);
 }
 
 }  // namespace
@@ -47,7 +49,6 @@ void FIFO::writeAt(float* const* channels, std::int32_t start, std::int32_t n) {
     const std::int64_t head = std::min<std::int64_t>(count, size_ - at);
 
     writing_.store(end, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
     for (std::size_t c = 0; c < buffers_.size(); ++c) {
         const float* source = channels[c] + start + skip;
         storeSamples(buffers_[c] + at, source, head);
@@ -75,8 +76,7 @@ void FIFO::read(Motor* /*caller*/, float* const* out, std::int32_t n) {
     }
     // Frame f sits where frame f + size is written; a write that reached
     // past first + size meanwhile may have replaced some of the copy.
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (writing_.load(std::memory_order_relaxed) > first + size_) {
+    if (writing_.load(std::memory_order_acquire) > first + size_) {
         silence();
         return;
     }
