@@ -55,6 +55,7 @@ SampleDiskMP3::HeaderCheck SampleDiskMP3::checkHeader(const MP3FrameHeader& head
         check.failure = "For now, mono files are not supported.";
     } else {
         check.frameBytes = 144 * bitrate / 44100 + header.padding_bit;
+        check.bitrate = bitrate;
     }
     return check;
 }

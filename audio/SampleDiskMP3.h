@@ -64,12 +64,16 @@ public:
     // Frames decoded since construction (each frame of every span decoded).
     std::int64_t decodedFrames() const { return decodedFrames_; }
 
-private:
+    // Whether a frame header is one this reader decodes; the merge tool's
+    // MP3-in-WAV wrap checks the first frame with it too.
     struct HeaderCheck {
         const char* failure = nullptr;  // the user's message, or null
         std::int32_t frameBytes = 0;
+        std::int32_t bitrate = 0;  // bits per second
     };
     static HeaderCheck checkHeader(const MP3FrameHeader& header);
+
+private:
 
     bool readAt(std::int64_t offset, void* buffer, std::int32_t count);
     std::int64_t findFirstFrame();

@@ -1,5 +1,10 @@
 #include "audio/WavMetaDataTools.h"
 
+#include "audio/MetaDataFile.h"
+#include "audio/ID3v2Tag.h"
+#include "audio/Mp3EndBlock.h"
+#include "audio/SampleDiskMP3.h"
+
 #include "framework/FileUtilities.h"
 #include "framework/StringException.h"
 #include "framework/Support.h"
@@ -8,14 +13,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr const char* mergeCaption = "Cannot Merge";
 constexpr const char* splitCaption = "Cannot Strip / Split";
-constexpr std::size_t copyPiece = 64 * 1024;
 
 std::uint32_t loadUint32(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -34,29 +37,9 @@ struct SourceChunk {
     bool is(const char* name) const { return std::memcmp(id, name, 4) == 0; }
 };
 
-// An input file read through the file layer.
-class Input {
-public:
-    explicit Input(const std::string& path)
-        : file_(platform::DiskFile::open(path, platform::DiskFile::Mode::Read)), path_(path) {
-        if (!file_) throw StringException("Cannot open file " + path + ".");
-    }
-    bool readAt(std::int64_t position, void* buffer, std::size_t count) {
-        return file_->seek(position, SEEK_SET) && file_->read(buffer, count);
-    }
-    void mustReadAt(std::int64_t position, void* buffer, std::size_t count) {
-        if (!readAt(position, buffer, count)) throw StringException("Cannot read file " + path_ + ".");
-    }
-    std::int64_t size() { return file_->size(); }
-
-private:
-    std::unique_ptr<platform::DiskFile> file_;
-    std::string path_;
-};
-
 // The chunks of a RIFF/WAVE file in their order, walking 8-byte headers
 // with a pad byte after every odd chunk.
-std::vector<SourceChunk> listChunks(Input& input) {
+std::vector<SourceChunk> listChunks(MetaDataInput& input) {
     std::uint8_t head[12];
     if (!input.readAt(0, head, 12) || std::memcmp(head, "RIFF", 4) != 0)
         throw StringException("The .WAV file is not a RIFF file.");
@@ -78,7 +61,7 @@ std::vector<SourceChunk> listChunks(Input& input) {
 }
 
 // The "fmt " and "data" chunks a merge needs.
-void checkAudioChunks(Input& input, const std::vector<SourceChunk>& chunks) {
+void checkAudioChunks(MetaDataInput& input, const std::vector<SourceChunk>& chunks) {
     auto fmt = std::find_if(chunks.begin(), chunks.end(), [](const SourceChunk& c) { return c.is("fmt ") && c.bytes >= 16; });
     if (fmt == chunks.end()) throw StringException("The .WAV file does not contain a FMT chunk.");
     std::uint8_t tag[2];
@@ -88,88 +71,89 @@ void checkAudioChunks(Input& input, const std::vector<SourceChunk>& chunks) {
         throw StringException("The .WAV file does not have a DATA chunk.");
 }
 
-// A new file written through the file layer; every write and the close
-// are checked. Removed on destruction unless committed.
-class Output {
-public:
-    explicit Output(std::string path)
-        : file_(platform::DiskFile::open(path, platform::DiskFile::Mode::Write)), path_(std::move(path)) {
-        if (!file_) throw StringException("Cannot open file " + path_ + ".");
-    }
-    ~Output() {
-        if (file_) file_->close();
-        if (!committed_) platform::removeFile(path_);
-    }
-    void write(const void* bytes, std::size_t count) {
-        if (count > 0 && !file_->write(bytes, count)) throw StringException("Cannot write file " + path_ + ".");
-        written_ += static_cast<std::int64_t>(count);
-    }
-    void writeChunk(const char* id, const void* body, std::uint32_t size) {
-        writeChunkHeader(id, size);
-        write(body, size);
-        pad(size);
-    }
-    void writeChunkHeader(const char* id, std::uint32_t size) {
-        std::uint8_t header[8];
-        std::memcpy(header, id, 4);
-        storeUint32(header + 4, size);
-        write(header, 8);
-    }
-    void pad(std::uint32_t size) {
-        if ((size & 1u) != 0) write("", 1);
-    }
-    void copyChunk(Input& input, const SourceChunk& chunk) {
-        writeChunkHeader(chunk.id, chunk.bytes);
-        std::vector<std::uint8_t> piece(std::min<std::size_t>(copyPiece, std::max<std::uint32_t>(chunk.bytes, 1)));
-        for (std::uint32_t done = 0; done < chunk.bytes;) {
-            std::size_t count = std::min<std::size_t>(piece.size(), chunk.bytes - done);
-            input.mustReadAt(chunk.body + done, piece.data(), count);
-            write(piece.data(), count);
-            done += static_cast<std::uint32_t>(count);
+// Chunk writing on top of the tools' output file.
+void writeChunkHeader(MetaDataOutput& output, const char* id, std::uint32_t size) {
+    std::uint8_t header[8];
+    std::memcpy(header, id, 4);
+    storeUint32(header + 4, size);
+    output.write(header, 8);
+}
+
+void pad(MetaDataOutput& output, std::uint32_t size) {
+    if ((size & 1u) != 0) output.write("", 1);
+}
+
+void writeChunk(MetaDataOutput& output, const char* id, const void* body, std::uint32_t size) {
+    writeChunkHeader(output, id, size);
+    output.write(body, size);
+    pad(output, size);
+}
+
+void copyChunk(MetaDataOutput& output, MetaDataInput& input, const SourceChunk& chunk) {
+    writeChunkHeader(output, chunk.id, chunk.bytes);
+    output.copy(input, chunk.body, chunk.bytes);
+    pad(output, chunk.bytes);
+}
+
+// Writes the RIFF size (everything after its first 8 bytes) and closes.
+void finishRiff(MetaDataOutput& output) {
+    std::uint8_t size[4];
+    storeUint32(size, static_cast<std::uint32_t>(output.written() - 8));
+    output.patch(4, size, 4);
+    output.close();
+}
+
+// The MPEG Layer III "fmt " body for MP3 data in a WAV file, from the first
+// frame of the song's data: the first 0xFF followed by a byte of 0xE0 or
+// more, after a leading ID3v2 tag.
+std::string mp3FormatChunk(MetaDataInput& input, std::int64_t dataEnd) {
+    std::int64_t from = 0;
+    std::uint8_t id3[10];
+    if (dataEnd >= 10 && input.readAt(0, id3, 10) && std::memcmp(id3, "ID3", 3) == 0)
+        from = 10 + decodeSyncsafe(id3 + 6) + ((id3[5] & 0x10) != 0 ? 10 : 0);
+    std::int64_t sync = -1;
+    std::vector<std::uint8_t> piece(64 * 1024 + 1);
+    for (std::int64_t at = from; sync < 0 && at + 1 < dataEnd; at += static_cast<std::int64_t>(piece.size()) - 1) {
+        const auto bytes = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), dataEnd - at));
+        input.mustReadAt(at, piece.data(), bytes);
+        for (std::size_t k = 0; k + 1 < bytes; ++k) {
+            if (piece[k] == 0xFF && piece[k + 1] >= 0xE0) {
+                sync = at + static_cast<std::int64_t>(k);
+                break;
+            }
         }
-        pad(chunk.bytes);
     }
-    // Writes the RIFF size (everything after its first 8 bytes) and closes.
-    void finishRiff() {
-        std::uint8_t size[4];
-        storeUint32(size, static_cast<std::uint32_t>(written_ - 8));
-        if (!file_->seek(4, SEEK_SET) || !file_->write(size, 4)) throw StringException("Cannot write file " + path_ + ".");
-        close();
-    }
-    void close() {
-        bool closed = file_->close();
-        file_.reset();
-        if (!closed) throw StringException("Cannot write file " + path_ + ".");
-    }
-    void commit() { committed_ = true; }
+    if (sync < 0) throw StringException("Cannot find syncword.");
+    std::uint8_t bytes[8] = {};
+    if (sync + 4 > dataEnd || !input.readAt(sync, bytes, 4)) throw StringException("Corrupt MP3 file.");
+    if (sync + 6 <= dataEnd) input.readAt(sync + 4, bytes + 4, 2);
+    MP3FrameHeader header{};
+    const std::uint8_t* cursor = bytes;
+    if (zaviUnpackFrameHeader_MP3(&cursor, &header) != 0) throw StringException("Corrupt MP3 file.");
+    const SampleDiskMP3::HeaderCheck check = SampleDiskMP3::checkHeader(header);
+    if (check.failure != nullptr) throw StringException(check.failure);
 
-private:
-    std::unique_ptr<platform::DiskFile> file_;
-    std::string path_;
-    std::int64_t written_ = 0;
-    bool committed_ = false;
-};
-
-void startRiff(Output& output) { output.write("RIFF\0\0\0\0WAVE", 12); }
-
-// Renames the song to its "tmp" name; false (with the box shown) when the
-// name is taken or the rename fails.
-bool moveAside(const std::string& path, const std::string& temporary, const char* caption) {
-    if (platform::pathExists(temporary)) {
-        showMessage(caption, "please delete or rename " + temporary + ".");
-        return false;
-    }
-    if (!platform::renameFile(path, temporary)) {
-        showMessage(caption, "Cannot rename file (file might be playing).");
-        return false;
-    }
-    return true;
+    std::uint8_t body[30] = {};
+    auto put16 = [&body](int at, unsigned value) {
+        body[at] = static_cast<std::uint8_t>(value);
+        body[at + 1] = static_cast<std::uint8_t>(value >> 8);
+    };
+    put16(0, 85);                                   // MPEG Layer III
+    put16(2, 2);                                    // channels
+    storeUint32(body + 4, 44100);                   // sample rate
+    storeUint32(body + 8, static_cast<std::uint32_t>(check.bitrate / 8));  // bytes per second
+    put16(12, 1);                                   // block alignment
+    put16(14, 0);                                   // bits per sample
+    put16(16, 12);                                  // extra bytes
+    put16(18, 1);                                   // ID
+    storeUint32(body + 20, 2);                      // flags
+    put16(24, 415);                                 // block size
+    put16(26, 1);                                   // frames per block
+    put16(28, 1393);                                // codec delay
+    return std::string(reinterpret_cast<const char*>(body), sizeof body);
 }
 
-std::string uniqueBeside(const std::string& path) {
-    static unsigned serial = 0;
-    return path + ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-}
+void startRiff(MetaDataOutput& output) { output.write("RIFF\0\0\0\0WAVE", 12); }
 
 }  // namespace
 
@@ -178,31 +162,53 @@ std::string withExtension(const std::string& name, const char* extension) {
 }
 
 bool mergeWavMetaData(const std::string& path) {
-    if (!hasWavExtension(path)) return false;
-    const std::string qrtPath = withExtension(path, "qrt");
-    const std::string pngPath = withExtension(path, "png");
-    std::string qrt, png;
-    const bool hasQrt = platform::pathExists(qrtPath);
-    const bool hasPng = platform::pathExists(pngPath);
-    if (!hasQrt && !hasPng) return true;
-    if ((hasQrt && !platform::readWholeFile(qrtPath, qrt)) || (hasPng && !platform::readWholeFile(pngPath, png))) {
-        showMessage(mergeCaption, "Cannot open file " + (hasQrt && qrt.empty() ? qrtPath : pngPath) + ".");
+    const bool fromMp3 = hasMp3Extension(path);
+    if (!hasWavExtension(path) && !fromMp3) return false;
+    SideFiles sides;
+    if (!sides.load(path, mergeCaption) || !sides.any()) return true;
+    auto appendSides = [&sides](MetaDataOutput& output) {
+        if (sides.hasQrt) writeChunk(output, "qrt ", sides.qrt.data(), static_cast<std::uint32_t>(sides.qrt.size()));
+        if (sides.hasPng) writeChunk(output, "png ", sides.png.data(), static_cast<std::uint32_t>(sides.png.size()));
+        finishRiff(output);
+    };
+
+    if (fromMp3) {
+        // The MP3 song stays; a new WAV file of the same name wraps its data.
+        const std::string wav = withExtension(path, "wav");
+        if (platform::pathExists(wav)) {
+            showMessage(mergeCaption, "please delete or rename " + wav + ".");
+            return true;
+        }
+        try {
+            MetaDataInput input(path);
+            const Mp3EndBlock layout = Mp3EndBlock::find(
+                input.size(), [&input](std::int64_t at, void* buffer, std::size_t count) { return input.readAt(at, buffer, count); });
+            const std::string fmt = mp3FormatChunk(input, layout.dataEnd);
+            MetaDataOutput output(wav);
+            startRiff(output);
+            writeChunk(output, "fmt ", fmt.data(), static_cast<std::uint32_t>(fmt.size()));
+            copyChunk(output, input, SourceChunk{{'d', 'a', 't', 'a'}, static_cast<std::uint32_t>(layout.dataEnd), 0});
+            appendSides(output);
+            output.commit();
+        } catch (const StringException& error) {
+            showMessage(mergeCaption, error.what());
+            return true;
+        }
+        sides.remove();
         return true;
     }
 
     const std::string temporary = withExtension(path, "tmp");
     if (!moveAside(path, temporary, mergeCaption)) return true;
     try {
-        Input input(temporary);
+        MetaDataInput input(temporary);
         std::vector<SourceChunk> chunks = listChunks(input);
         checkAudioChunks(input, chunks);
-        Output output(path);
+        MetaDataOutput output(path);
         startRiff(output);
         for (const SourceChunk& chunk : chunks)
-            if (!chunk.is("qrt ") && !chunk.is("png ")) output.copyChunk(input, chunk);
-        if (hasQrt) output.writeChunk("qrt ", qrt.data(), static_cast<std::uint32_t>(qrt.size()));
-        if (hasPng) output.writeChunk("png ", png.data(), static_cast<std::uint32_t>(png.size()));
-        output.finishRiff();
+            if (!chunk.is("qrt ") && !chunk.is("png ")) copyChunk(output, input, chunk);
+        appendSides(output);
         output.commit();
     } catch (const StringException& error) {
         platform::renameFile(temporary, path);
@@ -210,8 +216,7 @@ bool mergeWavMetaData(const std::string& path) {
         return true;
     }
     platform::removeFile(temporary);
-    if (hasQrt) platform::removeFile(qrtPath);
-    if (hasPng) platform::removeFile(pngPath);
+    sides.remove();
     return true;
 }
 
@@ -220,9 +225,9 @@ bool splitWavMetaData(const std::string& path, bool stripOnly) {
     const std::string temporary = withExtension(path, "tmp");
     if (!moveAside(path, temporary, splitCaption)) return true;
     try {
-        Input input(temporary);
+        MetaDataInput input(temporary);
         std::vector<SourceChunk> chunks = listChunks(input);
-        Output output(path);
+        MetaDataOutput output(path);
         startRiff(output);
         const SourceChunk* embedded[2] = {nullptr, nullptr};  // the first "qrt " and "png "
         for (const SourceChunk& chunk : chunks) {
@@ -230,21 +235,21 @@ bool splitWavMetaData(const std::string& path, bool stripOnly) {
                 const SourceChunk*& first = embedded[chunk.is("qrt ") ? 0 : 1];
                 if (first == nullptr) first = &chunk;
             } else {
-                output.copyChunk(input, chunk);
+                copyChunk(output, input, chunk);
             }
         }
-        output.finishRiff();
+        finishRiff(output);
 
         // The side files are written whole beside their names first, so a
         // failure leaves the earlier side files as they were.
-        std::vector<std::unique_ptr<Output>> sides;
+        std::vector<std::unique_ptr<MetaDataOutput>> sides;
         std::vector<std::pair<std::string, std::string>> renames;
         const char* extensions[2] = {"qrt", "png"};
         for (int i = 0; i < 2 && !stripOnly; ++i) {
             if (embedded[i] == nullptr) continue;
             std::string side = withExtension(path, extensions[i]);
             std::string part = uniqueBeside(side);
-            sides.push_back(std::make_unique<Output>(part));
+            sides.push_back(std::make_unique<MetaDataOutput>(part));
             std::vector<std::uint8_t> bytes(embedded[i]->bytes);
             if (!bytes.empty()) input.mustReadAt(embedded[i]->body, bytes.data(), bytes.size());
             sides.back()->write(bytes.data(), bytes.size());

@@ -10,8 +10,11 @@
 
 // Writes the side files that exist into the song as its last chunks,
 // replacing any embedded ones, then removes the side files. Uses the
-// song's "tmp" name for the old file while it works. False (nothing done)
-// for a name that does not end in ".wav".
+// song's "tmp" name for the old file while it works. An ".mp3" song stays
+// as it is: a new ".wav" file of its name wraps its MP3 data (a leading
+// ID3v2 tag included; an end block and ID3v1 tag left out) with an MPEG
+// Layer III "fmt " chunk made from its first frame, followed by the side
+// files' chunks. False (nothing done) for a name of another type.
 bool mergeWavMetaData(const std::string& path);
 
 // Rewrites the song without its "qrt " and "png " chunks; unless stripOnly,
