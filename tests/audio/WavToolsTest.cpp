@@ -121,7 +121,8 @@ TEST_F(WavTools, SplitGivesBackTheSideFilesAndTheOriginalByteForByte) {
 
 TEST_F(WavTools, OtherNamesAndNothingToDo) {
     testing_support::writeFile(directory_.file("song.mp3"), "ID3");
-    EXPECT_FALSE(mergeWavMetaData(directory_.file("song.mp3")));
+    EXPECT_FALSE(mergeWavMetaData(directory_.file("song.wma")));
+    EXPECT_FALSE(splitWavMetaData(directory_.file("song.mp3"), false));
     EXPECT_FALSE(splitWavMetaData(directory_.file("song.wma"), false));
     EXPECT_FALSE(stripWavMetaData(directory_.file("song.flac")));
     // No side files: the merge leaves the song alone.
