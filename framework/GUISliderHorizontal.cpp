@@ -1,0 +1,7 @@
+#include "framework/GUISliderHorizontal.h"
+
+GUISliderHorizontal::GUISliderHorizontal(int x, int y, int width, int height, const std::string& imageKey, float value,
+                                         float minimum, float maximum, bool linear, SliderClient* client)
+    : GUISlider(x, y, width, height, imageKey, value, minimum, maximum, linear, client, false) {
+    checkSkin(__FILE__, __LINE__);
+}
