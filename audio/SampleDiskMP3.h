@@ -12,6 +12,7 @@
 #ifndef VELKARN_AUDIO_SAMPLEDISKMP3_H
 #define VELKARN_AUDIO_SAMPLEDISKMP3_H
 
+#include "audio/AudioFileReader.h"
 #include "audio/FormatAudio.h"
 #include "primitives.h"
 
@@ -21,7 +22,7 @@
 
 class File;
 
-class SampleDiskMP3 {
+class SampleDiskMP3 : public AudioFileReader {
 public:
     static constexpr std::int32_t kSamplesPerFrame = 1152;
     static constexpr std::int32_t kMaxFrames = 50000;
@@ -40,21 +41,21 @@ public:
     SampleDiskMP3(std::unique_ptr<File> file, const FormatAudio& format, std::int32_t dataStart,
                   std::int32_t dataLength, float cacheSeconds, const std::int32_t* storedOffsets,
                   std::int32_t storedCount);
-    ~SampleDiskMP3();
+    ~SampleDiskMP3() override;
     SampleDiskMP3(const SampleDiskMP3&) = delete;
     SampleDiskMP3& operator=(const SampleDiskMP3&) = delete;
 
-    FormatAudio* format() { return &format_; }
+    FormatAudio* format() override { return &format_; }
     // Frames (samples per channel): frame count x 1152.
-    int length() const { return frameCount_ * kSamplesPerFrame; }
+    int length() const override { return frameCount_ * kSamplesPerFrame; }
     // Two pointers, one per channel, to `count` samples from frame
     // `position`, valid until the next read. Samples before 0 and past the
     // end are silent; a frame that cannot be decoded is silent. A count
     // above round(44100 x cacheSeconds) is a fatal stop ("Buffer too
     // small."). With readAhead at least 40 frames are decoded, as many as
     // the cache holds.
-    float** read(std::int32_t position, std::int32_t count, bool readAhead);
-    bool isFrameBased() const { return true; }
+    float** read(std::int32_t position, std::int32_t count, bool readAhead) override;
+    bool isFrameBased() const override { return true; }
 
     // The frame index: frameCount() + 1 offsets from the data start, the
     // last one where the last indexed frame ends. What the beat meta-data
