@@ -255,6 +255,10 @@ TEST_F(GUISliderTest, AKnobThatDoesNotFitItsSkinOrSliderStopsTheProgram) {
             EXPECT_FATAL(GUISliderHorizontal(0, 0, c.width, c.height, c.key, 0, 0, 1, true, nullptr), c.text);
         }
     }
+    EXPECT_EQ(gui_test::fatalUnit([] { GUISliderVertical(0, 0, 20, 9, "knob", 0, 0, 1, true, nullptr); }),
+              "GUISliderVertical.cpp");
+    EXPECT_EQ(gui_test::fatalUnit([] { GUISliderHorizontal(0, 0, 9, 20, "knob", 0, 0, 1, true, nullptr); }),
+              "GUISliderHorizontal.cpp");
     // A knob as long as the slider fits, and cannot move.
     GUISlider* tight = new GUISliderHorizontal(0, 0, 10, 10, "knob", 0.5f, 0, 1, true, &client);
     window->add(tight);

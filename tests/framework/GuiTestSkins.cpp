@@ -48,6 +48,15 @@ std::string area(int x, int y, int width, int height) {
     return text(r);
 }
 
+std::string fatalUnit(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const FatalStop& stop) {
+        return stop.source.substr(stop.source.find_last_of('/') + 1);
+    }
+    return {};
+}
+
 void GuiComponentTest::SetUp() {
     FrameworkTest::SetUp();
     skins.emplace();

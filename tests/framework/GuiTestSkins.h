@@ -16,6 +16,7 @@
 #include "framework/GUIRectangle.h"
 #include "framework/Window.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,10 @@ void writeIndicatorSkin(image_test::SkinDirectory& skins, const std::string& key
 std::string text(const GUIRectangle& r);
 // The rectangle with that origin and size, as text.
 std::string area(int x, int y, int width, int height);
+
+// The file name (without folders) of the unit a fatal stop of the call was
+// reported against; empty when it did not stop.
+std::string fatalUnit(const std::function<void()>& call);
 
 // A window of the given size over an opaque background of windowColor;
 // fatal stops throw. Its first component is a probe over the whole window
