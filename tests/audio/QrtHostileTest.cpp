@@ -7,6 +7,7 @@
 
 #include "audio/Beats.h"
 #include "audio/ID3v2Tag.h"
+#include "audio/SampleDisk.h"
 #include "framework/StringException.h"
 
 #include <cstring>
@@ -215,6 +216,132 @@ TEST_F(QrtHostile, SeededMutationsOfId3v2Tags) {
         }
     }
     EXPECT_GT(read, 1000);
+}
+
+TEST_F(QrtHostile, SeededMutationsOfRiffHeaders) {
+    using fixtures::RiffChunk;
+    const std::string golden = testing_support::readFile(testing_support::sourceDirectory() + "/tests/audio/data/every-chunk.qrt");
+    const std::set<std::string> texts = {"The .WAV file is not a RIFF file.", "The .WAV file is not a WAVE file.",
+                                         "The .WAV file does not contain a FMT chunk",
+                                         "The .WAV audio format is neither PCM, nor MP3.",
+                                         "The .WAV file does not contain a DATA chunk"};
+    const std::vector<RiffChunk> chunks = {{"junk", "abc"}, {"fmt ", fixtures::fmtBody(1, 2, 44100, 16)},
+                                           {"data", std::string(401, '\x11')}, {"qrt ", golden}, {"png ", "p"}};
+    Mutator mutate(1810);
+    int parsed = 0;
+    int withQrt = 0;
+    const int rounds = 10000;
+    for (int round = 0; round < rounds; ++round) {
+        std::vector<RiffChunk> damaged = chunks;
+        if (mutate.chance(30)) std::swap(damaged[mutate.below(5)], damaged[mutate.below(5)]);
+        RiffChunk& chunk = damaged[mutate.below(static_cast<std::uint32_t>(damaged.size()))];
+        switch (mutate.below(4)) {
+            case 0: {
+                const std::int64_t values[] = {0xFFFFFFFFll, 0, static_cast<std::int64_t>(chunk.body.size()) - 1,
+                                               static_cast<std::int64_t>(chunk.body.size()) + 1, 0x7FFFFFFF, 0xFFFFFFF0ll, 15};
+                chunk.sizeField = std::max<std::int64_t>(values[mutate.below(7)], 0);
+                break;
+            }
+            case 1: chunk.pad = !chunk.pad; break;
+            case 2: chunk.id = chunks[mutate.below(5)].id; break;  // a repeated chunk
+            default: break;
+        }
+        std::string bytes = fixtures::writeRiff(damaged, mutate.chance(10) ? mutate.hostileValue(100) : -1);
+        if (mutate.chance(40)) {
+            // Bits in the headers rather than deep in the QRT bytes.
+            std::string head = bytes.substr(0, std::min<std::size_t>(bytes.size(), 80));
+            mutate.flipBits(head);
+            bytes.replace(0, head.size(), head);
+        }
+        if (mutate.chance(20)) bytes.resize(mutate.below(static_cast<std::uint32_t>(bytes.size()) + 1));
+        if (mutate.chance(10)) bytes += std::string(mutate.below(20), '\0');
+        auto file = fixtures::memoryFile(bytes);
+        try {
+            const WavLayout layout = SampleDisk::parseWav(*file);
+            ++parsed;
+            const auto size = static_cast<std::int64_t>(bytes.size());
+            EXPECT_GE(layout.dataStart, 20);
+            EXPECT_GE(layout.dataBytes, 0);
+            EXPECT_LE(std::int64_t{layout.dataStart} + layout.dataBytes, size);
+            if (layout.hasQrt) {
+                EXPECT_LE(layout.qrtOffset, size);
+                ++withQrt;
+                readsSoundly(bytes.substr(static_cast<std::size_t>(layout.qrtOffset)));
+            }
+            if (layout.hasPng) {
+                EXPECT_LE(layout.pngOffset, size);
+            }
+        } catch (const StringException& error) {
+            EXPECT_EQ(texts.count(error.what()), 1u) << error.what();
+        }
+        if (HasFailure()) {
+            ADD_FAILURE() << "round " << round;
+            break;
+        }
+    }
+    EXPECT_GT(parsed, rounds / 10);
+    EXPECT_GT(withQrt, rounds / 20);
+    EXPECT_LT(parsed, rounds * 9 / 10);
+}
+
+TEST_F(QrtHostile, SeededMutationsOfMp3EndBlocks) {
+    const std::string golden = testing_support::readFile(testing_support::sourceDirectory() + "/tests/audio/data/every-chunk.qrt");
+    testing_support::TemporaryDirectory directory;
+    const std::string path = directory.file("song.mp3");
+    const std::string audio(300, 'x');  // never decoded: meta-data only
+    const std::string id3v1 = "TAG" + std::string(125, 'v');
+    Mutator mutate(3004);
+    int withBeats = 0;
+    const int rounds = 3000;
+    for (int round = 0; round < rounds; ++round) {
+        std::string block = fixtures::mp3MetaDataBlock(golden, "\xff\x00png", audio.size());
+        const std::size_t trailer = block.size() - 25;
+        switch (mutate.below(5)) {
+            case 0: {  // a size in the trailer, the header or both
+                const std::uint32_t values[] = {0, 1, 0x0FFFFFFF, static_cast<std::uint32_t>(golden.size()),
+                                                static_cast<std::uint32_t>(block.size()) - 50 - 5};
+                const std::string size = fixtures::syncsafe(values[mutate.below(5)]);
+                const std::size_t at = 17 + 4 * mutate.below(2);
+                if (mutate.chance(70)) block.replace(trailer + at, 4, size);
+                if (mutate.chance(70)) block.replace(at, 4, size);
+                break;
+            }
+            case 1: block[trailer + 17 + mutate.below(8)] |= static_cast<char>(0x80); break;
+            case 2: mutate.flipBits(block); break;  // the stuffing, the data, the marks
+            case 3: block.erase(mutate.below(static_cast<std::uint32_t>(block.size())), 1 + mutate.below(4)); break;
+            default: break;
+        }
+        std::string bytes = audio + block;
+        if (mutate.chance(50)) bytes += id3v1;
+        if (mutate.chance(10)) bytes.resize(mutate.below(static_cast<std::uint32_t>(bytes.size()) + 1));
+        testing_support::writeFile(path, bytes);
+        std::unique_ptr<Beats> beats;
+        std::vector<std::int32_t> frames;
+        std::int32_t frameCount = -1;
+        SongFileOutputs outputs;
+        outputs.beats = &beats;
+        outputs.records.frames = &frames;
+        outputs.records.frameCount = &frameCount;
+        try {
+            EXPECT_EQ(SampleDisk::open(path, true, true, 1.0f, outputs), nullptr);
+            if (beats) {
+                ++withBeats;
+                EXPECT_LE(beats->count(), Beats::capacity);
+                for (std::int32_t i = 1; i < beats->count(); ++i) EXPECT_LT((*beats)[i - 1].position, (*beats)[i].position);
+                if (!frames.empty()) {
+                    EXPECT_EQ(frames.size(), static_cast<std::size_t>(frameCount) + 1);
+                }
+            }
+        } catch (const StringException& error) {
+            EXPECT_EQ(qrtTexts.count(error.what()), 1u) << error.what();
+        }
+        if (HasFailure()) {
+            ADD_FAILURE() << "round " << round;
+            break;
+        }
+    }
+    EXPECT_GT(withBeats, rounds / 20);
+    EXPECT_LT(withBeats, rounds * 9 / 10);
 }
 
 }  // namespace
