@@ -1,5 +1,5 @@
-// A producer for read-ahead tests: frame k of its stream is k + 1 on
-// channel 0 and -(k + 1) on channel 1 (so silence never passes for audio),
+// A producer for read-ahead tests: frame k of its stream is valueAt(k) on
+// channel 0 and -valueAt(k) on channel 1 (so silence never passes for audio),
 // and the test can hold it inside a call until it lets go.
 #ifndef VELKARN_TESTS_AUDIO_COUNTERPRODUCER_H
 #define VELKARN_TESTS_AUDIO_COUNTERPRODUCER_H
@@ -15,6 +15,12 @@
 
 class CounterProducer : public AudioClient {
 public:
+    // k + 1, counted modulo a period small enough that every value is an
+    // exact float: a long free-running test produces far more than 2^24
+    // frames, where k + 1 itself would round.
+    static constexpr std::int64_t period = std::int64_t{1} << 22;
+    static float valueAt(std::int64_t k) { return static_cast<float>(k % period + 1); }
+
     void render(Motor* /*device*/, float** channels, std::int32_t frames) override {
         entered_.fetch_add(1);
         active_.fetch_add(1);
@@ -24,8 +30,8 @@ public:
             if (held_) --permits_;
         }
         for (std::int32_t i = 0; i < frames; ++i) {
-            channels[0][i] = static_cast<float>(next_ + i + 1);
-            channels[1][i] = -static_cast<float>(next_ + i + 1);
+            channels[0][i] = valueAt(next_ + i);
+            channels[1][i] = -valueAt(next_ + i);
         }
         next_ += frames;
         active_.fetch_sub(1);

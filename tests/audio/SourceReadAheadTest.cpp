@@ -35,7 +35,7 @@ public:
                 offset_ = static_cast<std::int64_t>(left[i]) - 1 - (position_ + i);
                 EXPECT_GE(offset_, floor_) << "audio from before the reset";
             }
-            const float want = static_cast<float>(position_ + i + offset_ + 1);
+            const float want = CounterProducer::valueAt(position_ + i + offset_);
             if (left[i] == 0.0f && right[i] == 0.0f) continue;
             EXPECT_EQ(left[i], want) << "position " << position_ + i;
             EXPECT_EQ(right[i], -want) << "position " << position_ + i;
@@ -248,7 +248,8 @@ TEST(SourceReadAhead, ResetsFromAnotherThreadNeverTearABlock) {
         std::int32_t run = 0;
         while (run < n && left[run] != 0.0f) ++run;
         for (std::int32_t i = 0; i < n; ++i) {
-            const bool ok = i < run ? left[i] == left[0] + static_cast<float>(i) && right[i] == -left[i]
+            const auto first = static_cast<std::int64_t>(left[0]) - 1;
+            const bool ok = i < run ? left[i] == CounterProducer::valueAt(first + i) && right[i] == -left[i]
                                     : left[i] == 0.0f && right[i] == 0.0f;
             if (!ok) ++torn;
         }
