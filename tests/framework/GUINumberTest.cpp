@@ -1,8 +1,9 @@
-#include "ComponentTestSupport.h"
+#include "GuiTestSkins.h"
 
 #include "framework/GUINumberClient.h"
 #include "framework/GUINumberHorizontal.h"
 #include "framework/Image.h"
+#include "framework/Surface.h"
 
 #include <cmath>
 #include <limits>
@@ -12,7 +13,8 @@
 
 namespace {
 
-using component_test::windowColor;
+using gui_test::area;
+using gui_test::windowColor;
 using Areas = std::vector<std::string>;
 
 constexpr int cellWidth = 10;
@@ -49,11 +51,13 @@ std::string shownText(const GUINumberHorizontal& number) {
     return text;
 }
 
-class GUINumberTest : public component_test::ComponentTest {
+class GUINumberTest : public gui_test::GuiComponentTest {
 protected:
+    Image& back() { return window->surface()->backImage(); }
+
     void SetUp() override {
-        ComponentTest::SetUp();
-        component_test::writeDigitSkin(*skins, "digits", cellWidth, cellHeight, Color(255, 255, 255, 255),
+        GuiComponentTest::SetUp();
+        gui_test::writeDigitSkin(*skins, "digits", cellWidth, cellHeight, Color(255, 255, 255, 255),
                                        Color(0, 0, 0, 255));
         openWindow(240, 60);
     }
@@ -99,12 +103,12 @@ TEST_F(GUINumberTest, CellCountAndPointPositionAreChecked) {
 }
 
 TEST_F(GUINumberTest, EveryDigitImageMustMatchThePointsSize) {
-    component_test::writeDigitSkin(*skins, "odd", cellWidth, cellHeight, Color(255, 255, 255, 255),
+    gui_test::writeDigitSkin(*skins, "odd", cellWidth, cellHeight, Color(255, 255, 255, 255),
                                    Color(0, 0, 0, 255));
     for (int index = 0; index < 16; ++index) {
         if (index == 10) continue;  // the point sets the size
-        SCOPED_TRACE(component_test::digitName(index));
-        const std::string key = "odd" + component_test::digitName(index);
+        SCOPED_TRACE(gui_test::digitName(index));
+        const std::string key = "odd" + gui_test::digitName(index);
         skins->write(key, cellWidth + (index % 2 == 0 ? 1 : 0), cellHeight + (index % 2 == 0 ? 0 : -1), 0, 0, 0, 255);
         EXPECT_FATAL(GUINumberHorizontal(0, 0, 70, 20, "odd", 0, nullptr),
                      "Not all digit images have the same dimensions.");
@@ -144,7 +148,7 @@ TEST_F(GUINumberTest, ValuesAreFormattedIntoTheCells) {
     Image expected(window->width(), window->height(), windowColor.red, windowColor.green, windowColor.blue, 255);
     const std::string cells = " -1.500";
     for (int i = 0; i < 7; ++i) {
-        const Image digit("digits" + component_test::digitName(indexOf(cells[static_cast<std::size_t>(i)])), false);
+        const Image digit("digits" + gui_test::digitName(indexOf(cells[static_cast<std::size_t>(i)])), false);
         expected.blendRect(digit, 20 + i * cellWidth, 13, 0, 0, cellWidth, cellHeight);
     }
     window->redraw(GUIRectangle(0, 0, window->width() - 1, window->height() - 1));

@@ -1,10 +1,11 @@
-#include "ComponentTestSupport.h"
+#include "GuiTestSkins.h"
 
 #include "framework/Font.h"
 #include "framework/GUITextClient.h"
 #include "framework/GUITextHorizontal.h"
 #include "framework/GUITextVertical.h"
 #include "framework/Image.h"
+#include "framework/Surface.h"
 
 #include <memory>
 #include <string>
@@ -12,7 +13,8 @@
 
 namespace {
 
-using component_test::windowColor;
+using gui_test::area;
+using gui_test::windowColor;
 using Areas = std::vector<std::string>;
 
 constexpr Color ink{250, 200, 10, 255};
@@ -34,10 +36,12 @@ public:
     std::vector<Click> clicks;
 };
 
-class GUITextTest : public component_test::ComponentTest {
+class GUITextTest : public gui_test::GuiComponentTest {
 protected:
+    Image& back() { return window->surface()->backImage(); }
+
     void SetUp() override {
-        ComponentTest::SetUp();
+        GuiComponentTest::SetUp();
         openWindow(80, 40);
     }
 

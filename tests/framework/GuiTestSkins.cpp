@@ -1,7 +1,10 @@
 #include "GuiTestSkins.h"
 
+#include "framework/Font.h"
 #include "framework/Image.h"
 #include "framework/Surface.h"
+
+#include <algorithm>
 
 namespace gui_test {
 
@@ -36,6 +39,24 @@ void writeIndicatorSkin(image_test::SkinDirectory& skins, const std::string& key
     writeFace(skins, key + "On", width, height, on);
     writeFace(skins, key + "Off", width, height, off);
     writeFace(skins, key + "Disabled", width, height, disabled);
+}
+
+std::string digitName(int index) {
+    static const char* const named[] = {"Point", "Plus", "Minus", "Exp", "Space", "Default"};
+    return index < 10 ? std::to_string(index) : std::string(named[index - 10]);
+}
+
+void writeDigitSkin(image_test::SkinDirectory& skins, const std::string& key, int cellWidth, int cellHeight,
+                    Color ink, Color paper) {
+    static const char characters[] = "0123456789.+-e #";
+    const Font font(1);
+    for (int index = 0; index < 16; ++index) {
+        Image cell(cellWidth, cellHeight, paper.red, paper.green, paper.blue, paper.alpha);
+        const char character[2] = {characters[index], '\0'};
+        const int glyph = font.glyphWidth(static_cast<unsigned char>(characters[index]));
+        cell.drawText(character, std::max(0, (cellWidth - glyph) / 2), std::max(0, (cellHeight - 16) / 2), &font, ink);
+        skins.write(key + digitName(index), cell);
+    }
 }
 
 std::string text(const GUIRectangle& r) {

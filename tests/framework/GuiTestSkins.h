@@ -39,6 +39,15 @@ void writeSliderSkin(image_test::SkinDirectory& skins, const std::string& key, i
 void writeIndicatorSkin(image_test::SkinDirectory& skins, const std::string& key, int width, int height, Color on,
                         Color off, Color disabled);
 
+// The 16 digit images of a number display: key + "0" .. "9", "Point",
+// "Plus", "Minus", "Exp", "Space" and "Default", each a cell of paper with
+// its character ('0' .. '9', '.', '+', '-', 'e', ' ', '#') drawn in ink with
+// font 1, so a screenshot reads as the number.
+void writeDigitSkin(image_test::SkinDirectory& skins, const std::string& key, int cellWidth, int cellHeight,
+                    Color ink, Color paper);
+// The name of digit image `index` (0 .. 15) without the key.
+std::string digitName(int index);
+
 // "x0,y0-x1,y1".
 std::string text(const GUIRectangle& r);
 // The rectangle with that origin and size, as text.
