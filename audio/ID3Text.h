@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 
-struct ID3Text {
+class ID3Text {
+public:
     std::optional<std::string> title, artist, album, comment, year;
 
     static const char* text(const std::optional<std::string>& field) { return field ? field->c_str() : nullptr; }
