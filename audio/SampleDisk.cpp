@@ -3,6 +3,7 @@
 #include "audio/ID3v2Tag.h"
 #include "audio/SampleDiskMP3.h"
 #include "audio/SampleDiskPCM.h"
+#include "audio/SampleDiskWMA.h"
 #include "audio/WavMetaDataTools.h"
 #include "framework/AudioEngineServices.h"
 #include "framework/File.h"
@@ -136,10 +137,15 @@ std::int32_t findMp3Block(File& song, std::int32_t end, Embedded& qrt, Embedded&
     return headerAt;
 }
 
-// Stand-in until the WMA song reader is built: with WMA available a ".wma"
-// song still cannot be opened, and says so.
-[[noreturn]] void openWmaStandIn(const std::string& /*path*/) {
-    throw StringException("This version cannot read .wma files yet.");
+// A WMA attribute copied into a memory file positioned at 0; null when the
+// song does not carry it.
+std::unique_ptr<FileMemory> wmaAttribute(SampleDiskWMA& song, bool qrt) {
+    std::int32_t size = 0;
+    if (!(qrt ? song.qrtSize(size) : song.pngSize(size))) return nullptr;
+    auto memory = std::make_unique<FileMemory>(size);
+    song.readAttributes(qrt ? memory.get() : nullptr, qrt ? nullptr : memory.get());
+    memory->seek(0);
+    return memory;
 }
 
 }  // namespace
@@ -226,11 +232,23 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
             throw StringException("For WMA support, please install the latest version of Windows Media Player. ");
         }
         if (!absolute) fatalError("Trying to open a WMA file that is not alien.", __FILE__, __LINE__);
-        openWmaStandIn(name);
     }
 
     const std::string path = absolute ? name : "samples/" + name;
-    std::unique_ptr<File> song(openFile(path, absolute, false));
+    // A WMA song is read by its own reader, which also holds its format,
+    // meta-data and texts.
+    std::unique_ptr<File> song;
+    std::unique_ptr<SampleDiskWMA> wma;
+    std::unique_ptr<FileMemory> wmaQrt, wmaPng;
+    ID3Text wmaText;
+    if (kind == SongKind::Wma) {
+        wma = std::make_unique<SampleDiskWMA>(path, FormatAudio(), cacheSeconds, !metaOnly);
+        wmaQrt = wmaAttribute(*wma, true);
+        wmaPng = wmaAttribute(*wma, false);
+        wmaText = *wma->tags();
+    } else {
+        song.reset(openFile(path, absolute, false));
+    }
 
     FormatAudio format;
     WavLayout layout;
@@ -252,6 +270,8 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
         if (layout.isMp3) format.bitsPerSample = 16;
         if (layout.hasQrt) qrt = {true, layout.qrtOffset, 0, false};
         if (layout.hasPng) png = {true, layout.pngOffset, 0, false};
+    } else if (kind == SongKind::Wma) {
+        format = *wma->format();
     } else {
         const std::int32_t size = song->size();
         std::int32_t end = size;
@@ -282,6 +302,8 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
     } else if (qrt.present) {
         std::unique_ptr<FileMemory> memory;
         beats = std::make_unique<Beats>(*positionEmbedded(*song, qrt, memory), 44100, records.targets());
+    } else if (wmaQrt != nullptr) {
+        beats = std::make_unique<Beats>(*wmaQrt, 44100, records.targets());
     }
     if (outputs.image != nullptr) {
         if (fileExists(pngSide, absolute)) {
@@ -290,6 +312,8 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
         } else if (png.present) {
             std::unique_ptr<FileMemory> memory;
             image = std::make_unique<Image>(*positionEmbedded(*song, png, memory));
+        } else if (wmaPng != nullptr) {
+            image = std::make_unique<Image>(*wmaPng);
         }
     }
 
@@ -297,7 +321,9 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
     if (!metaOnly) {
         const bool mp3Data = kind == SongKind::Mp3 || layout.isMp3;
         const std::int32_t* stored = records.frameCount > 0 ? records.frames.data() : nullptr;
-        if (mp3Data) {
+        if (kind == SongKind::Wma) {
+            reader = std::move(wma);
+        } else if (mp3Data) {
             const std::int32_t start = kind == SongKind::Mp3 ? 0 : layout.dataStart;
             const std::int32_t bytes = kind == SongKind::Mp3 ? mp3Length : layout.dataBytes;
             reader = std::make_unique<SampleDiskMP3>(std::move(song), format, start, bytes, cacheSeconds, stored,
@@ -317,7 +343,8 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
     if (outputs.id3v1 != nullptr && hasId3v1) std::memcpy(outputs.id3v1, id3v1, kId3v1Bytes);
     if (outputs.hasId3v2 != nullptr) *outputs.hasId3v2 = id3v2 != nullptr;
     if (outputs.id3v2 != nullptr) *outputs.id3v2 = std::move(id3v2);
-    if (outputs.hasWmaTags != nullptr) *outputs.hasWmaTags = false;
+    if (outputs.hasWmaTags != nullptr) *outputs.hasWmaTags = kind == SongKind::Wma;
+    if (outputs.wmaTags != nullptr && kind == SongKind::Wma) *outputs.wmaTags = wmaText;
     return reader;
 }
 

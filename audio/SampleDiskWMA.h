@@ -12,6 +12,7 @@
 #ifndef VELKARN_AUDIO_SAMPLEDISKWMA_H
 #define VELKARN_AUDIO_SAMPLEDISKWMA_H
 
+#include "audio/AudioFileReader.h"
 #include "audio/BufferSource.h"
 #include "audio/FormatAudio.h"
 #include "audio/ID3Text.h"
@@ -30,7 +31,7 @@ class AsfAttributes;
 class WmaDecoder;
 }  // namespace platform
 
-class SampleDiskWMA : public BufferSource {
+class SampleDiskWMA : public AudioFileReader, public BufferSource {
 public:
     static constexpr const char* kQrtAttribute = "Pelgrave_Software_Velkarn_1_QRT";
     static constexpr const char* kPngAttribute = "Pelgrave_Software_Velkarn_1_PNG";
@@ -60,14 +61,14 @@ public:
     SampleDiskWMA(const SampleDiskWMA&) = delete;
     SampleDiskWMA& operator=(const SampleDiskWMA&) = delete;
 
-    FormatAudio* format() { return &format_; }
+    FormatAudio* format() override { return &format_; }
     // Frames, from the file's play duration.
-    int length() const { return length_; }
+    int length() const override { return length_; }
     // One pointer per channel to count frames from position, valid until
     // the next read; frames outside the song are silent. Without buffers,
     // or with a count above the capacity, a fatal stop.
-    float** read(std::int32_t position, std::int32_t count, bool readAhead);
-    bool isFrameBased() const { return false; }
+    float** read(std::int32_t position, std::int32_t count, bool readAhead) override;
+    bool isFrameBased() const override { return false; }
 
     // The decoder's blocks turned into float channel buffers (see
     // BufferSource); a position is an exact frame.

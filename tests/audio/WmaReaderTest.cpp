@@ -7,11 +7,15 @@
 #include "MetaDataFixtures.h"
 #include "TestEnvironment.h"
 
+#include "audio/Beats.h"
+#include "audio/Mp3MetaDataTools.h"
+#include "audio/SampleDisk.h"
 #include "audio/SampleDiskWMA.h"
 #include "audio/WmaMetaDataTools.h"
 #include "framework/AudioEngineServices.h"
 #include "framework/FileMemory.h"
 #include "framework/FileUtilities.h"
+#include "framework/Image.h"
 #include "framework/StringException.h"
 #include "platform/AsfAttributes.h"
 #include "platform/FileSystem.h"
@@ -396,6 +400,87 @@ TEST_F(WmaReader, TheFiveTexts) {
     EXPECT_STREQ(ID3Text::text(tags->year), "2004");
     EXPECT_EQ(ID3Text::text(tags->artist), nullptr);
     EXPECT_EQ(ID3Text::text(tags->comment), nullptr);
+}
+
+// ---- Through the song-file factory -----------------------------------------
+
+// The factory opens WMA songs with this reader: embedded meta-data and
+// texts come out, a side file wins, and the reader reads as the plain one.
+TEST_F(WmaReader, TheFactoryOpensWmaSongs) {
+    SampleDiskWMA::installLoader();
+    checkWmaLibrary();
+    const std::string path = copyOf("stereo-v2.wma");
+    asfTool({"set", path, "Author", "Someone"});
+    Beats embedded(44100);
+    for (std::int32_t i = 0; i < 5; ++i) embedded.appendBeat(1000 + i * 22050, false);
+    Image(40, 60, 10, 20, 30, 255).writePng(directory_.file("picture.png"));
+    {
+        SampleDiskWMA song(path, FormatAudio(), 1.0f, false);
+        auto qrt = fixtures::memoryFile(embedded.metaDataBytes());
+        auto png = fixtures::memoryFile(testing_support::readFile(directory_.file("picture.png")));
+        ASSERT_TRUE(song.writeAttributes(qrt.get(), png.get()));
+    }
+    std::filesystem::remove(directory_.file("picture.png"));
+
+    for (bool sideFile : {false, true}) {
+        SCOPED_TRACE(sideFile ? "side file" : "embedded");
+        if (sideFile) {
+            Beats side(44100);
+            side.appendBeat(77, true);
+            testing_support::writeFile(directory_.file("song.qrt"), side.metaDataBytes());
+        }
+        std::unique_ptr<Beats> beats;
+        std::unique_ptr<Image> image;
+        ID3Text texts;
+        bool hasTexts = false;
+        SongFileOutputs outputs;
+        outputs.beats = &beats;
+        outputs.image = &image;
+        outputs.wmaTags = &texts;
+        outputs.hasWmaTags = &hasTexts;
+        std::unique_ptr<AudioFileReader> reader = SampleDisk::open(path, true, false, 1.0f, outputs);
+        ASSERT_NE(reader, nullptr);
+        ASSERT_NE(beats, nullptr);
+        EXPECT_EQ(beats->count(), sideFile ? 1 : 5);
+        EXPECT_EQ((*beats)[0].position, sideFile ? 77 : 1000);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->width(), 40);
+        EXPECT_TRUE(hasTexts);
+        EXPECT_STREQ(ID3Text::text(texts.artist), "Someone");
+        EXPECT_FALSE(reader->isFrameBased());
+        SampleDiskWMA plain(path, FormatAudio(), 1.0f, true);
+        EXPECT_EQ(reader->length(), plain.length());
+        float** a = reader->read(30000, 5000, false);
+        const std::vector<float> left(a[0], a[0] + 5000);
+        EXPECT_EQ(left, std::vector<float>(plain.read(30000, 5000, false)[0], plain.read(30000, 5000, false)[0] + 5000));
+    }
+    EXPECT_EQ(SampleDisk::open(path, true, true, 1.0f), nullptr);
+    setWmaLibraryLoader({}, {});
+    checkWmaLibrary();
+}
+
+// What the MP3 merge writes, the factory reads back.
+TEST_F(WmaReader, TheFactoryReadsWhatTheMp3MergeWrote) {
+    const std::string song = directory_.file("song.mp3");
+    fixtures::makeLameMp3(song, 1.0);
+    Beats written(44100);
+    for (std::int32_t i = 0; i < 4; ++i) written.appendBeat(300 + i * 11025, i == 2);
+    testing_support::writeFile(directory_.file("song.qrt"), written.metaDataBytes());
+    Image(25, 60, 255, 0, 0, 255).writePng(directory_.file("song.png"));
+    ASSERT_TRUE(mergeMp3MetaData(song));
+    ASSERT_EQ(files(), std::set<std::string>{"song.mp3"});
+    std::unique_ptr<Beats> beats;
+    std::unique_ptr<Image> image;
+    SongFileOutputs outputs;
+    outputs.beats = &beats;
+    outputs.image = &image;
+    std::unique_ptr<AudioFileReader> reader = SampleDisk::open(song, true, false, 1.0f, outputs);
+    ASSERT_NE(beats, nullptr);
+    ASSERT_EQ(beats->count(), 4);
+    EXPECT_EQ((*beats)[3].position, 300 + 3 * 11025);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width(), 25);
+    EXPECT_GT(reader->length(), 40000);
 }
 
 // ---- The WMA meta-data tools ------------------------------------------------
