@@ -15,7 +15,11 @@ std::atomic<Thread::StartFault> startFault{nullptr};
 std::atomic<bool> refusalNoted{false};
 }  // namespace
 
-Thread::~Thread() { join(); }
+// A thread that ends its own owner is let go: joining itself is impossible.
+Thread::~Thread() {
+    if (isCurrent()) detach();
+    else join();
+}
 
 bool Thread::start(std::function<void()> body) {
     if (thread_.joinable()) {
@@ -37,6 +41,10 @@ bool Thread::start(std::function<void()> body) {
 
 void Thread::join() {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+void Thread::detach() {
+    if (thread_.joinable()) thread_.detach();
 }
 
 void Thread::setStartFault(StartFault fault) { startFault.store(fault); }

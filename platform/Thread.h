@@ -11,7 +11,7 @@ namespace platform {
 class Thread {
 public:
     Thread() = default;
-    ~Thread();  // joins a thread that was started and not joined
+    ~Thread();  // joins a thread that was started and not joined; detaches it on itself
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
 
@@ -19,6 +19,11 @@ public:
     // the reason is then this thread's last error text (LastError.h).
     bool start(std::function<void()> body);
     void join();
+    // Lets a started thread run on unowned (a thread may end its own
+    // owner this way); the object can then start another.
+    void detach();
+    // True when called on the thread this object started.
+    bool isCurrent() const { return thread_.get_id() == std::this_thread::get_id(); }
     bool running() const { return thread_.joinable(); }
 
     // Tests: while the hook answers true, starts fail. Null removes it.

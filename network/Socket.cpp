@@ -1,0 +1,225 @@
+#include "network/Socket.h"
+
+#include "framework/Log.h"
+#include "framework/Reporters.h"
+#include "platform/SocketErrors.h"
+
+#include <cstring>
+
+namespace {
+constexpr std::size_t headerLength = 5;
+constexpr int timedOutError = 10060;
+}  // namespace
+
+Socket::Socket(platform::SocketHandle handle, NetworkPeer& handler) : handle_(handle), handler_(handler) {
+    platform::Ipv4Bytes peer{0, 0, 0, 0};
+    if (reportSocketError(platform::peerAddress(handle_, peer), __FILE__, __LINE__)) peer_ = AddressIPv4(peer);
+    reportSocketError(platform::socketBufferSizes(handle_, sendBufferSize_, receiveBufferSize_), __FILE__, __LINE__);
+    reportSocketError(platform::setSendTimeout(handle_, sendTimeoutMs), __FILE__, __LINE__);
+}
+
+Socket::~Socket() {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        closing_ = true;
+    }
+    if (thread_.running()) {
+        if (thread_.isCurrent()) {
+            thread_.detach();
+        } else {
+            platform::shutdownSocket(handle_);
+            thread_.join();
+        }
+    }
+    reportSocketError(platform::closeSocket(handle_), __FILE__, __LINE__);
+}
+
+bool Socket::start() {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        ended_ = false;
+    }
+    if (!thread_.start([this] { receiveLoop(); })) {
+        logMessage("Thread creation failed.", __FILE__, __LINE__);
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        ended_ = true;
+        return false;
+    }
+    // The thread may end its own socket: it starts reading only once the
+    // thread object is complete.
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    launched_ = true;
+    launchedChanged_.notify_all();
+    return true;
+}
+
+bool Socket::send(std::string_view text, const char* header) {
+    const std::size_t length = headerLength + text.size() + 1;
+    if (length > maximumMessage) {
+        logMessage("Message too big to send.", __FILE__, __LINE__);
+        return false;
+    }
+    std::string message;
+    message.reserve(length);
+    message.append(header, headerLength);
+    message.append(text);
+    message.push_back('\0');
+
+    std::lock_guard<std::mutex> lock(sendMutex_);
+    std::size_t sent = 0;
+    while (sent < length) {
+        const long count = platform::sendBytes(handle_, message.data() + sent, length - sent);
+        if (count <= 0) {
+            const bool timedOut = platform::lastSocketError() == timedOutError;
+            reportSocketError(-1, __FILE__, __LINE__);
+            if (sent > 0 || timedOut) logMessage("Could not sent all bytes.", __FILE__, __LINE__);
+            // The stream is broken (or the peer does not read): the peer
+            // loses the connection, and the handler hears of it.
+            platform::shutdownSocket(handle_);
+            return false;
+        }
+        sent += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+bool Socket::request(std::string_view text, std::string& reply) {
+    auto lock = lockRequests();
+    if (!sendRequest(text)) {
+        reply.clear();
+        return false;
+    }
+    return awaitReply(std::chrono::steady_clock::now() + std::chrono::milliseconds(replyTimeoutMs), reply);
+}
+
+bool Socket::sendRequest(std::string_view text) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (ended_) return false;
+        waiting_ = true;
+        arrived_ = false;
+    }
+    if (send(text, "QRTMA")) return true;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    waiting_ = false;
+    return false;
+}
+
+bool Socket::awaitReply(Deadline deadline, std::string& reply) {
+    std::unique_lock<std::mutex> lock(stateMutex_);
+    replyArrived_.wait_until(lock, deadline, [this] { return arrived_ || ended_; });
+    waiting_ = false;
+    if (arrived_) {
+        arrived_ = false;
+        reply = std::move(reply_);
+        reply_.clear();
+        return true;
+    }
+    reply.clear();
+    // Its reply may still come; it answers this request, not the next.
+    if (!ended_) ++stale_;
+    return false;
+}
+
+void Socket::close() {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        closing_ = true;
+    }
+    platform::shutdownSocket(handle_);
+}
+
+int Socket::staleReplies() const {
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return stale_;
+}
+
+void Socket::receiveLoop() {
+    {
+        std::unique_lock<std::mutex> lock(stateMutex_);
+        launchedChanged_.wait(lock, [this] { return launched_; });
+    }
+    buffer_.resize(maximumMessage);
+    std::size_t filled = 0;
+    for (;;) {
+        const long count = platform::receiveBytes(handle_, buffer_.data() + filled, maximumMessage - filled);
+        if (count <= 0) break;
+        filled += static_cast<std::size_t>(count);
+        std::size_t start = 0;
+        while (start < filled) {
+            const void* zero = std::memchr(buffer_.data() + start, 0, filled - start);
+            if (zero == nullptr) break;
+            const std::size_t length = static_cast<const char*>(zero) - (buffer_.data() + start) + 1;
+            takeMessage(buffer_.data() + start, length);
+            start += length;
+        }
+        if (start > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + start, filled - start);
+            filled -= start;
+        }
+        if (filled == maximumMessage) {
+            // A full buffer without a zero can never become a message.
+            logMessage("received alien message.", __FILE__, __LINE__);
+            break;
+        }
+    }
+    finishReceiving();
+}
+
+void Socket::takeMessage(const char* message, std::size_t length) {
+    // The shortest message is the header and the zero.
+    if (length < headerLength + 1 || std::memcmp(message, "QRT", 3) != 0) {
+        logMessage("received alien message.", __FILE__, __LINE__);
+        return;
+    }
+    const char direction = message[3];
+    const char kind = message[4];
+    std::string text(message + headerLength, length - headerLength - 1);
+    if (direction == 'R' && (kind == 'A' || kind == 'B')) {
+        takeReply(kind, std::move(text));
+    } else if (direction == 'M' && kind == 'A') {
+        std::string reply;
+        handler_.received(*this, text, reply);
+        send(reply, "QRTRA");
+    } else if (direction == 'M' && kind == 'B') {
+        // Answered all the same, so that requests and replies stay paired.
+        logMessage("Binary messages not yet supported.", __FILE__, __LINE__);
+        send("", "QRTRA");
+    } else {
+        logMessage("received alien message.", __FILE__, __LINE__);
+    }
+}
+
+void Socket::takeReply(char kind, std::string text) {
+    if (kind == 'B') {
+        // No request of ours asks for one: it answers nothing.
+        logMessage("Binary messages not yet supported.", __FILE__, __LINE__);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (stale_ > 0) {
+            --stale_;
+            return;
+        }
+        if (waiting_ && !arrived_) {
+            reply_ = std::move(text);
+            arrived_ = true;
+            replyArrived_.notify_all();
+            return;
+        }
+    }
+    logMessage("received alien message.", __FILE__, __LINE__);
+}
+
+void Socket::finishReceiving() {
+    bool closing;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        closing = closing_;
+        ended_ = true;
+        replyArrived_.notify_all();
+    }
+    // The handler may delete this socket; nothing of it is touched after.
+    if (!closing) handler_.closed(*this);
+}
