@@ -19,10 +19,13 @@ bool NetworkClient::connect(const AddressIPv4& address) {
         return false;
     }
     auto socket = std::make_shared<Socket>(handle, *this);
+    std::shared_ptr<Socket> retired;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         socket_ = socket;
+        retired.swap(retired_);  // a connection the server ended
     }
+    retired.reset();
     if (socket->start()) return true;
     std::lock_guard<std::mutex> lock(mutex_);
     socket_.reset();
@@ -31,9 +34,11 @@ bool NetworkClient::connect(const AddressIPv4& address) {
 
 void NetworkClient::disconnect() {
     std::shared_ptr<Socket> taken;
+    std::shared_ptr<Socket> retired;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         taken.swap(socket_);
+        retired.swap(retired_);
     }
     // Closed before the last owner lets go, so that a request still in
     // flight on another thread gives up at once.
@@ -64,13 +69,13 @@ void NetworkClient::received(Socket&, const std::string& text, std::string& repl
 }
 
 void NetworkClient::closed(Socket& socket) {
-    std::shared_ptr<Socket> taken;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (socket_.get() == &socket) taken.swap(socket_);
+        if (socket_.get() != &socket) return;  // disconnected meanwhile
+        // Kept aside until the owner's next connect or disconnect, which
+        // waits for this thread: a request in flight on another thread
+        // (which may hold a lock the listener takes) never deletes it.
+        retired_ = std::move(socket_);
     }
-    if (!taken) return;  // disconnected meanwhile
-    // The listener hears first; the socket goes when the last owner (this
-    // thread, or a request in flight) lets go.
     listener_.disconnected(*this);
 }

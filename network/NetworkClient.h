@@ -41,6 +41,7 @@ private:
     int port_;
     mutable std::mutex mutex_;
     std::shared_ptr<Socket> socket_;
+    std::shared_ptr<Socket> retired_;
 };
 
 #endif

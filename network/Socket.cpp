@@ -213,6 +213,9 @@ void Socket::takeReply(char kind, std::string text) {
 }
 
 void Socket::finishReceiving() {
+    // The connection is over whatever ended it: the peer sees the close
+    // now, even while the socket waits to be deleted.
+    platform::shutdownSocket(handle_);
     bool closing;
     {
         std::lock_guard<std::mutex> lock(stateMutex_);

@@ -63,6 +63,8 @@ public:
     void close();
 
     AddressIPv4 peerAddress() const { return peer_; }
+    // True on this socket's own receive thread.
+    bool onReceiveThread() const { return thread_.isCurrent(); }
     // Replies still to be discarded for requests that timed out.
     int staleReplies() const;
 

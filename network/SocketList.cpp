@@ -3,7 +3,9 @@
 SocketList::~SocketList() { clear(); }
 
 bool SocketList::add(std::unique_ptr<Socket>& socket) {
+    std::vector<std::unique_ptr<Socket>> retired;
     std::lock_guard<std::mutex> lock(mutex_);
+    retired.swap(retired_);  // deleted after the lock is released
     for (auto& slot : slots_) {
         if (!slot) {
             slot = std::move(socket);
@@ -20,7 +22,8 @@ bool SocketList::remove(Socket* socket) {
         for (auto& slot : slots_) {
             if (slot.get() == socket && socket != nullptr) {
                 taken = std::move(slot);
-                break;
+                if (taken->onReceiveThread()) retired_.push_back(std::move(taken));
+                return true;
             }
         }
     }
@@ -31,9 +34,11 @@ bool SocketList::remove(Socket* socket) {
 
 void SocketList::clear() {
     std::array<std::unique_ptr<Socket>, slotCount> taken;
+    std::vector<std::unique_ptr<Socket>> retired;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         taken.swap(slots_);
+        retired.swap(retired_);
     }
 }
 

@@ -23,7 +23,10 @@ public:
     // taken, and the socket stays with the caller.
     bool add(std::unique_ptr<Socket>& socket);
     // Takes the socket out and deletes it once the lock is released; false
-    // (and nothing done) when it is not listed.
+    // (and nothing done) when it is not listed. Called on the socket's own
+    // receive thread, the socket is kept aside instead and deleted by the
+    // next add or clear on another thread, which waits for that thread to
+    // end: so nothing runs on after the list's owner is gone.
     bool remove(Socket* socket);
     // Deletes every socket, outside the lock.
     void clear();
@@ -36,6 +39,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::array<std::unique_ptr<Socket>, slotCount> slots_;
+    std::vector<std::unique_ptr<Socket>> retired_;
 };
 
 #endif

@@ -231,10 +231,15 @@ TEST_F(Framing, ConcurrentSendsArriveWhole) {
     LoopbackPair pair;
     RecordingPeer peer;
     Socket socket(pair.takeFirst(), peer);
-    constexpr int perThread = 40;
+    constexpr int perThread = 150;
     constexpr std::size_t size = 60000;
     std::vector<std::string> received;
-    std::thread reader([&] { received = readRawMessages(pair.second, 2 * perThread); });
+    // The reader starts late, so that the buffers fill and sends block
+    // part-way: there two unguarded senders would interleave.
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        received = readRawMessages(pair.second, 2 * perThread);
+    });
     auto sendMany = [&](char letter) {
         for (int i = 0; i < perThread; ++i) EXPECT_TRUE(socket.send(std::string(size, letter), "QRTMA"));
     };

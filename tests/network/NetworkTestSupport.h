@@ -152,9 +152,9 @@ public:
     std::string output();
 
 private:
-    std::thread thread_;
     std::string output_;
     bool joined_ = false;
+    std::thread thread_;  // last: it starts once the others exist
 };
 
 // Starts raw_peer.py as a server and waits for its port.
