@@ -1,0 +1,216 @@
+#include "audio/Song.h"
+
+#include "framework/Log.h"
+#include "framework/StringException.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr double sampleRate = 44100.0;
+}
+
+Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
+           std::int32_t fixedBeatLength, SongTexts texts)
+    : firstBeat_(firstBeat),
+      endBeat_(firstBeat),
+      firstSourcePosition_(0),
+      fixedTempo_(fixedTempo),
+      fixedBeatLength_(fixedBeatLength),
+      texts_(std::move(texts)) {
+    if (spans.empty()) throw StringException("A song must count at least one beat.");
+    if (spans.size() > static_cast<std::size_t>(maximumSlots)) {
+        throw StringException("Too many beats in this song.");
+    }
+    spans_.assign(maximumSlots, SongSpan{0, 0});
+    play_.assign(maximumSlots, SongBeat{});
+    std::copy(spans.begin(), spans.end(), spans_.begin());
+    endBeat_ = firstBeat + static_cast<std::int32_t>(spans.size());
+    firstSourcePosition_ = spans[0].position;
+    resetRecords();
+}
+
+void Song::resetRecords() {
+    for (std::int32_t i = 0; i < maximumSlots; ++i) play_[static_cast<std::size_t>(i)] = SongBeat{i, false, false, 1.0f, 1.0f};
+}
+
+void Song::moveSlots(std::int32_t from, std::int32_t to, std::int32_t n) {
+    if (n <= 0 || from == to) return;
+    std::memmove(&spans_[static_cast<std::size_t>(to)], &spans_[static_cast<std::size_t>(from)],
+                 sizeof(SongSpan) * static_cast<std::size_t>(n));
+    std::memmove(&play_[static_cast<std::size_t>(to)], &play_[static_cast<std::size_t>(from)],
+                 sizeof(SongBeat) * static_cast<std::size_t>(n));
+}
+
+bool Song::spanAt(std::int32_t beat, SongSpan* span, SongBeat* play, std::int32_t* firstSourcePosition) const {
+    if (!holds(beat)) return false;
+    const auto slot = static_cast<std::size_t>(beat - firstBeat_);
+    if (span != nullptr) *span = spans_[slot];
+    if (play != nullptr) *play = play_[slot];
+    if (firstSourcePosition != nullptr) *firstSourcePosition = firstSourcePosition_;
+    return true;
+}
+
+float Song::beatLengthAt(std::int32_t beat) const {
+    if (fixedTempo_) return static_cast<float>(fixedBeatLength_);
+    if (!holds(beat)) return 0.0f;
+    return static_cast<float>(spans_[static_cast<std::size_t>(beat - firstBeat_)].length);
+}
+
+float Song::minimumBpm() const {
+    std::int32_t longest = 0;
+    for (std::int32_t i = 0; i < count(); ++i) longest = std::max(longest, spans_[static_cast<std::size_t>(i)].length);
+    return longest > 0 ? static_cast<float>(60.0 / (longest / sampleRate)) : 0.0f;
+}
+
+float Song::maximumBpm() const {
+    std::int32_t shortest = 1000000;
+    for (std::int32_t i = 0; i < count(); ++i) shortest = std::min(shortest, spans_[static_cast<std::size_t>(i)].length);
+    return count() > 0 && shortest > 0 ? static_cast<float>(60.0 / (shortest / sampleRate)) : 0.0f;
+}
+
+bool Song::tagsAtBeat(std::int32_t beat, std::string* title, std::string* artist, std::string* label) const {
+    if (!holds(beat)) return false;
+    if (title != nullptr) *title = texts_.title;
+    if (artist != nullptr) *artist = texts_.artist;
+    if (label != nullptr) *label = texts_.label;
+    return true;
+}
+
+bool Song::beatsLeft(std::int32_t beat, std::int32_t& n) const {
+    if (!holds(beat)) return false;
+    n = endBeat_ - beat;
+    return true;
+}
+
+std::int32_t Song::halveBeats() {
+    const std::int32_t old = count();
+    // Halving one slot would leave none: a song with no beats.
+    if (old < 2) return 0;
+    const std::int32_t halved = old / 2;
+    for (std::int32_t i = 0; i < halved; ++i) {
+        const SongSpan a = spans_[static_cast<std::size_t>(2 * i)];
+        const SongSpan b = spans_[static_cast<std::size_t>(2 * i + 1)];
+        spans_[static_cast<std::size_t>(i)] = SongSpan{a.position, a.length + b.length};
+    }
+    resetRecords();
+    endBeat_ = firstBeat_ + halved;
+    return halved - old;
+}
+
+std::int32_t Song::doubleBeats() {
+    const std::int32_t old = count();
+    if (2 * old > maximumSlots) throw StringException("Too many beats in this song.");
+    for (std::int32_t i = old - 1; i >= 0; --i) {
+        const SongSpan s = spans_[static_cast<std::size_t>(i)];
+        const std::int32_t half = s.length / 2;
+        spans_[static_cast<std::size_t>(2 * i)] = SongSpan{s.position, half};
+        spans_[static_cast<std::size_t>(2 * i + 1)] = SongSpan{s.position + half, half + s.length % 2};
+    }
+    resetRecords();
+    endBeat_ = firstBeat_ + 2 * old;
+    return old;
+}
+
+bool Song::deleteBeats(std::int32_t beat, const std::string& type, std::int32_t& firstAffected) {
+    if (type != "all" && type != "allBefore" && type != "allAfter") {
+        fatalError("Unknown type of delete.", __FILE__, __LINE__);
+    }
+    if (!holds(beat)) return false;
+    if (type == "all") {
+        endBeat_ = firstBeat_;
+        firstAffected = firstBeat_;
+    } else if (type == "allBefore") {
+        const std::int32_t slot = beat - firstBeat_;
+        moveSlots(slot, 0, count() - slot);
+        firstAffected = firstBeat_;
+        firstBeat_ = beat;
+    } else {
+        endBeat_ = beat + 1;
+        firstAffected = beat + 1;
+    }
+    return true;
+}
+
+bool Song::skipBeats(std::int32_t beat, std::int32_t n) {
+    if (!holds(beat)) return false;
+    n = std::clamp(n, 0, endBeat_ - beat);
+    const std::int32_t slot = beat - firstBeat_;
+    moveSlots(slot + n, slot, count() - slot - n);
+    endBeat_ -= n;
+    return true;
+}
+
+bool Song::pauseBeats(std::int32_t beat, std::int32_t n) {
+    if (!holds(beat) || n < 0 || count() + n > maximumSlots) return false;
+    const std::int32_t slot = beat - firstBeat_;
+    moveSlots(slot, slot + n, count() - slot);
+    for (std::int32_t i = slot; i < slot + n; ++i) {
+        spans_[static_cast<std::size_t>(i)] = spans_[static_cast<std::size_t>(slot + n)];
+        play_[static_cast<std::size_t>(i)] = play_[static_cast<std::size_t>(slot + n)];
+        play_[static_cast<std::size_t>(i)].paused = true;
+    }
+    endBeat_ += n;
+    return true;
+}
+
+bool Song::repeatBeats(std::int32_t beat, std::int32_t n, std::int32_t times, bool overwrite) {
+    if (n < 1 || times < 1) return false;
+    if (beat - n < firstBeat_ || beat - 1 >= endBeat_) return false;
+    const std::int64_t added = static_cast<std::int64_t>(n) * times;
+    const std::int32_t slot = beat - firstBeat_;
+    if (!overwrite) {
+        if (count() + added > maximumSlots) return false;
+        moveSlots(slot, slot + static_cast<std::int32_t>(added), count() - slot);
+        endBeat_ += static_cast<std::int32_t>(added);
+    } else {
+        const std::int64_t end = slot + added;
+        if (end > maximumSlots) return false;
+        if (end > count()) endBeat_ = firstBeat_ + static_cast<std::int32_t>(end);
+    }
+    // The copied run lies before slot and is never overwritten.
+    for (std::int32_t k = 0; k < static_cast<std::int32_t>(added); ++k) {
+        const auto from = static_cast<std::size_t>(slot - n + k % n);
+        spans_[static_cast<std::size_t>(slot + k)] = spans_[from];
+        play_[static_cast<std::size_t>(slot + k)] = play_[from];
+    }
+    return true;
+}
+
+bool Song::reverseBeats(std::int32_t beat, std::int32_t n) {
+    if (!holds(beat)) return false;
+    n = std::clamp(n, 0, endBeat_ - beat);
+    const auto first = static_cast<std::ptrdiff_t>(beat - firstBeat_);
+    std::reverse(spans_.begin() + first, spans_.begin() + first + n);
+    std::reverse(play_.begin() + first, play_.begin() + first + n);
+    for (std::ptrdiff_t i = first; i < first + n; ++i) {
+        play_[static_cast<std::size_t>(i)].reversed = !play_[static_cast<std::size_t>(i)].reversed;
+    }
+    return true;
+}
+
+void Song::moveByBeats(std::int32_t n) {
+    firstBeat_ += n;
+    endBeat_ += n;
+}
+
+bool Song::fade(std::int32_t beat, const std::string& type, std::int32_t n) {
+    if (type != "in" && type != "out") fatalError("Unknown type of fade.", __FILE__, __LINE__);
+    if (!holds(beat)) return false;
+    const float from = type == "in" ? 0.0f : 1.0f;
+    const float to = 1.0f - from;
+    const std::int32_t slot = beat - firstBeat_;
+    n = std::clamp(n, 0, count() - slot);
+    std::int64_t total = 0;
+    for (std::int32_t i = slot; i < slot + n; ++i) total += spans_[static_cast<std::size_t>(i)].length;
+    if (total <= 0) return true;
+    const float step = (to - from) / static_cast<float>(total);
+    std::int64_t before = 0;
+    for (std::int32_t i = slot; i < slot + n; ++i) {
+        SongBeat& play = play_[static_cast<std::size_t>(i)];
+        play.gainStart = from + step * static_cast<float>(before);
+        before += spans_[static_cast<std::size_t>(i)].length;
+        play.gainEnd = from + step * static_cast<float>(before);
+    }
+    return true;
+}

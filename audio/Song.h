@@ -1,0 +1,102 @@
+// One song placed on a deck: a run of consecutive deck beats (slots), each
+// naming the stretch of the song file (span, in frames) that plays on it,
+// whether it plays reversed or is silent, and its gains at start and end.
+// The edit tools reshape the slots through the deck's song list.
+//
+// Not thread-safe: used under lock 2 once placed on a deck.
+#ifndef VELKARN_AUDIO_SONG_H
+#define VELKARN_AUDIO_SONG_H
+
+#include "audio/Beats.h"
+#include "audio/SongBeat.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using SongSpan = Beats::BeatLength;
+
+struct SongTexts {
+    std::string title;
+    std::string artist;
+    std::string label;
+};
+
+class Song {
+public:
+    static constexpr std::int32_t maximumSlots = 5000;
+
+    // A song of spans.size() slots from deck beat firstBeat, every slot
+    // playing its own span forward at gain 1. Throws StringException "A
+    // song must count at least one beat." for no span and "Too many beats
+    // in this song." above 5000. fixedTempo and fixedBeatLength are kept
+    // for the deck's song list (a fixed-tempo song reports that length for
+    // each of its beats).
+    Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
+         std::int32_t fixedBeatLength, SongTexts texts);
+    virtual ~Song() = default;
+    Song(const Song&) = delete;
+    Song& operator=(const Song&) = delete;
+
+    std::int32_t firstBeat() const { return firstBeat_; }
+    std::int32_t endBeat() const { return endBeat_; }  // one past the last held beat
+    std::int32_t count() const { return endBeat_ - firstBeat_; }
+    bool holds(std::int32_t beat) const { return beat >= firstBeat_ && beat < endBeat_; }
+    bool fixedTempo() const { return fixedTempo_; }
+    std::int32_t fixedBeatLength() const { return fixedBeatLength_; }
+    std::int32_t firstSourcePosition() const { return firstSourcePosition_; }
+    const SongTexts& texts() const { return texts_; }
+
+    // False outside the song; each out argument may be null.
+    bool spanAt(std::int32_t beat, SongSpan* span, SongBeat* play, std::int32_t* firstSourcePosition) const;
+    // The song's length of a held beat: the fixed length with a fixed tempo,
+    // else its span's.
+    float beatLengthAt(std::int32_t beat) const;
+    // Tempo of the longest and of the shortest span at 44.1 kHz; 0 without
+    // slots.
+    float minimumBpm() const;
+    float maximumBpm() const;
+    bool tagsAtBeat(std::int32_t beat, std::string* title, std::string* artist, std::string* label) const;
+    bool beatsLeft(std::int32_t beat, std::int32_t& n) const;
+
+    // Edits. Each returns false (changing nothing) for a beat outside the
+    // song or a change that would pass 5000 slots.
+    //
+    // Joins slot pairs (an odd last slot is dropped) and resets every
+    // record; returns the change of count. A one-slot song is left as it
+    // is (0).
+    std::int32_t halveBeats();
+    // Splits every slot in two and resets every record; returns the change
+    // of count. Past 5000 slots it throws StringException "Too many beats
+    // in this song." and leaves the song as it was.
+    std::int32_t doubleBeats();
+    // type "all", "allBefore" or "allAfter" (anything else is a fatal
+    // stop); firstAffected is the first deck beat that changed.
+    bool deleteBeats(std::int32_t beat, const std::string& type, std::int32_t& firstAffected);
+    bool skipBeats(std::int32_t beat, std::int32_t n);
+    // n silent slots holding the beat's span go in before it.
+    bool pauseBeats(std::int32_t beat, std::int32_t n);
+    // Plays the n slots before the beat `times` times from the beat on,
+    // inserted or over the slots that follow (growing the song as needed).
+    bool repeatBeats(std::int32_t beat, std::int32_t n, std::int32_t times, bool overwrite);
+    bool reverseBeats(std::int32_t beat, std::int32_t n);
+    void moveByBeats(std::int32_t n);
+    // type "in" (0 to 1) or "out" (1 to 0) over n slots from the beat,
+    // linear in song frames; anything else is a fatal stop.
+    bool fade(std::int32_t beat, const std::string& type, std::int32_t n);
+
+private:
+    void resetRecords();
+    void moveSlots(std::int32_t from, std::int32_t to, std::int32_t n);
+
+    std::vector<SongSpan> spans_;  // maximumSlots, of which count() are used
+    std::vector<SongBeat> play_;
+    std::int32_t firstBeat_;
+    std::int32_t endBeat_;
+    std::int32_t firstSourcePosition_;
+    bool fixedTempo_;
+    std::int32_t fixedBeatLength_;
+    SongTexts texts_;
+};
+
+#endif
