@@ -30,6 +30,25 @@ Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixe
     resetRecords();
 }
 
+Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
+           std::int32_t fixedBeatLength, SongTexts texts, std::unique_ptr<SongFrameSource> source,
+           Interpolator& interpolator, TimeScaler& timeScaler, float minimumTempo)
+    : Song(spans, firstBeat, fixedTempo, fixedBeatLength, std::move(texts)) {
+    renderer_ = std::make_unique<SongRenderer>(interpolator, timeScaler, minimumTempo, source->maximumRead());
+    source_ = std::move(source);
+}
+
+void Song::renderBeat(std::int32_t beat, const DeckRings& rings, std::int32_t b, std::int32_t count,
+                      std::int32_t n, std::int32_t /*interpolationPoints*/, bool timeScaling, float knee) {
+    SongSpan span{};
+    SongBeat play{};
+    if (!renderer_ || !spanAt(beat, &span, &play, nullptr)) {
+        SongRenderer::renderSilence(rings, b, count, std::min(n, count));
+        return;
+    }
+    renderer_->renderBeat(*source_, span, play, rings, b, count, n, timeScaling, knee);
+}
+
 void Song::resetRecords() {
     for (std::int32_t i = 0; i < maximumSlots; ++i) play_[static_cast<std::size_t>(i)] = SongBeat{i, false, false, 1.0f, 1.0f};
 }

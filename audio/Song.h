@@ -9,12 +9,12 @@
 
 #include "audio/Beats.h"
 #include "audio/SongBeat.h"
+#include "audio/SongRenderer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-using SongSpan = Beats::BeatLength;
 
 struct SongTexts {
     std::string title;
@@ -34,6 +34,12 @@ public:
     // each of its beats).
     Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
          std::int32_t fixedBeatLength, SongTexts texts);
+    // The same, playing the song file's frames from source through a
+    // renderer of its own; the interpolator and time scaler are the
+    // caller's and outlive the song.
+    Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
+         std::int32_t fixedBeatLength, SongTexts texts, std::unique_ptr<SongFrameSource> source,
+         Interpolator& interpolator, TimeScaler& timeScaler, float minimumTempo);
     virtual ~Song() = default;
     Song(const Song&) = delete;
     Song& operator=(const Song&) = delete;
@@ -58,6 +64,12 @@ public:
     float maximumBpm() const;
     bool tagsAtBeat(std::int32_t beat, std::string* title, std::string* artist, std::string* label) const;
     bool beatsLeft(std::int32_t beat, std::int32_t& n) const;
+
+    // Renders the held deck beat into the rings at index b (see
+    // SongRenderer::renderBeat); a song without frames renders silence.
+    // interpolationPoints is passed for the callers and not used.
+    void renderBeat(std::int32_t beat, const DeckRings& rings, std::int32_t b, std::int32_t count,
+                    std::int32_t n, std::int32_t interpolationPoints, bool timeScaling, float knee);
 
     // Edits. Each returns false (changing nothing) for a beat outside the
     // song or a change that would pass 5000 slots.
@@ -97,6 +109,8 @@ private:
     bool fixedTempo_;
     std::int32_t fixedBeatLength_;
     SongTexts texts_;
+    std::unique_ptr<SongFrameSource> source_;
+    std::unique_ptr<SongRenderer> renderer_;
 };
 
 #endif

@@ -12,12 +12,15 @@
 #ifndef VELKARN_AUDIO_SONGRENDERER_H
 #define VELKARN_AUDIO_SONGRENDERER_H
 
-#include "audio/Song.h"
+#include "audio/Beats.h"
+#include "audio/SongBeat.h"
 
 #include <cstdint>
 
 class Interpolator;
 class TimeScaler;
+
+using SongSpan = Beats::BeatLength;
 
 // The frames of a song file: read returns one pointer per channel to count
 // frames from position (frames before 0 and past the end are silence),

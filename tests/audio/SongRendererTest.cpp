@@ -3,6 +3,7 @@
 // grid says on every path, silent beats keep the previous fade-out, and
 // the gain ramps follow the crossfade curve.
 #include "AudioTestHelpers.h"
+#include "FunctionSource.h"
 #include "TestEnvironment.h"
 #include "audio/CrossfadeCurve.h"
 #include "audio/Interpolator.h"
@@ -22,32 +23,6 @@ namespace {
 
 constexpr float sentinel = 7.0f;
 constexpr std::int32_t ringFrames = 200000;
-
-// A song file made of a function of the frame: left f(k), right -f(k) / 2.
-class FunctionSource : public SongFrameSource {
-public:
-    explicit FunctionSource(std::function<double(std::int64_t)> f)
-        : f_(std::move(f)), left_(132300), right_(132300) {}
-    float** read(std::int32_t position, std::int32_t count, bool) override {
-        for (std::int32_t i = 0; i < count; ++i) {
-            const double x = position + i < 0 ? 0.0 : f_(position + i);
-            left_[static_cast<std::size_t>(i)] = static_cast<float>(x);
-            right_[static_cast<std::size_t>(i)] = static_cast<float>(-0.5 * x);
-        }
-        channels_[0] = left_.data();
-        channels_[1] = right_.data();
-        ++reads;
-        return channels_;
-    }
-    std::int32_t channels() const override { return 2; }
-    std::int32_t maximumRead() const override { return 132300; }
-    int reads = 0;
-
-private:
-    std::function<double(std::int64_t)> f_;
-    std::vector<float> left_, right_;
-    float* channels_[2] = {nullptr, nullptr};
-};
 
 struct Rings {
     explicit Rings(float fill = sentinel)
