@@ -1,5 +1,7 @@
 #include "audio/Song.h"
 
+#include "audio/SampleDisk.h"
+#include "framework/Image.h"
 #include "framework/Log.h"
 #include "framework/StringException.h"
 
@@ -29,6 +31,102 @@ Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixe
     firstSourcePosition_ = spans[0].position;
     resetRecords();
 }
+
+namespace {
+
+// A song file's reader as the renderer's frame source.
+class ReaderFrames : public SongFrameSource {
+public:
+    ReaderFrames(std::unique_ptr<AudioFileReader> reader, std::int32_t maximumRead)
+        : reader_(std::move(reader)), maximumRead_(maximumRead) {}
+    float** read(std::int32_t position, std::int32_t count, bool readAhead) override {
+        return reader_->read(position, count, readAhead);
+    }
+    std::int32_t channels() const override { return reader_->format()->channels; }
+    std::int32_t maximumRead() const override { return maximumRead_; }
+
+private:
+    std::unique_ptr<AudioFileReader> reader_;
+    std::int32_t maximumRead_;
+};
+
+std::vector<SongSpan> checkedSpans(const Beats& beats) {
+    std::vector<SongSpan> spans = beats.beatLengths();
+    if (spans.empty()) throw StringException("A song must count at least one beat.");
+    if (spans.size() > static_cast<std::size_t>(Song::maximumSlots)) {
+        throw StringException("Too many beats in this song.");
+    }
+    return spans;
+}
+
+}  // namespace
+
+Song::Song(const std::string& path, std::int32_t firstBeat, Interpolator& interpolator, TimeScaler& timeScaler,
+           float minimumTempo, bool fixedTempo, std::int32_t fixedBeatLength)
+    : firstBeat_(firstBeat),
+      endBeat_(firstBeat),
+      firstSourcePosition_(0),
+      fixedTempo_(fixedTempo),
+      fixedBeatLength_(fixedBeatLength) {
+    std::unique_ptr<Beats> beats;
+    BTSettings settings;
+    SongTags tags;
+    bool hasTags = false;
+    char label[songTextSize] = {};
+    bool hasLabel = false;
+    bool hasPoints = false;
+    SongFileOutputs outputs;
+    outputs.beats = &beats;
+    outputs.image = &overview_;
+    outputs.records.settings = &settings;
+    outputs.records.tags = &tags;
+    outputs.records.hasTags = &hasTags;
+    outputs.records.label = label;
+    outputs.records.hasLabel = &hasLabel;
+    outputs.records.points = &envelope_;
+    outputs.records.hasPoints = &hasPoints;
+    // The longest read the renderer may ask: a 3-second cache.
+    const auto cacheFrames = static_cast<std::int32_t>(SongRenderer::cacheSeconds * 44100.0f);
+    std::unique_ptr<AudioFileReader> reader;
+    try {
+        reader = SampleDisk::open(path, true, false, SongRenderer::cacheSeconds, outputs);
+        if (!beats) throw NoMetadataAvailable();
+        // A song drawn from its level envelope needs no overview; one drawn
+        // from its overview needs it.
+        if (settings.strip3 != 0) {
+            envelope_.release();
+        } else if (hasPoints) {
+            overview_.reset();
+            beatCanvas_ = std::make_unique<Image>(200, 200, 255, 255, 255, 255);
+        }
+        if (!beatCanvas_ && !overview_) throw StringException("Cannot find the graphical meta-data.");
+        const std::vector<SongSpan> spans = checkedSpans(*beats);
+        spans_.assign(maximumSlots, SongSpan{0, 0});
+        play_.assign(maximumSlots, SongBeat{});
+        std::copy(spans.begin(), spans.end(), spans_.begin());
+        endBeat_ = firstBeat + static_cast<std::int32_t>(spans.size());
+        firstSourcePosition_ = spans[0].position;
+        if (overview_) {
+            const SongSpan& last = spans.back();
+            samplesPerPixel_ = static_cast<float>(last.position + last.length - firstSourcePosition_) /
+                               static_cast<float>(overview_->width());
+        }
+    } catch (...) {
+        envelope_.release();
+        throw;
+    }
+    if (hasTags) {
+        texts_.title = tags.title;
+        texts_.artist = tags.artist;
+    }
+    if (hasLabel) texts_.label = label;
+    beatsPerBar_ = settings.strip[1];
+    resetRecords();
+    renderer_ = std::make_unique<SongRenderer>(interpolator, timeScaler, minimumTempo, cacheFrames);
+    source_ = std::make_unique<ReaderFrames>(std::move(reader), cacheFrames);
+}
+
+Song::~Song() { envelope_.release(); }
 
 Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
            std::int32_t fixedBeatLength, SongTexts texts, std::unique_ptr<SongFrameSource> source,

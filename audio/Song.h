@@ -12,9 +12,18 @@
 #include "audio/SongRenderer.h"
 
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
+
+class Image;
+
+// Thrown for a song file without beat meta-data.
+class NoMetadataAvailable : public std::exception {
+public:
+    const char* what() const noexcept override { return "No beat meta-data available."; }
+};
 
 struct SongTexts {
     std::string title;
@@ -40,7 +49,16 @@ public:
     Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
          std::int32_t fixedBeatLength, SongTexts texts, std::unique_ptr<SongFrameSource> source,
          Interpolator& interpolator, TimeScaler& timeScaler, float minimumTempo);
-    virtual ~Song() = default;
+    // The song file at path (absolute) from deck beat firstBeat: its spans
+    // are the intervals between the marked beats of its meta-data, read
+    // through a 3-second cache. Throws NoMetadataAvailable without beat
+    // meta-data, StringException "Cannot find the graphical meta-data."
+    // when the overview the meta-data asks for is missing (a song drawn
+    // from its level envelope needs none), the texts above for too few or
+    // too many beats, and the factory's texts; nothing is kept on a throw.
+    Song(const std::string& path, std::int32_t firstBeat, Interpolator& interpolator, TimeScaler& timeScaler,
+         float minimumTempo, bool fixedTempo, std::int32_t fixedBeatLength);
+    virtual ~Song();
     Song(const Song&) = delete;
     Song& operator=(const Song&) = delete;
 
@@ -51,6 +69,13 @@ public:
     bool fixedTempo() const { return fixedTempo_; }
     std::int32_t fixedBeatLength() const { return fixedBeatLength_; }
     std::int32_t firstSourcePosition() const { return firstSourcePosition_; }
+    std::int32_t beatsPerBar() const { return beatsPerBar_; }
+    // Song frames per overview pixel; 0 without an overview.
+    float samplesPerPixel() const { return samplesPerPixel_; }
+    const Image* overviewImage() const { return overview_.get(); }
+    // The canvas of a song drawn from its level envelope, else null.
+    const Image* beatCanvas() const { return beatCanvas_.get(); }
+    const PointsRecord& envelope() const { return envelope_; }
     const SongTexts& texts() const { return texts_; }
 
     // False outside the song; each out argument may be null.
@@ -109,6 +134,11 @@ private:
     bool fixedTempo_;
     std::int32_t fixedBeatLength_;
     SongTexts texts_;
+    std::int32_t beatsPerBar_ = 4;
+    float samplesPerPixel_ = 0.0f;
+    PointsRecord envelope_;
+    std::unique_ptr<Image> overview_;
+    std::unique_ptr<Image> beatCanvas_;
     std::unique_ptr<SongFrameSource> source_;
     std::unique_ptr<SongRenderer> renderer_;
 };
