@@ -1,11 +1,13 @@
 // Songs opened from WAV files with side QRT and PNG files made by the test:
 // slots from the marked beats, the graphics rules, the texts, each thrown
-// text, and a beat rendered from the file's own samples.
+// text, and a beat rendered from the file's own samples; and the click
+// player over a WAV sound.
 #include "AudioTestHelpers.h"
 #include "TestEnvironment.h"
 #include "audio/Interpolator.h"
 #include "audio/Song.h"
 #include "audio/TimeScalerPV.h"
+#include "audio/UnitSample.h"
 #include "framework/Image.h"
 #include "framework/StringException.h"
 
@@ -149,6 +151,56 @@ TEST(SongFile, RendersTheFilesSamples) {
     }
     EXPECT_EQ(mainL[299], 9.0f);
     EXPECT_EQ(mainL[300 + 22050], 9.0f);
+}
+
+TEST(UnitSample, RestartsSplitTheBlockAndTheSoundEndsOrLoops) {
+    testing_support::TemporaryDirectory dir;
+    const std::string path = dir.file("click.wav");
+    testing_support::writeFile(path, wavBytes(1000));
+    const auto sound = [](std::int32_t k) { return sampleAt(k) / 32768.0f; };
+    for (bool looping : {false, true}) {
+        UnitSample unit(FormatAudio(), path, true, looping);
+        std::vector<float> left(1000, 0.0f), right(1000, 0.0f);
+        float* channels[] = {left.data(), right.data()};
+        unit.process(channels, 1000, 1.0f, 1.0f);  // not started: nothing
+        for (float v : left) ASSERT_EQ(v, 0.0f);
+        unit.triggerAfter(1300);  // beyond this block: it only counts down
+        unit.process(channels, 1000, 1.0f, 1.0f);
+        EXPECT_FALSE(unit.playing());
+        unit.process(channels, 1000, 1.0f, 0.5f);  // starts 300 frames in
+        const float gainAt = 1.0f * (1.0f - 0.3f) + 0.5f * 0.3f;
+        for (std::int32_t j = 0; j < 1000; ++j) {
+            const float expected = j < 300 ? 0.0f : sound(j - 300) * (gainAt + (0.5f - gainAt) * (j - 300) / 700.0f);
+            ASSERT_NEAR(left[static_cast<std::size_t>(j)], expected, 1e-6f) << j;
+            ASSERT_NEAR(right[static_cast<std::size_t>(j)], -expected, 1e-6f) << j;
+        }
+        std::fill(left.begin(), left.end(), 0.0f);
+        unit.process(channels, 1000, 1.0f, 1.0f);  // the last 300 frames, then the end
+        for (std::int32_t j = 0; j < 1000; ++j) {
+            const float expected = j < 300 ? sound(700 + j) : (looping ? sound(j - 300) : 0.0f);
+            ASSERT_NEAR(left[static_cast<std::size_t>(j)], expected, 1e-6f) << looping << " " << j;
+        }
+        EXPECT_EQ(unit.playing(), looping);
+    }
+}
+
+TEST(UnitSample, RefusalsAndLimits) {
+    testing_support::TemporaryDirectory dir;
+    const std::string path = dir.file("click.wav");
+    testing_support::writeFile(path, wavBytes(100));
+    try {
+        UnitSample unit(FormatAudio(1, 44100, 16), path, true, false);
+        ADD_FAILURE() << "opened";
+    } catch (const StringException& e) {
+        EXPECT_STREQ(e.what(), "The sample is not in a compatible format.");
+    }
+    UnitSample unit(FormatAudio(), path, true, true);
+    unit.triggerAfter(0);
+    std::vector<float> left(48001), right(48001);
+    float* channels[] = {left.data(), right.data()};
+    unit.process(channels, 48000, 1.0f, 1.0f);
+    EXPECT_NEAR(left[47999], sampleAt(47999 % 100) / 32768.0f, 1e-6f);
+    EXPECT_FATAL(unit.process(channels, 48001, 1.0f, 1.0f), "Block too big.");
 }
 
 }  // namespace
