@@ -3,6 +3,7 @@
 #include "audio/ID3v2Tag.h"
 #include "framework/Crc32.h"
 #include "framework/File.h"
+#include "framework/GUIMarkerMap.h"
 #include "framework/Log.h"
 #include "framework/StringException.h"
 #include "platform/FileSystem.h"
@@ -572,4 +573,21 @@ void Beats::sortAndMerge() {
     for (std::int32_t i = 1; i < count_; ++i)
         if (static_cast<std::int64_t>(beats_[i].position) - beats_[kept - 1].position > 1000) beats_[kept++] = beats_[i];
     count_ = kept;
+}
+
+void Beats::fillMarkerMap(GUIMarkerMap& map) const {
+    map.clear();
+    for (std::int32_t i = 0; i < count_; ++i) map.addMarker(!beats_[i].generated, beats_[i].position);
+}
+
+void Beats::fromMarkerMap(const GUIMarkerMap& map) {
+    std::vector<std::int32_t> set;
+    for (int i = 0; i < map.count(); ++i)
+        if (map.marker(i).on) set.push_back(map.marker(i).position);
+    // Sorted first, so that a list too short for them all keeps the earliest.
+    std::sort(set.begin(), set.end());
+    clear();
+    for (const std::int32_t position : set)
+        if (!appendBeat(position, false)) break;
+    sortAndMerge();
 }

@@ -107,6 +107,8 @@ struct BeatsWriteSources {
     std::int32_t frameCount = 0;
 };
 
+class GUIMarkerMap;
+
 class Beats {
 public:
     static constexpr std::int32_t capacity = 5000;
@@ -168,6 +170,14 @@ public:
     // Sorts by position and drops every beat within 1000 frames of the
     // last kept one.
     void sortAndMerge();
+
+    // The beat mapper's marker strip, refilled: one marker per beat at its
+    // position, on for a set beat and off for a generated one.
+    void fillMarkerMap(GUIMarkerMap& map) const;
+    // Back from the strip: the switched-on markers become the set beats,
+    // sorted and merged; generated beats are dropped. With more set markers
+    // than the list holds, the earliest are kept.
+    void fromMarkerMap(const GUIMarkerMap& map);
 
 private:
     std::int32_t sampleRate_;
