@@ -4,14 +4,26 @@
 #   ./test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
 #   ./test.sh --tsan      ThreadSanitizer build without the Qt interface in build-tsan/, running
 #                         the tests labelled tsan (the layer's and the framework's threads)
+#   ./test.sh --fuzz [S]  libFuzzer targets (clang) in build-fuzz/, each run for S seconds
+#                         (default 60) from its seeds, saved findings and earlier corpus
 set -euo pipefail
 cd "$(dirname "$0")"
 
 build_dir=build
 cmake_args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKARN_WARNINGS_AS_ERRORS=ON)
 ctest_args=()
-for arg in "$@"; do
+fuzz_seconds=
+while [ $# -gt 0 ]; do
+  arg=$1
+  shift
   case "$arg" in
+    --fuzz)
+      fuzz_seconds=60
+      if [ $# -gt 0 ] && [[ $1 =~ ^[0-9]+$ ]]; then
+        fuzz_seconds=$1
+        shift
+      fi
+      ;;
     --sanitize)
       build_dir=build-sanitize
       cmake_args+=(-DVELKARN_SANITIZE=ON -DVELKARN_BUILD_BENCHMARKS=OFF)
@@ -22,13 +34,16 @@ for arg in "$@"; do
       ctest_args+=(-L tsan)
       ;;
     *)
-      echo "usage: $0 [--sanitize | --tsan]" >&2
+      echo "usage: $0 [--sanitize | --tsan | --fuzz [seconds]]" >&2
       exit 2
       ;;
   esac
 done
 
 scripts/install-deps.sh
+if [ -n "$fuzz_seconds" ]; then
+  exec scripts/run-fuzzers.sh "$fuzz_seconds"
+fi
 cmake -S . -B "$build_dir" -G Ninja "${cmake_args[@]}"
 cmake --build "$build_dir"
 ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)" "${ctest_args[@]}"

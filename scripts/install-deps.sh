@@ -37,6 +37,8 @@ packages=(
   python3-numpy libsamplerate0-dev
   # platform layer: WMA decoding and the attributes inside WMA files
   libavformat-dev libavcodec-dev libavutil-dev libtag1-dev
+  # fuzzing build (./test.sh --fuzz): clang with libFuzzer and its sanitizers
+  clang libclang-rt-14-dev
 )
 
 missing=()
