@@ -14,30 +14,44 @@ void appendSyncsafe(std::string& out, std::uint32_t value) {
     for (int shift = 21; shift >= 0; shift -= 7) out.push_back(static_cast<char>((value >> shift) & 0x7F));
 }
 
+// A block whose trailer ends at `end` (with sameHeader, whose header also
+// equals the trailer).
+bool blockEndingAt(std::int64_t end, const Mp3EndBlock::ReadAt& readAt, bool sameHeader, Mp3EndBlock& block) {
+    std::uint8_t trailer[Mp3EndBlock::kMarkBytes];
+    if (end < 2 * Mp3EndBlock::kMarkBytes || !readAt(end - Mp3EndBlock::kMarkBytes, trailer, sizeof trailer) ||
+        std::memcmp(trailer, kMarkName, 9) != 0)
+        return false;
+    const auto qrt = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 17));
+    const auto png = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 21));
+    const std::int64_t start = end - 2 * Mp3EndBlock::kMarkBytes - qrt - png;
+    std::uint8_t header[Mp3EndBlock::kMarkBytes];
+    if (start < 0) return false;
+    if (sameHeader && (!readAt(start, header, sizeof header) || std::memcmp(header, trailer, sizeof header) != 0))
+        return false;
+    block.hasBlock = true;
+    block.qrtSize = qrt;
+    block.pngSize = png;
+    block.blockStart = start;
+    return true;
+}
+
 }  // namespace
 
 Mp3EndBlock Mp3EndBlock::find(std::int64_t fileSize, const ReadAt& readAt) {
     Mp3EndBlock block;
+    // A whole block that ends the file is taken before an ID3v1 tag: the
+    // stored data can hold "TAG" just where such a tag would start.
+    if (blockEndingAt(fileSize, readAt, true, block)) {
+        block.dataEnd = block.blockStart;
+        return block;
+    }
     std::int64_t end = fileSize;
     char tag[3];
     if (end >= kId3v1Bytes && readAt(end - kId3v1Bytes, tag, 3) && std::memcmp(tag, "TAG", 3) == 0) {
         block.hasId3v1 = true;
         end -= kId3v1Bytes;
     }
-    std::uint8_t trailer[kMarkBytes];
-    if (end >= kMarkBytes && readAt(end - kMarkBytes, trailer, kMarkBytes) &&
-        std::memcmp(trailer, kMarkName, 9) == 0) {
-        const auto qrt = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 17));
-        const auto png = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 21));
-        const std::int64_t start = end - 2 * kMarkBytes - qrt - png;
-        if (start >= 0) {
-            block.hasBlock = true;
-            block.qrtSize = qrt;
-            block.pngSize = png;
-            block.blockStart = start;
-            end = start;
-        }
-    }
+    if (blockEndingAt(end, readAt, false, block)) end = block.blockStart;
     block.dataEnd = end;
     return block;
 }

@@ -275,7 +275,10 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
     } else {
         const std::int32_t size = song->size();
         std::int32_t end = size;
-        if (size >= kId3v1Bytes && readAt(*song, size - kId3v1Bytes, id3v1, kId3v1Bytes) &&
+        // A block that ends the file is taken before an ID3v1 tag: its data
+        // can hold "TAG" just where such a tag would start.
+        const std::int32_t blockAtEnd = findMp3Block(*song, size, qrt, png);
+        if (blockAtEnd == size && size >= kId3v1Bytes && readAt(*song, size - kId3v1Bytes, id3v1, kId3v1Bytes) &&
             std::memcmp(id3v1, "TAG", 3) == 0) {
             hasId3v1 = true;
             end -= kId3v1Bytes;
@@ -287,7 +290,7 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
             // still plays.
             id3v2.reset();
         }
-        mp3Length = findMp3Block(*song, end, qrt, png);
+        mp3Length = blockAtEnd < size ? blockAtEnd : findMp3Block(*song, end, qrt, png);
     }
 
     // Side files win over what the song carries.

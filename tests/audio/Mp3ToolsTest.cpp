@@ -173,6 +173,29 @@ TEST_F(Mp3Tools, MergeAndSplitOverTheSongsLayouts) {
     }
 }
 
+// A side file whose bytes put "TAG" 128 bytes before the merged song's end
+// must not pass for an ID3v1 tag: the split gives back both side files.
+TEST_F(Mp3Tools, ABlockHoldingTagWhereId3v1WouldStartIsStillTheBlock) {
+    png_ = "TAG" + std::string(100, 'p');  // 103 bytes, the last 25 before the end are the trailer
+    for (const bool realId3v1 : {false, true}) {
+        SCOPED_TRACE(realId3v1 ? "with an ID3v1 tag" : "without an ID3v1 tag");
+        clearDirectory();
+        platform::uiScript::clearRequests();
+        const std::string plain = mp3_ + (realId3v1 ? id3v1Tag() : "");
+        testing_support::writeFile(song_, plain);
+        writeSides();
+        ASSERT_TRUE(mergeMp3MetaData(song_));
+        const std::string merged = testing_support::readFile(song_);
+        ASSERT_EQ(merged.compare(merged.size() - (realId3v1 ? 256 : 128), 3, "TAG"), 0);
+
+        ASSERT_TRUE(splitMp3MetaData(song_, false));
+        EXPECT_TRUE(boxes().empty());
+        EXPECT_EQ(testing_support::readFile(song_), plain);
+        EXPECT_EQ(testing_support::readFile(directory_.file("song.qrt")), qrt_);
+        EXPECT_EQ(testing_support::readFile(directory_.file("song.png")), png_);
+    }
+}
+
 TEST_F(Mp3Tools, TheMergedSongDecodesAsTheOriginal) {
     testing_support::writeFile(song_, mp3_ + id3v1Tag());
     const std::string original = decode(song_);

@@ -209,6 +209,9 @@ TEST_F(SongFileFactory, Mp3MetaDataOnly) {
     std::string id3v1 = "TAG" + std::string(125, ' ');
     id3v1.replace(3, 5, "Title");
     const std::string id3v2 = fixtures::writeId3(tag);
+    // An image of 103 bytes starting "TAG" ends 25 bytes before the song's
+    // end, so "TAG" stands where an ID3v1 tag would start.
+    const std::string tagLike = "TAG" + std::string(100, 'p');
 
     const struct Case {
         const char* name;
@@ -222,6 +225,8 @@ TEST_F(SongFileFactory, Mp3MetaDataOnly) {
         {"ID3v1 alone", mp3_ + id3v1, true, false, false},
         {"a foreign ID3v2 tag", "ID3\x02" + id3v2.substr(4) + mp3With(qrt, ""), false, false, true},
         {"neither tags nor block", mp3_, false, false, false},
+        {"a block whose image holds TAG where ID3v1 would start", mp3With(qrt, tagLike), false, false, true},
+        {"the same block before a real ID3v1 tag", mp3With(qrt, tagLike, id3v1), true, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
