@@ -23,7 +23,8 @@ public:
 
     virtual ~AsfAttributes() = default;
 
-    // Reads the attributes of a file (UTF-8 path); false when it is not ASF.
+    // Reads the attributes of a file (UTF-8 path); false when it is not ASF,
+    // or when an attribute list declares more records than its object holds.
     virtual bool open(const std::string& utf8Path) = 0;
     virtual void close() = 0;
 

@@ -6,7 +6,11 @@
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -41,10 +45,68 @@ AsfAttributes::Bytes valueBytes(const TagLib::ASF::Attribute& attribute) {
     return bytes;
 }
 
+// Object GUIDs as stored (little-endian fields).
+const std::uint8_t kHeaderGuid[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const std::uint8_t kHeaderExtensionGuid[16] = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
+                                               0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const std::uint8_t kExtendedContentGuid[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
+                                               0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
+const std::uint8_t kMetadataGuid[16] = {0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
+                                        0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA};
+const std::uint8_t kMetadataLibraryGuid[16] = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
+                                               0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
+
+std::uint64_t little(const std::uint8_t* at, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
+    return value;
+}
+
+// Whether every attribute list among the objects in [at, end) declares no
+// more records than its object can hold (each takes at least `least` bytes).
+bool recordCountsFit(const std::vector<std::uint8_t>& header, std::size_t at, std::size_t end, bool nested) {
+    while (at + 24 <= end) {
+        const std::uint8_t* object = header.data() + at;
+        const std::uint64_t size = little(object + 16, 8);
+        if (size < 24) break;
+        const std::size_t objectEnd = at + static_cast<std::size_t>(std::min<std::uint64_t>(size, end - at));
+        std::size_t least = 0;
+        if (std::memcmp(object, kExtendedContentGuid, 16) == 0) least = 6;
+        if (std::memcmp(object, kMetadataGuid, 16) == 0 || std::memcmp(object, kMetadataLibraryGuid, 16) == 0)
+            least = 12;
+        if (least > 0 && at + 26 <= objectEnd && little(object + 24, 2) * least > objectEnd - (at + 26)) return false;
+        if (!nested && std::memcmp(object, kHeaderExtensionGuid, 16) == 0 && at + 46 <= objectEnd &&
+            !recordCountsFit(header, at + 46, objectEnd, true))
+            return false;
+        if (size > end - at) break;
+        at += static_cast<std::size_t>(size);
+    }
+    return true;
+}
+
+// TagLib reads as many attribute records as an object's count says, past
+// the object's end if need be: a few damaged bytes make it build tens of
+// thousands of empty attributes. Such a file is refused before TagLib
+// reads it; anything else is left to TagLib.
+bool attributeCountsFit(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t head[30];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, kHeaderGuid, 16) != 0) return true;
+    constexpr std::uint64_t kLongestHeaderRead = std::uint64_t{1} << 24;
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(little(head + 16, 8), kLongestHeaderRead)));
+    if (header.size() < sizeof head) return true;
+    std::memcpy(header.data(), head, sizeof head);
+    in.read(reinterpret_cast<char*>(header.data() + sizeof head), static_cast<std::streamsize>(header.size() - sizeof head));
+    header.resize(sizeof head + static_cast<std::size_t>(in.gcount()));
+    return recordCountsFit(header, sizeof head, header.size(), false);
+}
+
 class TagLibAsfAttributes : public AsfAttributes {
 public:
     bool open(const std::string& utf8Path) override {
         close();
+        if (!attributeCountsFit(utf8Path)) return false;
         TagLib::ASF::File file(utf8Path.c_str(), false);
         if (!file.isValid() || file.tag() == nullptr) {
             return false;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+std::int64_t globalNewCalls();
+
 namespace {
 
 using platform::AsfAttributes;
@@ -191,6 +193,49 @@ TEST_F(AsfAttributesTest, ANonAsfFileIsRefused) {
     auto attributes = platform::createAsfAttributes();
     EXPECT_FALSE(attributes->open(other));
     EXPECT_FALSE(attributes->save());
+}
+
+// An attribute list that declares more records than its object holds is
+// refused before the library builds them all (a damaged count made it
+// build tens of thousands). The song's Extended Content Description object
+// (offset 180, 100 bytes: 74 after its count, 6 at least per record) and
+// the damaged header a fuzz run found (a 26-byte Metadata object with 21504
+// records) are the cases.
+TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
+    const std::string original = readAll(song);
+    ASSERT_EQ(original.compare(180, 4, "\x40\xA4\xD0\xD2"), 0);
+    auto withCount = [&original](std::uint16_t count) {
+        std::string bytes = original;
+        bytes[204] = static_cast<char>(count & 0xFF);
+        bytes[205] = static_cast<char>(count >> 8);
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool opens;
+    } cases[] = {
+        {"as made", original, true},
+        {"13 records need 78", withCount(13), false},
+        {"65535 records", withCount(0xFFFF), false},
+        {"the fuzz finding",
+         readAll(testing_support::sourceDirectory() +
+                 "/tests/fuzz/regressions/FuzzAsfAttributes/metadata-count-past-its-object.wma"),
+         false},
+    };
+    std::int64_t intactAllocations = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = directory.file("counted.wma");
+        ASSERT_TRUE(platform::writeFileAtomically(path, c.bytes));
+        auto attributes = platform::createAsfAttributes();
+        const std::int64_t before = globalNewCalls();
+        EXPECT_EQ(attributes->open(path), c.opens);
+        const std::int64_t allocations = globalNewCalls() - before;
+        // A refusal costs less than reading the intact song.
+        if (c.opens) intactAllocations = allocations;
+        else EXPECT_LT(allocations, intactAllocations);
+    }
 }
 
 }  // namespace
