@@ -248,6 +248,18 @@ def audio_seeds(out, work):
     save(out, "FuzzMp3MetaDataTools", "merge-id3v1.bin", tools_case(1, stereo + id3v1("Title"), qrt_bytes))
     save(out, "FuzzMp3MetaDataTools", "split-none.bin", tools_case(0, with_tag))
 
+    def song_case(kind, song):
+        return bytes([kind]) + struct.pack("<I", 30000) + song
+
+    fmt85 = struct.pack("<HHIIHHH", 0x55, 2, 44100, 16000, 1, 0, 12) + struct.pack("<HIHHH", 1, 2, 418, 1, 1393)
+    mp3_in_wav = b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt85) + 8 + len(stereo)) + b"WAVE"
+    mp3_in_wav += riff_chunk(b"fmt ", fmt85) + riff_chunk(b"data", stereo)
+    save(out, "FuzzSongFile", "pcm.bin", song_case(0, wav))
+    save(out, "FuzzSongFile", "pcm-embedded.bin", song_case(0, embedded))
+    save(out, "FuzzSongFile", "mp3-in-wav.bin", song_case(0, mp3_in_wav))
+    save(out, "FuzzSongFile", "mp3.bin", song_case(1, stereo))
+    save(out, "FuzzSongFile", "mp3-tags.bin", song_case(1, with_tag + id3v1("Title")))
+
     wav_path = os.path.join(work, "stereo.wav")
     wma_path = os.path.join(work, "song.wma")
     run("ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-bitexact", "-i", wav_path,
