@@ -24,7 +24,8 @@ public:
     virtual ~AsfAttributes() = default;
 
     // Reads the attributes of a file (UTF-8 path); false when it is not ASF,
-    // or when an attribute list declares more records than its object holds.
+    // or when its header declares more objects, or an attribute list more
+    // records, than it holds.
     virtual bool open(const std::string& utf8Path) = 0;
     virtual void close() = 0;
 

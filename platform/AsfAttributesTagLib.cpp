@@ -85,9 +85,9 @@ bool recordCountsFit(const std::vector<std::uint8_t>& header, std::size_t at, st
     return true;
 }
 
-// TagLib reads as many attribute records as an object's count says, past
-// the object's end if need be: a few damaged bytes make it build tens of
-// thousands of empty attributes. Such a file is refused before TagLib
+// TagLib reads as many objects and attribute records as a count says, past
+// the header's or the object's end if need be: a few damaged bytes make it
+// build millions of empty objects. Such a file is refused before TagLib
 // reads it; anything else is left to TagLib.
 bool attributeCountsFit(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -99,6 +99,8 @@ bool attributeCountsFit(const std::string& path) {
     std::memcpy(header.data(), head, sizeof head);
     in.read(reinterpret_cast<char*>(header.data() + sizeof head), static_cast<std::streamsize>(header.size() - sizeof head));
     header.resize(sizeof head + static_cast<std::size_t>(in.gcount()));
+    // The header's own object count, 24 bytes at least each.
+    if (little(head + 24, 4) * 24 > header.size() - sizeof head) return false;
     return recordCountsFit(header, sizeof head, header.size(), false);
 }
 

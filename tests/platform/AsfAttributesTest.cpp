@@ -195,9 +195,9 @@ TEST_F(AsfAttributesTest, ANonAsfFileIsRefused) {
     EXPECT_FALSE(attributes->save());
 }
 
-// An attribute list that declares more records than its object holds is
-// refused before the library builds them all (a damaged count made it
-// build tens of thousands). The song's Extended Content Description object
+// A header that declares more objects, or an attribute list more records,
+// than it holds is refused before the library builds them all (damaged
+// counts made it build millions). The song's Extended Content Description object
 // (offset 180, 100 bytes: 74 after its count, 6 at least per record) and
 // the damaged header a fuzz run found (a 26-byte Metadata object with 21504
 // records) are the cases.
@@ -210,6 +210,11 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         bytes[205] = static_cast<char>(count >> 8);
         return bytes;
     };
+    auto objects = [&original](std::uint32_t count) {
+        std::string bytes = original;
+        for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<char>(count >> (8 * i));
+        return bytes;
+    };
     const struct {
         const char* what;
         std::string bytes;
@@ -218,6 +223,12 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         {"as made", original, true},
         {"13 records need 78", withCount(13), false},
         {"65535 records", withCount(0xFFFF), false},
+        {"a header of 2^32 - 1 objects", objects(0xFFFFFFFFu), false},
+        {"a header of 20 objects (494 bytes hold 19 x 24 after the first 30)", objects(20), false},
+        {"the fuzz finding with 1308622854 objects",
+         readAll(testing_support::sourceDirectory() +
+                 "/tests/fuzz/regressions/FuzzAsfAttributes/object-count-past-the-header.wma"),
+         false},
         {"the fuzz finding",
          readAll(testing_support::sourceDirectory() +
                  "/tests/fuzz/regressions/FuzzAsfAttributes/metadata-count-past-its-object.wma"),
