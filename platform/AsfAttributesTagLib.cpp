@@ -64,11 +64,16 @@ std::uint64_t little(const std::uint8_t* at, int bytes) {
 }
 
 // Whether every attribute list among the objects in [at, end) declares no
-// more records than its object can hold (each takes at least `least` bytes).
-bool recordCountsFit(const std::vector<std::uint8_t>& header, std::size_t at, std::size_t end, bool nested) {
+// more records than its object can hold (each takes at least `least` bytes),
+// and, where the whole header was read (`complete`), every object lies inside
+// it: the library skips an object by its declared size, so a size past the
+// end sends it back into earlier bytes, which it reads again as objects.
+bool recordCountsFit(const std::vector<std::uint8_t>& header, std::size_t at, std::size_t end, bool nested,
+                     bool complete) {
     while (at + 24 <= end) {
         const std::uint8_t* object = header.data() + at;
         const std::uint64_t size = little(object + 16, 8);
+        if (complete && (size < 24 || size > end - at)) return false;
         if (size < 24) break;
         const std::size_t objectEnd = at + static_cast<std::size_t>(std::min<std::uint64_t>(size, end - at));
         std::size_t least = 0;
@@ -77,7 +82,7 @@ bool recordCountsFit(const std::vector<std::uint8_t>& header, std::size_t at, st
             least = 12;
         if (least > 0 && at + 26 <= objectEnd && little(object + 24, 2) * least > objectEnd - (at + 26)) return false;
         if (!nested && std::memcmp(object, kHeaderExtensionGuid, 16) == 0 && at + 46 <= objectEnd &&
-            !recordCountsFit(header, at + 46, objectEnd, true))
+            !recordCountsFit(header, at + 46, objectEnd, true, complete))
             return false;
         if (size > end - at) break;
         at += static_cast<std::size_t>(size);
@@ -94,14 +99,18 @@ bool attributeCountsFit(const std::string& path) {
     std::uint8_t head[30];
     if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, kHeaderGuid, 16) != 0) return true;
     constexpr std::uint64_t kLongestHeaderRead = std::uint64_t{1} << 24;
-    std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(little(head + 16, 8), kLongestHeaderRead)));
+    const std::uint64_t declared = little(head + 16, 8);
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(declared, kLongestHeaderRead)));
     if (header.size() < sizeof head) return true;
     std::memcpy(header.data(), head, sizeof head);
     in.read(reinterpret_cast<char*>(header.data() + sizeof head), static_cast<std::streamsize>(header.size() - sizeof head));
     header.resize(sizeof head + static_cast<std::size_t>(in.gcount()));
     // The header's own object count, 24 bytes at least each.
     if (little(head + 24, 4) * 24 > header.size() - sizeof head) return false;
-    return recordCountsFit(header, sizeof head, header.size(), false);
+    // A header cut short by the file's end counts as read whole: its objects
+    // cannot run past it either. Only one longer than the read limit is not.
+    const bool complete = declared <= kLongestHeaderRead;
+    return recordCountsFit(header, sizeof head, header.size(), false, complete);
 }
 
 class TagLibAsfAttributes : public AsfAttributes {

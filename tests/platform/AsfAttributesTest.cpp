@@ -199,8 +199,9 @@ TEST_F(AsfAttributesTest, ANonAsfFileIsRefused) {
 // than it holds is refused before the library builds them all (damaged
 // counts made it build millions). The song's Extended Content Description object
 // (offset 180, 100 bytes: 74 after its count, 6 at least per record) and
-// the damaged header a fuzz run found (a 26-byte Metadata object with 21504
-// records) are the cases.
+// the damaged headers fuzz runs found (a 26-byte Metadata object with 21504
+// records; an object whose size sends the library back into earlier bytes,
+// where it read 55,717 empty records) are the cases.
 TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
     const std::string original = readAll(song);
     ASSERT_EQ(original.compare(180, 4, "\x40\xA4\xD0\xD2"), 0);
@@ -208,6 +209,12 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         std::string bytes = original;
         bytes[204] = static_cast<char>(count & 0xFF);
         bytes[205] = static_cast<char>(count >> 8);
+        return bytes;
+    };
+    // The Extended Content Description object's declared size.
+    auto objectSize = [&original](std::uint64_t size) {
+        std::string bytes = original;
+        for (int i = 0; i < 8; ++i) bytes[196 + i] = static_cast<char>(size >> (8 * i));
         return bytes;
     };
     auto objects = [&original](std::uint32_t count) {
@@ -232,6 +239,12 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         {"the fuzz finding",
          readAll(testing_support::sourceDirectory() +
                  "/tests/fuzz/regressions/FuzzAsfAttributes/metadata-count-past-its-object.wma"),
+         false},
+        {"an object running past the header", objectSize(std::uint64_t{1} << 61), false},
+        {"an object shorter than its own 24 bytes", objectSize(8), false},
+        {"the fuzz finding with an object of 2858171809507942863 bytes",
+         readAll(testing_support::sourceDirectory() +
+                 "/tests/fuzz/regressions/FuzzAsfAttributes/object-size-past-the-header.wma"),
          false},
     };
     std::int64_t intactAllocations = 0;
