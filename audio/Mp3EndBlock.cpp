@@ -15,12 +15,17 @@ void appendSyncsafe(std::string& out, std::uint32_t value) {
 }
 
 // A block whose trailer ends at `end` (with sameHeader, whose header also
-// equals the trailer).
-bool blockEndingAt(std::int64_t end, const Mp3EndBlock::ReadAt& readAt, bool sameHeader, Mp3EndBlock& block) {
+// equals the trailer; with syncsafe, whose sizes are stored syncsafe).
+bool blockEndingAt(std::int64_t end, const Mp3EndBlock::ReadAt& readAt, bool sameHeader, bool syncsafe,
+                   Mp3EndBlock& block) {
     std::uint8_t trailer[Mp3EndBlock::kMarkBytes];
     if (end < 2 * Mp3EndBlock::kMarkBytes || !readAt(end - Mp3EndBlock::kMarkBytes, trailer, sizeof trailer) ||
         std::memcmp(trailer, kMarkName, 9) != 0)
         return false;
+    if (syncsafe) {
+        for (std::size_t i = 17; i < sizeof trailer; ++i)
+            if (trailer[i] >= 0x80) return false;
+    }
     const auto qrt = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 17));
     const auto png = static_cast<std::uint32_t>(decodeSyncsafe(trailer + 21));
     const std::int64_t start = end - 2 * Mp3EndBlock::kMarkBytes - qrt - png;
@@ -37,11 +42,11 @@ bool blockEndingAt(std::int64_t end, const Mp3EndBlock::ReadAt& readAt, bool sam
 
 }  // namespace
 
-Mp3EndBlock Mp3EndBlock::find(std::int64_t fileSize, const ReadAt& readAt) {
+Mp3EndBlock Mp3EndBlock::find(std::int64_t fileSize, const ReadAt& readAt, bool validated) {
     Mp3EndBlock block;
     // A whole block that ends the file is taken before an ID3v1 tag: the
     // stored data can hold "TAG" just where such a tag would start.
-    if (blockEndingAt(fileSize, readAt, true, block)) {
+    if (blockEndingAt(fileSize, readAt, true, validated, block)) {
         block.dataEnd = block.blockStart;
         return block;
     }
@@ -51,7 +56,7 @@ Mp3EndBlock Mp3EndBlock::find(std::int64_t fileSize, const ReadAt& readAt) {
         block.hasId3v1 = true;
         end -= kId3v1Bytes;
     }
-    if (blockEndingAt(end, readAt, false, block)) end = block.blockStart;
+    if (blockEndingAt(end, readAt, validated, validated, block)) end = block.blockStart;
     block.dataEnd = end;
     return block;
 }

@@ -18,8 +18,11 @@ struct Mp3EndBlock {
 
     using ReadAt = std::function<bool(std::int64_t position, void* buffer, std::size_t count)>;
 
-    // Looks at the end of a file of fileSize bytes.
-    static Mp3EndBlock find(std::int64_t fileSize, const ReadAt& readAt);
+    // Looks at the end of a file of fileSize bytes. A reader passes
+    // `validated`: then a block counts only when its trailer's sizes are
+    // syncsafe and its header equals the trailer, also before an ID3v1 tag
+    // (the tools take any block there, so that they can replace a damaged one).
+    static Mp3EndBlock find(std::int64_t fileSize, const ReadAt& readAt, bool validated = false);
 
     // The header (and trailer) of a block whose QRT data starts at
     // qrtOffset; sizes are the stuffed ones. Numbers above 2^28 - 1 cannot

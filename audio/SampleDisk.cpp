@@ -1,6 +1,7 @@
 #include "audio/SampleDisk.h"
 
 #include "audio/ID3v2Tag.h"
+#include "audio/Mp3EndBlock.h"
 #include "audio/SampleDiskMP3.h"
 #include "audio/SampleDiskPCM.h"
 #include "audio/SampleDiskWMA.h"
@@ -22,8 +23,6 @@
 namespace {
 
 constexpr int kId3v1Bytes = 128;
-constexpr int kBlockMark = 25;  // header and trailer of an MP3 song's meta-data block
-constexpr char kBlockSignature[] = "QRT & PNG";
 
 // The side records of one open, kept apart from the caller's until the
 // open has succeeded.
@@ -113,28 +112,6 @@ File* positionEmbedded(File& song, const Embedded& where, std::unique_ptr<FileMe
     memory->readFrom(song, where.bytes, true);
     memory->seek(0);
     return memory.get();
-}
-
-// The MP3 song's meta-data block: present only when the trailer's sizes are
-// syncsafe, the block fits before the ID3v1 tag and its header equals the
-// trailer. Gives the MP3 data's length.
-std::int32_t findMp3Block(File& song, std::int32_t end, Embedded& qrt, Embedded& png) {
-    std::uint8_t trailer[kBlockMark];
-    if (end < 2 * kBlockMark || !readAt(song, end - kBlockMark, trailer, kBlockMark)) return end;
-    if (std::memcmp(trailer, kBlockSignature, 9) != 0) return end;
-    for (int i = 17; i < kBlockMark; ++i) {
-        if (trailer[i] >= 0x80) return end;
-    }
-    const std::int64_t qrtSize = decodeSyncsafe(trailer + 17);
-    const std::int64_t pngSize = decodeSyncsafe(trailer + 21);
-    const std::int64_t blockBytes = qrtSize + pngSize + 2 * kBlockMark;
-    if (blockBytes > end) return end;
-    const auto headerAt = static_cast<std::int32_t>(end - blockBytes);
-    std::uint8_t header[kBlockMark];
-    if (!readAt(song, headerAt, header, kBlockMark) || std::memcmp(header, trailer, kBlockMark) != 0) return end;
-    if (qrtSize > 0) qrt = {true, headerAt + kBlockMark, static_cast<std::int32_t>(qrtSize), true};
-    if (pngSize > 0) png = {true, headerAt + kBlockMark + static_cast<std::int32_t>(qrtSize), static_cast<std::int32_t>(pngSize), true};
-    return headerAt;
 }
 
 // A WMA attribute copied into a memory file positioned at 0; null when the
@@ -273,16 +250,20 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
     } else if (kind == SongKind::Wma) {
         format = *wma->format();
     } else {
-        const std::int32_t size = song->size();
-        std::int32_t end = size;
-        // A block that ends the file is taken before an ID3v1 tag: its data
-        // can hold "TAG" just where such a tag would start.
-        const std::int32_t blockAtEnd = findMp3Block(*song, size, qrt, png);
-        if (blockAtEnd == size && size >= kId3v1Bytes && readAt(*song, size - kId3v1Bytes, id3v1, kId3v1Bytes) &&
-            std::memcmp(id3v1, "TAG", 3) == 0) {
-            hasId3v1 = true;
-            end -= kId3v1Bytes;
+        const Mp3EndBlock block = Mp3EndBlock::find(
+            song->size(),
+            [&song](std::int64_t at, void* buffer, std::size_t count) {
+                return readAt(*song, at, buffer, static_cast<int>(count));
+            },
+            true);
+        if (block.hasBlock) {
+            const auto qrtAt = static_cast<std::int32_t>(block.blockStart + Mp3EndBlock::kMarkBytes);
+            const auto qrtBytes = static_cast<std::int32_t>(block.qrtSize);
+            const auto pngBytes = static_cast<std::int32_t>(block.pngSize);
+            if (qrtBytes > 0) qrt = {true, qrtAt, qrtBytes, true};
+            if (pngBytes > 0) png = {true, qrtAt + qrtBytes, pngBytes, true};
         }
+        hasId3v1 = block.hasId3v1 && readAt(*song, song->size() - kId3v1Bytes, id3v1, kId3v1Bytes);
         try {
             if (song->seek(0)) id3v2 = std::make_unique<ID3v2Tag>(*song);
         } catch (const StringException&) {
@@ -290,7 +271,7 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
             // still plays.
             id3v2.reset();
         }
-        mp3Length = blockAtEnd < size ? blockAtEnd : findMp3Block(*song, end, qrt, png);
+        mp3Length = static_cast<std::int32_t>(block.dataEnd);
     }
 
     // Side files win over what the song carries.
