@@ -6,6 +6,8 @@
 #include "framework/StringException.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -127,6 +129,68 @@ Song::Song(const std::string& path, std::int32_t firstBeat, Interpolator& interp
 }
 
 Song::~Song() { envelope_.release(); }
+
+const Image& Song::beatImage(std::int32_t beat, int width, int height, bool highlight, bool barStart) {
+    if (!beatCanvas_ || width > beatCanvas_->width() || height > beatCanvas_->height() || width < 1 ||
+        height < 1) {
+        fatalError("This is not happening.", __FILE__, __LINE__);
+    }
+    Image& canvas = *beatCanvas_;
+    SongSpan span{0, 0};
+    SongBeat play{};
+    const bool held = spanAt(beat, &span, &play, nullptr);
+    // A bar count from a damaged file must not divide by zero.
+    const std::int32_t bar = std::max(beatsPerBar_, 1);
+    const std::int32_t s = play.sourceBeat;
+    if (s % (8 * bar) >= 4 * bar) {
+        canvas.fillRect(100, 100, 127, 255, 0, 0, width - 1, height - 1);
+    } else {
+        canvas.fillRect(200, 200, 255, 255, 0, 0, width - 1, height - 1);
+    }
+    if (!held) return canvas;
+
+    // Value j covers the levels from g = span start - e + j * e on; column
+    // x shows value x + 1, so values 0 and width + 1 are the neighbours of
+    // the edge columns.
+    const PointsRecord& points = envelope_;
+    const bool levels = points.levels != nullptr && points.levelCount > 0 && points.samplesPerLevel > 0;
+    const float perLevel = static_cast<float>(points.samplesPerLevel);
+    const float e = levels ? static_cast<float>(span.length) / static_cast<float>(width) / perLevel : 0.0f;
+    const auto k = static_cast<std::int64_t>(std::ceil(e));
+    std::array<std::int32_t, 202> top{};
+    std::array<std::int32_t, 202> bottom{};
+    float g = levels ? static_cast<float>(span.position) / perLevel - e : 0.0f;
+    for (int j = 0; j <= width + 1; ++j, g += e) {
+        float h = 0.0f;
+        if (levels) {
+            const auto first = static_cast<std::int64_t>(g);
+            const std::int64_t from = std::max<std::int64_t>(first, 0);
+            const std::int64_t to = std::min<std::int64_t>(first + k, points.levelCount);
+            for (std::int64_t i = from; i < to; ++i) h = std::max(h, points.levels[i]);
+        }
+        // Levels from a file are not trusted to stay within 0..1.
+        h = std::clamp(h, 0.0f, 1.0f);
+        top[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(static_cast<float>(height - 1) * (1.0f - h) * 0.5f);
+        bottom[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(static_cast<float>(height - 1) * (1.0f + h) * 0.5f);
+    }
+    for (int x = 0; x < width; ++x) {
+        const auto j = static_cast<std::size_t>(x + 1);
+        const std::int32_t t = top[j], b = bottom[j];
+        if (highlight) {
+            canvas.fillRect(220, 100, 0, 255, x, t, x, b);
+        } else {
+            canvas.fillRect(220, 0, 0, 255, x, t, x, b);
+        }
+        const std::int32_t lowerTop = std::max(top[j - 1], top[j + 1]);
+        if (lowerTop > t) canvas.fillRect(0, 0, 0, 255, x, t, x, lowerTop - 1);
+        const std::int32_t higherBottom = std::min(bottom[j - 1], bottom[j + 1]);
+        if (higherBottom < b) canvas.fillRect(0, 0, 0, 255, x, higherBottom + 1, x, b);
+        canvas.fillRect(0, 0, 0, 255, x, t, x, t);
+        canvas.fillRect(0, 0, 0, 255, x, b, x, b);
+    }
+    if (barStart && s % bar == 0) canvas.fillRect(255, 255, 255, 255, 0, 0, 0, height - 1);
+    return canvas;
+}
 
 Song::Song(const std::vector<SongSpan>& spans, std::int32_t firstBeat, bool fixedTempo,
            std::int32_t fixedBeatLength, SongTexts texts, std::unique_ptr<SongFrameSource> source,

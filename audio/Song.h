@@ -90,6 +90,17 @@ public:
     bool tagsAtBeat(std::int32_t beat, std::string* title, std::string* artist, std::string* label) const;
     bool beatsLeft(std::int32_t beat, std::int32_t& n) const;
 
+    // The level-envelope picture of a held deck beat, drawn in the top-left
+    // width x height pixels of the song's 200 x 200 canvas (the returned
+    // image; it is redrawn by the next call): a light or, for the second
+    // four bars of every eight, a dark shade; one column per width-th of
+    // the beat's span, a red (orange when highlighted) line over the
+    // loudest level it covers, outlined in black; with barStart, a white
+    // line in column 0 on a bar's first beat. A beat outside the song is
+    // the bare shade. A song drawn from its overview, or a size above 200
+    // or below 1, is a fatal stop.
+    const Image& beatImage(std::int32_t beat, int width, int height, bool highlight, bool barStart);
+
     // Renders the held deck beat into the rings at index b (see
     // SongRenderer::renderBeat); a song without frames renders silence.
     // interpolationPoints is passed for the callers and not used.

@@ -94,6 +94,19 @@ TrackBeat TrackInfo::beatAt(std::int32_t index) {
             return beat;
         }
     }
+    if (count_ > 0 && index > held(count_ - 1).index) {
+        // Past the newest beat, with no remote answer (a reply lost under
+        // load, or a follower whose grid runs behind its leader's): the
+        // newest beat continues at its own length rather than stopping.
+        const TrackBeat& newest = held(count_ - 1);
+        if (!extendLogged_) {
+            logMessage("Beat " + std::to_string(index) + " lies past the grid: the newest beat is extended.",
+                       __FILE__, __LINE__);
+            extendLogged_ = true;
+        }
+        const std::int64_t ahead = static_cast<std::int64_t>(index) - newest.index;
+        return TrackBeat{index, newest.position + ahead * newest.length, newest.length, newest.weight};
+    }
     return record(index);
 }
 

@@ -31,7 +31,9 @@ public:
     // the next beat.
     std::int32_t beatIndexAt(std::int64_t sampleTime);
     // The remote grid's record with the local weight when it answers (a
-    // held local record then takes its position and length), else record.
+    // held local record then takes its position and length), else record;
+    // past the newest beat the newest beat repeated at its own length and
+    // weight (logged once), never a stop.
     TrackBeat beatAt(std::int32_t index);
     // The held record; before the oldest the oldest (logged); at or past the
     // newest a fatal stop.
@@ -70,6 +72,7 @@ private:
     std::int32_t count_ = 0;
     std::int32_t start_ = 0;
     bool capLogged_ = false;
+    bool extendLogged_ = false;
 };
 
 #endif

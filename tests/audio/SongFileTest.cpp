@@ -16,6 +16,9 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <ostream>
+#include <utility>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,7 @@ struct Fixture {
     std::int32_t strip3 = 1;
     bool envelope = false;
     bool png = false;
+    std::vector<float> levels = std::vector<float>(1000, 0.5f);  // 100 frames each
 };
 
 std::string makeSong(const testing_support::TemporaryDirectory& dir, const std::string& name, const Fixture& f) {
@@ -62,10 +66,10 @@ std::string makeSong(const testing_support::TemporaryDirectory& dir, const std::
         std::strcpy(tags.title, "A Title");
         std::strcpy(tags.artist, "An Artist");
         char label[songTextSize] = "A Label";
-        std::vector<float> levels(1000, 0.5f);
+        std::vector<float> levels = f.levels;
         PointsRecord points;
         points.samplesPerLevel = 100;
-        points.levelCount = 1000;
+        points.levelCount = static_cast<std::int32_t>(levels.size());
         points.levels = levels.data();
         BeatsWriteSources sources;
         sources.settings = &settings;
@@ -134,6 +138,106 @@ TEST(SongFile, SlotsGraphicsRulesAndRefusals) {
     }
     const std::string bare = makeSong(dir, "bare", Fixture{});
     EXPECT_THROW(Song(bare, 0, interpolator, timeScaler, 40.0f, false, 0), NoMetadataAvailable);
+}
+
+struct Rgba {
+    int r, g, b, a;
+    bool operator==(const Rgba&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Rgba& c) {
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
+}
+Rgba pixel(const Image& image, int x, int y) {
+    const Color c = image.getPixel(x, y);
+    return Rgba{c.red, c.green, c.blue, c.alpha};
+}
+
+TEST(SongFile, BeatImagesDrawTheLevelEnvelope) {
+    testing_support::TemporaryDirectory dir;
+    Interpolator interpolator(2);
+    TimeScalerPV timeScaler(1024, 4);
+    // 27 marked beats a 120 BPM beat apart from frame 1000: 26 slots. The
+    // envelope (100 frames per level) is 0.25 up to level 99 and 0.75 from
+    // level 100 to 4999; the levels end inside slot 22.
+    Fixture fixture;
+    for (std::int32_t i = 0; i < 27; ++i) fixture.beats.push_back(1000 + i * 22050);
+    fixture.strip3 = 0;
+    fixture.envelope = true;
+    fixture.levels.assign(5000, 0.75f);
+    std::fill(fixture.levels.begin(), fixture.levels.begin() + 100, 0.25f);
+    Song song(makeSong(dir, "envelope", fixture), 10, interpolator, timeScaler, 40.0f, false, 0);
+    ASSERT_EQ(song.count(), 26);
+    ASSERT_EQ(song.beatsPerBar(), 3);
+    // The file keeps levels in steps of 1/255.
+    const float low = song.envelope().levels[0], high = song.envelope().levels[100];
+    ASSERT_NEAR(low, 0.25f, 0.002f);
+    ASSERT_NEAR(high, 0.75f, 0.002f);
+
+    const Rgba light{200, 200, 255, 255}, dark{100, 100, 127, 255}, red{220, 0, 0, 255},
+        orange{220, 100, 0, 255}, black{0, 0, 0, 255}, white{255, 255, 255, 255};
+    struct Case {
+        const char* name;
+        std::int32_t slot;
+        int width, height;
+        bool highlight, barStart;
+        Rgba shade;
+        // Values j = 0..width + 1 (column x shows value x + 1): level 0 before
+        // firstHigh, the high level from it on; all zero past the envelope.
+        int firstHigh;
+        bool empty;
+        bool barLine;
+    };
+    // Slot 0 from frame 1000 at width 10: 22.05 levels a column from level
+    // 10; column 4 (value 5) is the first to reach level 100. Bars are 3
+    // beats, so slots 12..23 are the second four bars.
+    const Case cases[] = {
+        {"step inside the beat, bar start", 0, 10, 101, false, true, light, 5, false, true},
+        {"second four bars, highlighted, no bar start", 13, 200, 200, true, true, dark, 0, false, false},
+        {"bar start not asked", 12, 7, 33, false, false, dark, 0, false, false},
+        {"third bar's start", 9, 1, 1, false, true, light, 0, false, true},
+        {"past the envelope", 25, 50, 99, false, false, light, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Image& image = song.beatImage(10 + c.slot, c.width, c.height, c.highlight, c.barStart);
+        const auto level = [&](int j) { return c.empty ? 0.0f : (j >= c.firstHigh ? high : low); };
+        const auto topOf = [&](int j) { return static_cast<int>((c.height - 1) * (1.0f - level(j)) * 0.5f); };
+        const auto bottomOf = [&](int j) { return static_cast<int>((c.height - 1) * (1.0f + level(j)) * 0.5f); };
+        for (int x = 0; x < c.width; ++x) {
+            const int t = topOf(x + 1), b = bottomOf(x + 1);
+            const int outlineTo = std::max(topOf(x), topOf(x + 2)) - 1;
+            const int outlineFrom = std::min(bottomOf(x), bottomOf(x + 2)) + 1;
+            for (int y = 0; y < c.height; ++y) {
+                Rgba expected = c.shade;
+                if (y >= t && y <= b) expected = c.highlight ? orange : red;
+                if (y == t || y == b || (y >= t && y <= outlineTo) || (y >= outlineFrom && y <= b)) expected = black;
+                if (x == 0 && c.barLine) expected = white;
+                ASSERT_EQ(pixel(image, x, y), expected) << "x " << x << " y " << y;
+            }
+        }
+    }
+    // The step's outline, spelled out at height 101: the first high column
+    // (4) is black from its top (12) to just above its left neighbour's top
+    // (37) and from just below that neighbour's bottom (62) to its own (87,
+    // not 87.5: the high level is 191/255).
+    const Image& step = song.beatImage(10, 10, 101, false, false);
+    for (const auto& [y, expected] : std::vector<std::pair<int, Rgba>>{
+             {11, light}, {12, black}, {36, black}, {37, red}, {62, red}, {63, black}, {87, black}, {88, light}}) {
+        EXPECT_EQ(pixel(step, 4, y), expected) << y;
+    }
+    // A reversed run draws the slots' own beats: slot 12 (a bar start of
+    // the second four bars) now shows slot 13's shade and no bar line.
+    ASSERT_TRUE(song.reverseBeats(22, 2));
+    const Image& reversed = song.beatImage(22, 5, 50, false, true);
+    EXPECT_EQ(pixel(reversed, 0, 0), dark);
+
+    EXPECT_FATAL(song.beatImage(10, 201, 10, false, false), "This is not happening.");
+    EXPECT_FATAL(song.beatImage(10, 10, 201, false, false), "This is not happening.");
+    Fixture drawnFromOverview;
+    drawnFromOverview.beats = {1000, 23050};
+    drawnFromOverview.png = true;
+    Song overview(makeSong(dir, "overview", drawnFromOverview), 0, interpolator, timeScaler, 40.0f, false, 0);
+    EXPECT_FATAL(overview.beatImage(0, 10, 10, false, false), "This is not happening.");
 }
 
 TEST(SongFile, RendersTheFilesSamples) {

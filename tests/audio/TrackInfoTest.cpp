@@ -263,4 +263,42 @@ TEST(TrackInfo, RemoteGridAnswersFirst) {
     EXPECT_EQ(grid.beatIndexAt(22050), 1);
 }
 
+TEST(TrackInfo, BeatsPastTheGridContinueTheNewest) {
+    // A grid whose lengths grow with the beat, so the newest beat's length
+    // differs from every earlier one, and a weight that is not 0.
+    Application application;
+    Remote silent;
+    silent.answering = false;
+    NullTrackInfoRemote none;
+    Deck one([](std::int32_t beat) { return 20000.0f + 2.0f * static_cast<float>(std::max(beat, 0)); });
+    Deck two([](std::int32_t) { return 30000.0f; });
+    struct Case {
+        const char* name;
+        TrackInfoRemote* remote;
+    };
+    const Case cases[] = {{"no remote", nullptr}, {"null remote", &none}, {"silent remote", &silent}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        application.remote = c.remote;
+        TrackInfo grid(application, 2000000, one, two);
+        grid.setTempoFade(0, 0.5f, 0.5f, 1);
+        grid.advanceTo(0, true, 0);
+        const TrackBeat newest = grid.lastBeat();
+        ASSERT_NE(newest.length, grid.record(newest.index - 1).length);
+        testing_support::clearLog();
+        for (const std::int32_t ahead : {1, 2, 1000}) {
+            const TrackBeat beat = grid.beatAt(newest.index + ahead);
+            EXPECT_EQ(beat.index, newest.index + ahead);
+            EXPECT_EQ(beat.position, newest.position + static_cast<std::int64_t>(ahead) * newest.length);
+            EXPECT_EQ(beat.length, newest.length);
+            EXPECT_EQ(beat.weight, newest.weight);
+        }
+        EXPECT_EQ(countLog("lies past the grid"), 1);
+        // Held beats are untouched, and the grid itself does not grow.
+        EXPECT_EQ(grid.beatAt(newest.index), newest);
+        EXPECT_EQ(grid.lastBeat(), newest);
+        EXPECT_FATAL(grid.record(newest.index + 1), "Beat info not yet available.");
+    }
+}
+
 }  // namespace
