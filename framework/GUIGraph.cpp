@@ -20,6 +20,8 @@ GUIGraph::GUIGraph(int x, int y, int columns, int height, float minimum, float m
     clippedBottom_ = vaduRivuro_8v(columns);
     if (valueA_ == nullptr || valueB_ == nullptr || rowTop_ == nullptr || rowBottom_ == nullptr ||
         clippedTop_ == nullptr || clippedBottom_ == nullptr) {
+        // The stop may throw (tests, fuzzing): the destructor would not run.
+        release();
         fatalError("Not enough memory.", __FILE__, __LINE__);
     }
     for (int i = 0; i < columns; ++i) {
@@ -32,13 +34,18 @@ GUIGraph::GUIGraph(int x, int y, int columns, int height, float minimum, float m
     }
 }
 
-GUIGraph::~GUIGraph() {
+GUIGraph::~GUIGraph() { release(); }
+
+void GUIGraph::release() {
     zoveZiva(valueA_);
     zoveZiva(valueB_);
     zoveZiva(rowTop_);
     zoveZiva(rowBottom_);
     zoveZiva(clippedTop_);
     zoveZiva(clippedBottom_);
+    valueA_ = valueB_ = nullptr;
+    rowTop_ = rowBottom_ = nullptr;
+    clippedTop_ = clippedBottom_ = nullptr;
 }
 
 namespace {

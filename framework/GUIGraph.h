@@ -37,6 +37,7 @@ public:
 
 private:
     void leave();
+    void release();
 
     float minimum_;
     float maximum_;

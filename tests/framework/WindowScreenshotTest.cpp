@@ -9,8 +9,6 @@
 #include "framework/Font.h"
 #include "platform/TestInput.h"
 
-#include <cstdlib>
-
 namespace {
 
 // One line of text drawn into an image of its own and blended where it lies.
@@ -86,26 +84,8 @@ TEST_F(WindowScreenshot, TheFrameEqualsTheGoldenAndTheBackImage) {
     title->setText("Velkarn -10.5");
     platform::test_input::move(window.handle(), {1, 1});  // any input presents
 
-    const platform::Rect all{0, 0, window.width(), window.height()};
-    const std::vector<std::uint8_t> frame = window.nativeWindow()->readBack(all);
-    image_test::Bytes back = image_test::pixelBytes(window.surface()->backImage());
-    for (std::size_t at = 3; at < back.size(); at += 4) back[at] = 255;  // the screen has no alpha
-    EXPECT_TRUE(frame == back) << "the frame differs from the back image";
-
-    const std::string golden = testing_support::sourceDirectory() + "/tests/framework/golden/WindowScreenshot.png";
-    std::unique_ptr<Image> shot(image_test::imageFromBytes(window.width(), window.height(), frame));
-    if (const char* update = std::getenv("VELKARN_UPDATE_GOLDENS"); update != nullptr && std::string(update) == "1") {
-        shot->writePng(golden);
-        GTEST_SKIP() << "golden rewritten: " << golden;
-    }
-    std::unique_ptr<Image> expected(new Image(golden, true));
-    ASSERT_EQ(expected->width(), window.width());
-    ASSERT_EQ(expected->height(), window.height());
-    int differing = 0;
-    for (int y = 0; y < window.height(); ++y) {
-        for (int x = 0; x < window.width(); ++x) differing += shot->getPixel(x, y).differs(expected->getPixel(x, y));
-    }
-    EXPECT_EQ(differing, 0) << "pixels that differ from " << golden;
+    const std::unique_ptr<Image> shot = presentedFrame(window);
+    if (goldenRewritten(*shot, "WindowScreenshot")) GTEST_SKIP() << "golden rewritten";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "RecordingComponent.h"
 
 #include "framework/GUIPanel.h"
+#include "framework/Image.h"
 #include "framework/Surface.h"
 #include "framework/Window.h"
 #include "platform/Clock.h"
@@ -16,9 +17,12 @@
 #include "platform/UiScript.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class WindowTestBase : public FrameworkTest {
 protected:
@@ -73,5 +77,37 @@ protected:
     std::optional<image_test::SkinDirectory> skins;
     std::vector<std::unique_ptr<Window>> windows;
 };
+
+// The frame the layer holds for the whole window, once its presents are done.
+// It must equal the back image: a missed dirty mark shows as a stale pixel.
+inline std::unique_ptr<Image> presentedFrame(Window& window) {
+    const platform::Rect all{0, 0, window.width(), window.height()};
+    const std::vector<std::uint8_t> frame = window.nativeWindow()->readBack(all);
+    image_test::Bytes back = image_test::pixelBytes(window.surface()->backImage());
+    for (std::size_t at = 3; at < back.size(); at += 4) back[at] = 255;  // the screen has no alpha
+    EXPECT_TRUE(frame == back) << "the frame differs from the back image";
+    return std::unique_ptr<Image>(image_test::imageFromBytes(window.width(), window.height(), frame));
+}
+
+// Compares the picture pixel for pixel with tests/framework/golden/<name>.png.
+// With VELKARN_UPDATE_GOLDENS=1 it rewrites the golden instead and returns
+// true; look at the file before committing it.
+inline bool goldenRewritten(const Image& shot, const std::string& name) {
+    const std::string golden = testing_support::sourceDirectory() + "/tests/framework/golden/" + name + ".png";
+    if (const char* update = std::getenv("VELKARN_UPDATE_GOLDENS"); update != nullptr && std::string(update) == "1") {
+        shot.writePng(golden);
+        return true;
+    }
+    const Image expected(golden, true);
+    EXPECT_EQ(expected.width(), shot.width()) << golden;
+    EXPECT_EQ(expected.height(), shot.height()) << golden;
+    if (expected.width() != shot.width() || expected.height() != shot.height()) return false;
+    int differing = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) differing += shot.getPixel(x, y).differs(expected.getPixel(x, y));
+    }
+    EXPECT_EQ(differing, 0) << "pixels that differ from " << golden;
+    return false;
+}
 
 #endif
