@@ -35,6 +35,9 @@ packages=(
   portaudio19-dev libasound2-dev libjack-jackd2-dev
   # audio tests and benchmarks: float32 reference values, the conversion peer
   python3-numpy libsamplerate0-dev
+  # the skin generator: FreeType draws its labels from the DejaVu faces
+  # (Sans from -core, Sans Condensed from -extra)
+  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   # platform layer: WMA decoding and the attributes inside WMA files
   libavformat-dev libavcodec-dev libavutil-dev libtag1-dev
   # fuzzing build (./test.sh --fuzz): clang with libFuzzer and its sanitizers

@@ -25,30 +25,44 @@ bool hidden(const std::filesystem::path& relative) {
 }  // namespace
 
 bool packArchive(const std::string& root, std::string& archive, std::string& error) {
+    return packArchive(std::vector<ArchiveTree>{{"", root}}, archive, error);
+}
+
+bool packArchive(const std::vector<ArchiveTree>& trees, std::string& archive, std::string& error) {
     namespace fs = std::filesystem;
     std::vector<std::pair<std::string, fs::path>> files;
-    std::error_code failure;
-    fs::recursive_directory_iterator walk(root, failure), end;
-    if (failure) {
-        error = "Cannot read " + root + ": " + failure.message();
-        return false;
-    }
-    for (; walk != end; walk.increment(failure)) {
+    for (const ArchiveTree& tree : trees) {
+        const std::string& root = tree.directory;
+        std::error_code failure;
+        fs::recursive_directory_iterator walk(root, failure), end;
         if (failure) {
             error = "Cannot read " + root + ": " + failure.message();
             return false;
         }
-        fs::path relative = walk->path().lexically_relative(root);
-        if (hidden(relative) || !walk->is_regular_file()) continue;
-        std::string name = relative.generic_string();
-        if (name.size() + 1 > archiveNameLimit) {
-            error = "The name " + name + " is too long for the archive (" + std::to_string(name.size() + 1) +
-                    " bytes with its end, at most " + std::to_string(archiveNameLimit) + ").";
-            return false;
+        for (; walk != end; walk.increment(failure)) {
+            if (failure) {
+                error = "Cannot read " + root + ": " + failure.message();
+                return false;
+            }
+            fs::path relative = walk->path().lexically_relative(root);
+            if (hidden(relative) || !walk->is_regular_file()) continue;
+            std::string name = relative.generic_string();
+            if (!tree.prefix.empty()) name = tree.prefix + "/" + name;
+            if (name.size() + 1 > archiveNameLimit) {
+                error = "The name " + name + " is too long for the archive (" + std::to_string(name.size() + 1) +
+                        " bytes with its end, at most " + std::to_string(archiveNameLimit) + ").";
+                return false;
+            }
+            files.emplace_back(name, walk->path());
         }
-        files.emplace_back(name, walk->path());
     }
     std::sort(files.begin(), files.end());
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        if (files[i].first == files[i - 1].first) {
+            error = "The name " + files[i].first + " comes from two trees.";
+            return false;
+        }
+    }
 
     std::string index;
     std::string data;

@@ -1,18 +1,29 @@
-// velkarn-pack <resources directory> <archive file>: packs the program's
-// resources at build time.
+// velkarn-pack <resources directory> <archive file> [<prefix>=<directory>]...:
+// packs the program's resources at build time, each further tree under its
+// prefix (the generated skin as images/).
 #include "framework/packer/ArchivePacker.h"
 
 #include <cstdio>
 #include <fstream>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s <resources directory> <archive file>\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <resources directory> <archive file> [<prefix>=<directory>]...\n", argv[0]);
         return 2;
+    }
+    std::vector<ArchiveTree> trees{{"", argv[1]}};
+    for (int i = 3; i < argc; ++i) {
+        const std::string tree = argv[i];
+        const std::size_t equals = tree.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            std::fprintf(stderr, "velkarn-pack: %s is not <prefix>=<directory>\n", argv[i]);
+            return 2;
+        }
+        trees.push_back({tree.substr(0, equals), tree.substr(equals + 1)});
     }
     std::string archive;
     std::string error;
-    if (!packArchive(argv[1], archive, error)) {
+    if (!packArchive(trees, archive, error)) {
         std::fprintf(stderr, "velkarn-pack: %s\n", error.c_str());
         return 1;
     }

@@ -187,6 +187,35 @@ TEST_F(ResourceArchive, NamesOf500BytesOrMoreFailThePacker) {
     EXPECT_EQ(testing_support::runProgram({VELKARN_PACKER, root.path(), root.file("out")}, root.file("log")), 1);
 }
 
+TEST_F(ResourceArchive, FurtherTreesPackUnderTheirPrefixAndMayNotRepeatAName) {
+    FixtureTree tree;
+    TemporaryDirectory skin;
+    testing_support::makeDirectories(skin.file("velkarn/button"));
+    writeFile(skin.file("velkarn/button/playUp.png"), "up");
+    writeFile(skin.file("velkarn/button/.playUp.png.new"), "hidden");
+    std::string archive;
+    std::string error;
+    ASSERT_TRUE(packArchive({{"", tree.root.path()}, {"images", skin.path()}}, archive, error)) << error;
+    useArchive(archive);
+    EXPECT_TRUE(archiveContains("images/velkarn/button/playUp.png"));
+    EXPECT_TRUE(archiveContains("images/beatMapper/background/main.png"));
+    EXPECT_FALSE(archiveContains("velkarn/button/playUp.png"));
+    EXPECT_FALSE(archiveContains("images/velkarn/button/.playUp.png.new"));
+    cleanUpFileSystem();
+
+    // The same tree twice under one prefix gives every name twice.
+    EXPECT_FALSE(packArchive({{"images", skin.path()}, {"images", skin.path()}}, archive, error));
+    EXPECT_EQ(error, "The name images/velkarn/button/playUp.png comes from two trees.");
+    // The packing program takes trees as <prefix>=<directory>.
+    EXPECT_EQ(testing_support::runProgram({VELKARN_PACKER, tree.root.path(), skin.file("out"), "images=" + skin.path(),
+                                           "images=" + skin.path()},
+                                          skin.file("log")),
+              1);
+    EXPECT_EQ(testing_support::runProgram({VELKARN_PACKER, tree.root.path(), skin.file("out"), skin.path()},
+                                          skin.file("log")),
+              2);
+}
+
 TEST_F(ResourceArchive, TheBuiltInArchiveHoldsTheResourcesTree) {
     supportSettings().archiveMode = true;
     initializeFileSystem();

@@ -1,0 +1,136 @@
+#include "app/skin/SkinTable.h"
+
+#include "app/skin/SkinMainWindow.h"
+
+namespace {
+
+constexpr const char* mainBackground = "velkarn/background/main";
+
+SkinRow control(SkinKind kind, const std::string& key, int width, int height, int x, int y,
+                const std::string& label = {}, SkinSymbol symbol = SkinSymbol::None) {
+    SkinRow row;
+    row.kind = kind;
+    row.key = key;
+    row.width = width;
+    row.height = height;
+    row.x = x;
+    row.y = y;
+    row.parent = mainBackground;
+    row.label = label;
+    row.symbol = symbol;
+    return row;
+}
+
+SkinRow panel(const std::string& word, const std::string& label, const std::string& group, int x, int y, int width,
+              int height) {
+    SkinRow row = control(SkinKind::Panel, "velkarn/panelGroup/" + word, width, height, x, y, label);
+    row.group = group;
+    return row;
+}
+
+SkinTable makeTable() {
+    SkinTable table;
+    table.groups = {
+        {"tools", true, 60},
+        {"functions", false, 30},
+    };
+    std::vector<SkinRow>& rows = table.rows;
+
+    // ---- The main window ----------------------------------------------------
+    SkinRow background;
+    background.kind = SkinKind::Background;
+    background.key = mainBackground;
+    background.width = 1000;
+    background.height = 665;
+    background.decorate = paintMainBackground;
+    rows.push_back(background);
+
+    SkinRow overlay = control(SkinKind::Image, "velkarn/image/overlayRows", 808, 424, 6, 6);
+    overlay.clear = skinStripPlaces();
+    overlay.decorate = paintRowsOverlay;
+    rows.push_back(overlay);
+
+    // The tool panels (vertical group at the right), in tool order.
+    const std::pair<const char*, const char*> tools[] = {
+        {"drop", "DROP"},   {"tempo", "TEMPO"},     {"repeat", "REPEAT"}, {"delete", "DELETE"},
+        {"skip", "SKIP"},   {"pause", "PAUSE"},     {"reverse", "REVERSE"}, {"move", "MOVE"},
+        {"fade", "FADE"},   {"listen", "LISTEN"},
+    };
+    for (const auto& [word, label] : tools) rows.push_back(panel(word, label, "tools", 830, 10, 160, 430));
+
+    // The function panels (horizontal group below the strips).
+    const std::pair<const char*, const char*> functions[] = {
+        {"decks", "DECKS"},   {"effects", "EFFECTS"}, {"recorder", "RECORDER"},
+        {"player", "PLAYER"}, {"network", "NETWORK"}, {"settings", "SETTINGS"},
+    };
+    for (const auto& [word, label] : functions) rows.push_back(panel(word, label, "functions", 10, 445, 800, 210));
+
+    rows.push_back(control(SkinKind::Button, "velkarn/button/zoomIn", 28, 28, 831, 450, {}, SkinSymbol::ZoomIn));
+    rows.push_back(control(SkinKind::Button, "velkarn/button/zoomOut", 28, 28, 861, 450, {}, SkinSymbol::ZoomOut));
+    rows.push_back(control(SkinKind::Button, "velkarn/button/browser", 72, 32, 830, 486, "BROWSER"));
+    rows.push_back(control(SkinKind::Button, "velkarn/button/scope", 72, 32, 830, 522, "SCOPE"));
+    rows.push_back(control(SkinKind::Button, "velkarn/button/beatMapper", 72, 32, 830, 558, "BEATS"));
+    rows.push_back(control(SkinKind::Button, "velkarn/button/play", 72, 44, 830, 600, "PLAY", SkinSymbol::Play));
+
+    rows.push_back(control(SkinKind::Meter, "velkarn/meter/volume", 30, 206, 910, 445));
+    SkinRow volume = control(SkinKind::Slider, "velkarn/slider/volume", 75, 12, 910, 445);
+    volume.trackWidth = 75;
+    volume.trackHeight = 206;
+    rows.push_back(volume);
+
+    rows.push_back(control(SkinKind::Indicator, "velkarn/indicator/recording", 34, 18, 247, 455, "REC"));
+    rows.push_back(control(SkinKind::Indicator, "velkarn/indicator/playing", 40, 18, 361, 455, "AUTO"));
+    return table;
+}
+
+}  // namespace
+
+const SkinRow* SkinTable::find(const std::string& key) const {
+    for (const SkinRow& row : rows) {
+        if (row.key == key) return &row;
+    }
+    return nullptr;
+}
+
+const SkinGroup* SkinTable::findGroup(const std::string& name) const {
+    for (const SkinGroup& group : groups) {
+        if (group.name == name) return &group;
+    }
+    return nullptr;
+}
+
+std::vector<const SkinRow*> SkinTable::panels(const std::string& group) const {
+    std::vector<const SkinRow*> found;
+    for (const SkinRow& row : rows) {
+        if (row.kind == SkinKind::Panel && row.group == group) found.push_back(&row);
+    }
+    return found;
+}
+
+const std::vector<std::string>& skinSuffixes(SkinKind kind) {
+    static const std::vector<std::string> single{""};
+    static const std::vector<std::string> button{"Up", "Down", "Mask"};
+    static const std::vector<std::string> slider{"Slider", "Mask"};
+    static const std::vector<std::string> indicator{"On", "Off", "Disabled"};
+    static const std::vector<std::string> digits{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
+                                                 "Point", "Plus", "Minus", "Exp", "Space", "Default"};
+    switch (kind) {
+    case SkinKind::Button:
+        return button;
+    case SkinKind::Slider:
+        return slider;
+    case SkinKind::Indicator:
+        return indicator;
+    case SkinKind::DigitSet:
+        return digits;
+    default:
+        return single;
+    }
+}
+
+int skinTabStart(int index, int count, int length) { return (index * length + count - 1) / count; }
+
+const SkinTable& skinTable() {
+    static const SkinTable table = makeTable();
+    return table;
+}
