@@ -1,0 +1,3 @@
+#include "app/VelkarnStartUpValues4.h"
+
+void VelkarnStartUpValues4::checkLoaded() { SettingsStore::terminate(midiInputDevice); }
