@@ -40,6 +40,9 @@ packages=(
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
   # platform layer: WMA decoding and the attributes inside WMA files
   libavformat-dev libavcodec-dev libavutil-dev libtag1-dev
+  # MIDI over the ALSA sequencer and HID units over hidraw; the MIDI tests'
+  # peers (aseqdump, a python MIDI port) where a sequencer exists
+  librtmidi-dev libhidapi-dev alsa-utils python3-rtmidi
   # fuzzing build (./test.sh --fuzz): clang with libFuzzer and its sanitizers
   clang libclang-rt-14-dev
 )

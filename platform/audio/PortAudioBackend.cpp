@@ -1,16 +1,14 @@
 // PortAudio's devices as endpoints of the audio layer. Streams run in
 // callback mode; the callback hands the buffer to the emulation's pull,
 // which only copies and signals.
+#include "platform/AlsaMessages.h"
 #include "platform/PlatformLog.h"
 #include "platform/audio/AudioBackend.h"
 
-#include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <portaudio.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -19,22 +17,8 @@ namespace {
 
 constexpr const char* sourceFile = "PortAudioBackend.cpp";
 
-// ALSA and JACK print their complaints to stderr unless given a function;
-// on a machine without sound hardware that would be dozens of lines at
-// start-up, and stderr is shared with every other thread. Never redirect
-// descriptor 2 instead: that would swallow everyone's output.
-void alsaMessage(const char* file, int line, const char* function, int error, const char* format, ...) {
-    char text[1024];
-    va_list arguments;
-    va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
-    va_end(arguments);
-    std::string message = std::string("ALSA ") + (file != nullptr ? file : "") + ":" + std::to_string(line) + " (" +
-                          (function != nullptr ? function : "") + "): " + text;
-    if (error != 0) message += std::string(": ") + snd_strerror(error);
-    logVerboseNote(message, sourceFile, __LINE__);
-}
-
+// JACK prints its complaints to stderr unless given a function; on a
+// machine without sound hardware that would be dozens of lines at start-up.
 void jackMessage(const char* text) { logVerboseNote(std::string("JACK: ") + text, sourceFile, __LINE__); }
 
 std::string portAudioText(PaError error) {
@@ -197,7 +181,7 @@ std::string hostNameOf(const PaDeviceInfo& info) {
 bool startPortAudio(std::vector<std::unique_ptr<Endpoint>>& outputs, std::vector<std::unique_ptr<Endpoint>>& inputs) {
     // The program never starts a sound server of its own accord.
     ::setenv("JACK_NO_START_SERVER", "1", 0);
-    snd_lib_error_set_handler(alsaMessage);
+    routeAlsaMessages();
     jack_set_error_function(jackMessage);
     jack_set_info_function(jackMessage);
 
