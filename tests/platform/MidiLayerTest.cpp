@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <set>
 #include <thread>
@@ -447,3 +448,113 @@ TEST(MidiRealBackend, WithoutASequencerListsNothingAndStaysQuiet) {
 }
 
 }  // namespace
+
+// ---- The real backend on a sequencer (skipped where none exists) ---------
+
+namespace sequencer {
+
+bool present() { return ::access("/dev/snd/seq", R_OK | W_OK) == 0; }
+
+// Polls until the condition holds or about ten seconds have passed: a peer
+// process needs time to start, but nothing here measures speed.
+template <typename Condition>
+bool waitFor(Condition condition) {
+    for (int i = 0; i < 1000; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+bool endsWithAddress(const std::string& name) {
+    const std::size_t space = name.rfind(' ');
+    if (space == std::string::npos) return false;
+    const std::string tail = name.substr(space + 1);
+    const std::size_t colon = tail.find(':');
+    return colon != std::string::npos && colon > 0 && colon + 1 < tail.size() &&
+           tail.find_first_not_of("0123456789:") == std::string::npos;
+}
+
+int findPort(bool input, const std::string& part) {
+    const unsigned count = input ? midiInputCount() : midiOutputCount();
+    for (unsigned i = 0; i < count; ++i) {
+        std::string name;
+        if ((input ? midiInputName(i, name) : midiOutputName(i, name)) != midiOk) continue;
+        if (name.find(part) != std::string::npos) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace sequencer
+
+TEST(MidiSequencer, APeersMessagesArriveAndNamesCarryNoAddress) {
+    if (!sequencer::present()) GTEST_SKIP() << "no ALSA sequencer (/dev/snd/seq)";
+    testing_support::ScopedEnvironment backend("VELKARN_MIDI", std::nullopt);
+    resetMidiService();
+    testing_support::TemporaryDirectory directory;
+    const std::string go = directory.file("go");
+    const std::string done = directory.file("done");
+    std::thread peer([&] {
+        testing_support::runProgram({::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3",
+                                     testing_support::sourceDirectory() + "/tests/platform/midi_peer.py",
+                                     "Velkarn Test Peer", go, done},
+                                    directory.file("peer.txt"));
+    });
+    RecordingTarget target;
+    const platform::WindowHandle window = platform::registerWindow(&target);
+    int index = -1;
+    EXPECT_TRUE(sequencer::waitFor([&] { return (index = sequencer::findPort(true, "Velkarn Test Peer")) >= 0; }));
+    MidiHandle handle = noMidiHandle;
+    if (index >= 0) {
+        std::string name;
+        ASSERT_EQ(midiInputName(static_cast<unsigned>(index), name), midiOk);
+        EXPECT_FALSE(sequencer::endsWithAddress(name)) << name;
+        EXPECT_EQ(midiInputOpen(static_cast<unsigned>(index), window, handle), midiOk);
+        EXPECT_EQ(midiInputStart(handle), midiOk);
+    }
+    testing_support::writeFile(go, "");
+    std::vector<std::intptr_t> data;
+    sequencer::waitFor([&] {
+        platform::dispatchQueuedMessages();
+        data.clear();
+        for (const Message& message : target.received) {
+            if (message.id == platform::midiInDataMessage && message.wParam == handle) data.push_back(message.lParam);
+        }
+        return data.size() >= 2;
+    });
+    if (handle != noMidiHandle) midiInputClose(handle);
+    testing_support::writeFile(done, "");
+    peer.join();
+    platform::dispatchQueuedMessages();
+    platform::unregisterWindow(window);
+    resetMidiService();
+    // The note-on at velocity 0 arrives as it was sent; the listener reads it as a note-off.
+    EXPECT_EQ(data, (std::vector<std::intptr_t>{static_cast<std::intptr_t>(pack(0xB0, 20, 127)),
+                                                 static_cast<std::intptr_t>(pack(0x91, 60, 0))}));
+}
+
+TEST(MidiSequencer, ClockBytesReachAPeerAcrossCloseAndReopen) {
+    if (!sequencer::present()) GTEST_SKIP() << "no ALSA sequencer (/dev/snd/seq)";
+    testing_support::ScopedEnvironment backend("VELKARN_MIDI", std::nullopt);
+    resetMidiService();
+    testing_support::TemporaryDirectory directory;
+    const std::string dump = directory.file("dump.txt");
+    std::thread peer([&] { testing_support::runProgram({"timeout", "5", "aseqdump"}, dump); });
+    int index = -1;
+    EXPECT_TRUE(sequencer::waitFor([&] { return (index = sequencer::findPort(false, "aseqdump")) >= 0; }));
+    int clocks = 0;
+    for (int round = 0; round < 2 && index >= 0; ++round) {
+        MidiHandle handle = noMidiHandle;
+        ASSERT_EQ(midiOutputOpen(static_cast<unsigned>(index), handle), midiOk) << round;
+        EXPECT_EQ(midiOutputShortMessage(handle, 0xF8), midiOk);
+        EXPECT_EQ(midiOutputClose(handle), midiOk);
+        ++clocks;
+    }
+    peer.join();
+    resetMidiService();
+    const std::string text = testing_support::readFile(dump);
+    int seen = 0;
+    for (std::size_t at = text.find("Clock"); at != std::string::npos; at = text.find("Clock", at + 1)) ++seen;
+    EXPECT_EQ(seen, clocks) << text;
+    EXPECT_EQ(clocks, 2);
+}
