@@ -241,7 +241,21 @@ bool fileSystemFitForDatabase(std::uint64_t magic) {
     return magic != msdosMagic && magic != exfatMagic;
 }
 
+namespace {
+std::mutex magicHookMutex;
+FileSystemMagicHook magicHook;
+}  // namespace
+
+void setFileSystemMagicHook(FileSystemMagicHook hook) {
+    std::lock_guard lock(magicHookMutex);
+    magicHook = std::move(hook);
+}
+
 bool fileSystemMagic(const std::string& directory, std::uint64_t& magic) {
+    {
+        std::lock_guard lock(magicHookMutex);
+        if (magicHook) return magicHook(directory, magic);
+    }
     std::string native = nativePath(directory);
     struct statfs status;
     if (::statfs(native.c_str(), &status) != 0) {

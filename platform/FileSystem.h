@@ -85,6 +85,11 @@ bool fileSystemFitForDatabase(std::uint64_t magic);
 // statfs of the directory; false (with the last error text) when it fails.
 bool fileSystemMagic(const std::string& directory, std::uint64_t& magic);
 
+// Tests: while set, the hook answers fileSystemMagic in place of the
+// system (an empty hook switches it off), so a FAT volume can be shown.
+using FileSystemMagicHook = std::function<bool(const std::string& directory, std::uint64_t& magic)>;
+void setFileSystemMagicHook(FileSystemMagicHook hook);
+
 // ---- Use by this process ---------------------------------------------------
 
 // True when any descriptor of this process refers to the file (same

@@ -18,6 +18,9 @@ import zlib
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "audio"))
 import qrt_golden  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import zlt_oracle  # noqa: E402
+
 
 def save(out, target, name, data):
     folder = os.path.join(out, target)
@@ -283,7 +286,9 @@ def main():
     os.makedirs(out)
     for target, seeds in (("FuzzPngReader", png_seeds()), ("FuzzResourceArchive", archive_seeds()),
                           ("FuzzRegistryStore", registry_seeds()), ("FuzzQrtReader", qrt_seeds()),
-                          ("FuzzId3v2Tag", id3_seeds())):
+                          ("FuzzId3v2Tag", id3_seeds()),
+                          ("FuzzInfoZlt", {name: zlt_oracle.encode(records)
+                                           for name, records in zlt_oracle.fixtures().items()})):
         for name, data in seeds.items():
             save(out, target, name, data)
     with tempfile.TemporaryDirectory() as work:
