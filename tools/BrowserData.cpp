@@ -111,8 +111,9 @@ bool BrowserData::build(const std::string& directory, Progress* progress) {
     }
     clear();
     rootSkip_ = directory.size() + 1;
-    const int count = countAudioFiles(directory);
-    all_.reserve(static_cast<std::size_t>(count));
+    // The count only sets the progress range; without a display the tree
+    // is walked once.
+    const int count = progress != nullptr ? countAudioFiles(directory) : 0;
     if (progress != nullptr) progress->setRange(0, count);
     int done = 0;
     scan(directory, reader.get(), progress, count, done);
