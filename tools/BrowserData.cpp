@@ -43,6 +43,16 @@ std::string lowerCase(const std::string& text) {
     return result;
 }
 
+// Whether the text from the offset on holds the lower-case pattern in any
+// case (ASCII letters only).
+bool containsIgnoringCase(const std::string& text, std::size_t from, const std::string& lowerPattern) {
+    if (from > text.size()) return false;
+    auto equal = [](char c, char p) { return lower(static_cast<unsigned char>(c)) == static_cast<unsigned char>(p); };
+    auto begin = text.begin() + static_cast<std::ptrdiff_t>(from);
+    return std::search(begin, text.end(), lowerPattern.begin(), lowerPattern.end(), equal) != text.end() ||
+           lowerPattern.empty();
+}
+
 // ASCII case-insensitive order of the bytes.
 int compareIgnoringCase(const std::string& a, const std::string& b) {
     std::size_t n = std::min(a.size(), b.size());
@@ -304,10 +314,9 @@ void BrowserData::filter() {
     shown_.reserve(all_.size());
     const std::string pattern = lowerCase(filter_);
     for (const BrowserRecord& record : all_) {
-        if (pattern.empty() || lowerCase(record.title).find(pattern) != std::string::npos ||
-            lowerCase(record.artist).find(pattern) != std::string::npos ||
-            lowerCase(record.comments).find(pattern) != std::string::npos ||
-            lowerCase(nameBelowRoot(record)).find(pattern) != std::string::npos)
+        if (pattern.empty() || containsIgnoringCase(record.title, 0, pattern) ||
+            containsIgnoringCase(record.artist, 0, pattern) || containsIgnoringCase(record.comments, 0, pattern) ||
+            containsIgnoringCase(record.fileName, rootSkip_, pattern))
             shown_.push_back(record);
     }
 }
