@@ -1,13 +1,16 @@
 #include "network/Socket.h"
 
+#include "network/MessageReassembler.h"
+
 #include "framework/Log.h"
 #include "framework/Reporters.h"
 #include "platform/SocketErrors.h"
 
-#include <cstring>
+
+static_assert(Socket::maximumMessage == MessageReassembler::capacity, "what is sent must fit what is received");
 
 namespace {
-constexpr std::size_t headerLength = 5;
+constexpr std::size_t headerLength = MessageReassembler::headerLength;
 constexpr int timedOutError = 10060;
 }  // namespace
 
@@ -139,26 +142,15 @@ void Socket::receiveLoop() {
         std::unique_lock<std::mutex> lock(stateMutex_);
         launchedChanged_.wait(lock, [this] { return launched_; });
     }
-    buffer_.resize(maximumMessage);
-    std::size_t filled = 0;
+    MessageReassembler messages;
     for (;;) {
-        const long count = platform::receiveBytes(handle_, buffer_.data() + filled, maximumMessage - filled);
+        const long count = platform::receiveBytes(handle_, messages.space(), messages.room());
         if (count <= 0) break;
-        filled += static_cast<std::size_t>(count);
-        std::size_t start = 0;
-        while (start < filled) {
-            const void* zero = std::memchr(buffer_.data() + start, 0, filled - start);
-            if (zero == nullptr) break;
-            const std::size_t length = static_cast<const char*>(zero) - (buffer_.data() + start) + 1;
-            takeMessage(buffer_.data() + start, length);
-            start += length;
-        }
-        if (start > 0) {
-            std::memmove(buffer_.data(), buffer_.data() + start, filled - start);
-            filled -= start;
-        }
-        if (filled == maximumMessage) {
-            // A full buffer without a zero can never become a message.
+        const bool more = messages.received(static_cast<std::size_t>(count), [this](const char* message,
+                                                                                    std::size_t length) {
+            takeMessage(message, length);
+        });
+        if (!more) {
             logMessage("received alien message.", __FILE__, __LINE__);
             break;
         }
@@ -167,26 +159,28 @@ void Socket::receiveLoop() {
 }
 
 void Socket::takeMessage(const char* message, std::size_t length) {
-    // The shortest message is the header and the zero.
-    if (length < headerLength + 1 || std::memcmp(message, "QRT", 3) != 0) {
-        logMessage("received alien message.", __FILE__, __LINE__);
-        return;
-    }
-    const char direction = message[3];
-    const char kind = message[4];
-    std::string text(message + headerLength, length - headerLength - 1);
-    if (direction == 'R' && (kind == 'A' || kind == 'B')) {
-        takeReply(kind, std::move(text));
-    } else if (direction == 'M' && kind == 'A') {
+    std::string_view text;
+    switch (MessageReassembler::kindOf(message, length, text)) {
+    case MessageReassembler::Kind::reply:
+        takeReply('A', std::string(text));
+        break;
+    case MessageReassembler::Kind::binaryReply:
+        takeReply('B', std::string(text));
+        break;
+    case MessageReassembler::Kind::request: {
         std::string reply;
-        handler_.received(*this, text, reply);
+        handler_.received(*this, std::string(text), reply);
         send(reply, "QRTRA");
-    } else if (direction == 'M' && kind == 'B') {
+        break;
+    }
+    case MessageReassembler::Kind::binaryRequest:
         // Answered all the same, so that requests and replies stay paired.
         logMessage("Binary messages not yet supported.", __FILE__, __LINE__);
         send("", "QRTRA");
-    } else {
+        break;
+    case MessageReassembler::Kind::alien:
         logMessage("received alien message.", __FILE__, __LINE__);
+        break;
     }
 }
 

@@ -2,8 +2,8 @@
 //
 // A message on the wire is "QRT", a direction ('M' request, 'R' reply), a
 // kind ('A' text, 'B' binary), the text and a zero; at most 65536 bytes in
-// all. TCP may split or join sends, so the receive thread keeps a buffer of
-// 65536 bytes and takes every run of bytes up to a zero as one message.
+// all. TCP may split or join sends, so the receive thread puts the messages
+// back together (MessageReassembler): every run of bytes up to a zero.
 //
 // Requests and replies pair up in order: each request waits up to a second
 // for its reply; a request that timed out leaves one stale reply to come,
@@ -95,7 +95,6 @@ private:
     int stale_ = 0;
     std::string reply_;
 
-    std::vector<char> buffer_;
     platform::Thread thread_;
 };
 

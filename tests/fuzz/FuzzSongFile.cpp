@@ -8,11 +8,20 @@
 
 #include "audio/ID3v2Tag.h"
 #include "audio/SampleDisk.h"
+#include "audio/SampleDiskWMA.h"
+#include "framework/Support.h"
 #include "framework/Image.h"
 
 #include <cmath>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The start-up check that offers ".wma" through the reader's decoder.
+    static const bool wma = [] {
+        SampleDiskWMA::installLoader();
+        checkWmaLibrary();
+        return isWmaAvailable();
+    }();
+    if (!wma) fuzz::fail("the WMA decoder did not load");
     fuzz::Cursor cursor(data, size);
     static const char* const extensions[] = {"wav", "mp3", "wma"};
     const char* extension = extensions[cursor.byte() % 3];

@@ -268,14 +268,36 @@ def audio_seeds(out, work):
     run("ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-bitexact", "-i", wav_path,
         "-c:a", "wmav2", "-b:a", "64k", "-metadata", "title=Title", "-metadata", "artist=Artist", wma_path)
     with open(wma_path, "rb") as f:
-        save(out, "FuzzAsfAttributes", "plain.wma", f.read())
+        plain_wma = f.read()
+    save(out, "FuzzAsfAttributes", "plain.wma", plain_wma)
+    save(out, "FuzzSongFile", "wma.bin", song_case(2, plain_wma))
     import mutagen.asf
     song = mutagen.asf.ASF(wma_path)
     song["QRT"] = [mutagen.asf.ASFByteArrayAttribute(qrt_bytes)]
     song["WM/AlbumTitle"] = ["Album"]
     song.save()
     with open(wma_path, "rb") as f:
-        save(out, "FuzzAsfAttributes", "attributes.wma", f.read())
+        with_attributes = f.read()
+    save(out, "FuzzAsfAttributes", "attributes.wma", with_attributes)
+    save(out, "FuzzSongFile", "wma-attributes.bin", song_case(2, with_attributes))
+
+
+def network_seeds():
+    def stream(pieces, body, repeats=1):
+        return bytes(pieces) + bytes([repeats - 1]) + body
+
+    def message(header, text):
+        return header + text + b"\0"
+
+    talk = message(b"QRTMA", b"TIME") + message(b"QRTRA", b"TIME 12345") + message(b"QRTMA", b"") + \
+        message(b"QRTRB", b"\x01\x02\x03")
+    return {
+        "byte-by-byte.bin": stream([0] * 8, talk),
+        "mixed-pieces.bin": stream([2, 7, 0, 30, 255, 4, 1, 12], talk + b"QRTMA half"),
+        "alien.bin": stream([255] * 8, message(b"QRTXA", b"odd") + b"\0" + message(b"QRS", b"")),
+        "repeated.bin": stream([63] * 8, message(b"QRTMA", b"BEAT"), repeats=40),
+        "largest.bin": stream([255] * 8, message(b"QRTMA", b"x" * 65530)),
+    }
 
 
 def main():
@@ -288,7 +310,8 @@ def main():
                           ("FuzzRegistryStore", registry_seeds()), ("FuzzQrtReader", qrt_seeds()),
                           ("FuzzId3v2Tag", id3_seeds()),
                           ("FuzzInfoZlt", {name: zlt_oracle.encode(records)
-                                           for name, records in zlt_oracle.fixtures().items()})):
+                                           for name, records in zlt_oracle.fixtures().items()}),
+                          ("FuzzNetworkFrames", network_seeds())):
         for name, data in seeds.items():
             save(out, target, name, data)
     with tempfile.TemporaryDirectory() as work:
