@@ -100,8 +100,10 @@ bool attributeCountsFit(const std::string& path) {
     if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, kHeaderGuid, 16) != 0) return true;
     constexpr std::uint64_t kLongestHeaderRead = std::uint64_t{1} << 24;
     const std::uint64_t declared = little(head + 16, 8);
+    // A header shorter than its own fields: the library reads its objects
+    // all the same, by the count, from wherever they fall.
+    if (declared < sizeof head) return false;
     std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(declared, kLongestHeaderRead)));
-    if (header.size() < sizeof head) return true;
     std::memcpy(header.data(), head, sizeof head);
     in.read(reinterpret_cast<char*>(header.data() + sizeof head), static_cast<std::streamsize>(header.size() - sizeof head));
     header.resize(sizeof head + static_cast<std::size_t>(in.gcount()));

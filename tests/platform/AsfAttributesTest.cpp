@@ -217,6 +217,11 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         for (int i = 0; i < 8; ++i) bytes[196 + i] = static_cast<char>(size >> (8 * i));
         return bytes;
     };
+    auto headerSize = [&original](std::uint64_t size) {
+        std::string bytes = original;
+        for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(size >> (8 * i));
+        return bytes;
+    };
     auto objects = [&original](std::uint32_t count) {
         std::string bytes = original;
         for (int i = 0; i < 4; ++i) bytes[24 + i] = static_cast<char>(count >> (8 * i));
@@ -239,6 +244,12 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         {"the fuzz finding",
          readAll(testing_support::sourceDirectory() +
                  "/tests/fuzz/regressions/FuzzAsfAttributes/metadata-count-past-its-object.wma"),
+         false},
+        {"a header of 29 bytes, shorter than its own fields", headerSize(29), false},
+        {"a header of 0 bytes", headerSize(0), false},
+        {"the fuzz finding with a header of 27 bytes and 618 objects",
+         readAll(testing_support::sourceDirectory() +
+                 "/tests/fuzz/regressions/FuzzAsfAttributes/header-shorter-than-its-fields.wma"),
          false},
         {"an object running past the header", objectSize(std::uint64_t{1} << 61), false},
         {"an object shorter than its own 24 bytes", objectSize(8), false},
