@@ -103,7 +103,12 @@ bool attributeCountsFit(const std::string& path) {
     // A header shorter than its own fields: the library reads its objects
     // all the same, by the count, from wherever they fall.
     if (declared < sizeof head) return false;
-    std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min(declared, kLongestHeaderRead)));
+    // No more room than the file can fill: a damaged size would otherwise
+    // cost the whole read limit for every file opened.
+    in.seekg(0, std::ios::end);
+    const auto fileSize = static_cast<std::uint64_t>(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(sizeof head);
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(std::min({declared, kLongestHeaderRead, fileSize})));
     std::memcpy(header.data(), head, sizeof head);
     in.read(reinterpret_cast<char*>(header.data() + sizeof head), static_cast<std::streamsize>(header.size() - sizeof head));
     header.resize(sizeof head + static_cast<std::size_t>(in.gcount()));

@@ -33,5 +33,7 @@ public:
 
 // Calls of the global operator new (every form) in this program so far.
 std::int64_t globalNewCalls();
+// The largest single request since the last call.
+std::size_t takeLargestGlobalNew();
 
 #endif

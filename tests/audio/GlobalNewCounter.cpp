@@ -9,15 +9,23 @@
 namespace {
 
 std::atomic<std::int64_t> calls{0};
+std::atomic<std::size_t> largest{0};
+
+void note(std::size_t bytes) {
+    ++calls;
+    std::size_t seen = largest.load();
+    while (bytes > seen && !largest.compare_exchange_weak(seen, bytes)) {
+    }
+}
 
 void* allocate(std::size_t bytes) {
-    ++calls;
+    note(bytes);
     if (void* memory = std::malloc(bytes == 0 ? 1 : bytes)) return memory;
     throw std::bad_alloc();
 }
 
 void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
-    ++calls;
+    note(bytes);
     const auto align = static_cast<std::size_t>(alignment);
     const std::size_t rounded = ((bytes == 0 ? 1 : bytes) + align - 1) / align * align;
     if (void* memory = std::aligned_alloc(align, rounded)) return memory;
@@ -27,6 +35,7 @@ void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
 }  // namespace
 
 std::int64_t globalNewCalls() { return calls.load(); }
+std::size_t takeLargestGlobalNew() { return largest.exchange(0); }
 
 void* operator new(std::size_t bytes) { return allocate(bytes); }
 void* operator new[](std::size_t bytes) { return allocate(bytes); }

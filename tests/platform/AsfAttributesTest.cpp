@@ -11,6 +11,7 @@
 #include <vector>
 
 std::int64_t globalNewCalls();
+std::size_t takeLargestGlobalNew();
 
 namespace {
 
@@ -270,6 +271,22 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
         // A refusal costs less than reading the intact song.
         if (c.opens) intactAllocations = allocations;
         else EXPECT_LT(allocations, intactAllocations);
+    }
+}
+
+// A damaged header size costs no more memory than the file holds.
+TEST_F(AsfAttributesTest, TheCountCheckReadsNoMoreThanTheFile) {
+    const std::string original = readAll(song);
+    for (const std::uint64_t declared : {std::uint64_t{1} << 24, std::uint64_t{1} << 40, ~std::uint64_t{0}}) {
+        SCOPED_TRACE(declared);
+        std::string bytes = original;
+        for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(declared >> (8 * i));
+        const std::string path = directory.file("large-header.wma");
+        ASSERT_TRUE(platform::writeFileAtomically(path, bytes));
+        auto attributes = platform::createAsfAttributes();
+        takeLargestGlobalNew();
+        attributes->open(path);
+        EXPECT_LT(takeLargestGlobalNew(), std::size_t{1} << 20) << "the file has " << bytes.size() << " bytes";
     }
 }
 
