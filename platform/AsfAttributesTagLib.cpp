@@ -115,8 +115,9 @@ bool attributeCountsFit(const std::string& path) {
     // The header's own object count, 24 bytes at least each.
     if (little(head + 24, 4) * 24 > header.size() - sizeof head) return false;
     // A header cut short by the file's end counts as read whole: its objects
-    // cannot run past it either. Only one longer than the read limit is not.
-    const bool complete = declared <= kLongestHeaderRead;
+    // cannot run past it either. Only a header and a file both longer than
+    // the read limit leave objects unseen.
+    const bool complete = declared <= kLongestHeaderRead || fileSize <= kLongestHeaderRead;
     return recordCountsFit(header, sizeof head, header.size(), false, complete);
 }
 

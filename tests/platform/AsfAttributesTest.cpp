@@ -253,6 +253,10 @@ TEST_F(AsfAttributesTest, AnAttributeCountPastItsObjectIsRefused) {
                  "/tests/fuzz/regressions/FuzzAsfAttributes/header-shorter-than-its-fields.wma"),
          false},
         {"an object running past the header", objectSize(std::uint64_t{1} << 61), false},
+        {"the fuzz finding with header and object sizes far past the file",
+         readAll(testing_support::sourceDirectory() +
+                 "/tests/fuzz/regressions/FuzzAsfAttributes/header-and-object-sizes-past-the-file.wma"),
+         false},
         {"an object shorter than its own 24 bytes", objectSize(8), false},
         {"the fuzz finding with an object of 2858171809507942863 bytes",
          readAll(testing_support::sourceDirectory() +
