@@ -129,22 +129,7 @@ bool keyPathExists() {
     return true;
 }
 
-// The log's texts with the line numbers of their sources replaced by "#".
-std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    for (std::string text : testing_support::logTexts()) {
-        for (const char* marker : {", Line ", ", line "}) {
-            const std::size_t at = text.find(marker);
-            if (at == std::string::npos) continue;
-            const std::size_t digits = at + std::strlen(marker);
-            std::size_t end = digits;
-            while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-            if (end > digits) text.replace(digits, end - digits, "#");
-        }
-        lines.push_back(text);
-    }
-    return lines;
-}
+std::vector<std::string> logLines() { return testing_support::logTextsWithoutLineNumbers(); }
 
 class SettingsRecords : public ::testing::Test {
 protected:

@@ -125,6 +125,22 @@ std::vector<std::string> logTexts() {
     return texts;
 }
 
+std::vector<std::string> logTextsWithoutLineNumbers() {
+    std::vector<std::string> texts;
+    for (std::string text : logTexts()) {
+        for (const char* marker : {", Line ", ", line "}) {
+            const std::size_t at = text.find(marker);
+            if (at == std::string::npos) continue;
+            const std::size_t digits = at + std::string(marker).size();
+            std::size_t end = digits;
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+            if (end > digits) text.replace(digits, end - digits, "#");
+        }
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
 void clearLog() { std::remove(platform::nativePath("C:/MRT.log").c_str()); }
 
 int runProgram(const std::vector<std::string>& argv, const std::string& outputPath) {

@@ -55,6 +55,9 @@ struct LogEntry {
 std::vector<LogEntry> logEntries();
 // The texts of the log's entries.
 std::vector<std::string> logTexts();
+// The same with the source line of each text ("File X, Line 12: ..." or
+// "... in file X, line 12: ...") written as "#", for texts compared whole.
+std::vector<std::string> logTextsWithoutLineNumbers();
 void clearLog();
 
 // Runs a program, waits, and returns its exit status (128 + signal when a
