@@ -137,7 +137,7 @@ bool TrackAudio::renderNextBeat(Songs& songs, TrackInfo& trackInfo, bool reseat,
     const DeckRings rings{rings_[0], rings_[1], rings_[2], rings_[3], frames_};
     std::int32_t index = 0;
     if (songs.findSong(deckBeat, &index, nullptr, nullptr, nullptr)) {
-        songs.song(index).renderBeat(deckBeat, rings, w, count, n, 2, timeScaling_.load(), crossfadeKnee_);
+        songs.song(index).renderBeat(deckBeat, rings, w, count, n, 2, timeScaling_.load(), crossfadeKnee_.load(std::memory_order_relaxed));
     } else {
         // No song: silence that keeps the previous song's fade-out.
         SongRenderer::renderSilence(rings, w, count, std::min(n, count));

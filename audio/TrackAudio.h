@@ -77,6 +77,12 @@ public:
     void disableFlanger();
     void disableReverb();
     void setOverlapMs(float overlapMs) { overlapMs_.store(overlapMs); }
+    // The knee of the crossfade between overlapping songs, for the beats
+    // rendered from now on.
+    void setCrossfadeKnee(float knee) { crossfadeKnee_.store(knee, std::memory_order_relaxed); }
+    float crossfadeKnee() const { return crossfadeKnee_.load(std::memory_order_relaxed); }
+    // The sample time of ring frame 0, as set by the last start.
+    std::int64_t basePosition() const { return basePosition_.load(std::memory_order_acquire); }
     void setTimeScaling(bool on) { timeScaling_.store(on); }
 
     // Frames rendered and not yet mixed: how far the render is ahead of
@@ -92,7 +98,7 @@ private:
 
     std::int32_t frames_;
     FormatAudio format_;
-    float crossfadeKnee_;
+    std::atomic<float> crossfadeKnee_;
     float* rings_[4];  // main left, main right, overlap left, overlap right
     float* block_[2];
     float* scratch_[2];

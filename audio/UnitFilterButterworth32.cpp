@@ -112,4 +112,7 @@ void UnitFilterButterworth32::reset() {
         stage.state[0] = State{};
         stage.state[1] = State{};
     }
+    // An empty state leaves no energy to thump: the next cutoff applies at
+    // once instead of gliding from one the filter had in another role.
+    currentCutoff_ = 0.0f;
 }

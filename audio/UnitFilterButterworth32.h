@@ -33,6 +33,7 @@ public:
     // moving linearly from the first frame to the last.
     void process(float* const* channels, std::int32_t start, std::int32_t n, float cutoffFrom,
                  float cutoffTo) override;
+    // Clears the state and the current cutoff.
     void reset() override;
 
     std::int32_t stages() const { return stageCount_; }

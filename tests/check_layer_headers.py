@@ -5,7 +5,10 @@
   tests/platform/ drive the toolkit and may;
 - no file in platform/ includes framework/ or any folder above it;
 - within platform/, the sound libraries' headers (PortAudio, ALSA, JACK)
-  are included by implementation files only, never by a header.
+  are included by implementation files only, never by a header;
+- tools/, network/ and scope/ include nothing of app/ but its
+  ApplicationInterface.h, which includes only audio/ and framework/ headers
+  of the program's folders.
 Prints each offending line and exits with 1."""
 
 import pathlib
@@ -19,6 +22,8 @@ backend = re.compile(
     r"libav[a-z]+/.*|libsw[a-z]+/.*|taglib/.*|alsa/.*|jack/.*)$"
 )
 above = re.compile(r"^(framework|audio|app|tools|network|scope)/")
+interface = "app/ApplicationInterface.h"
+own = re.compile(r"^(primitives|platform|framework|audio|app|tools|network|scope)/")
 sound = re.compile(r"^(portaudio\.h|pa_[a-z_]+\.h|alsa/.*|jack/.*)$")
 headers = [".h", ".hpp"]
 sources = [".h", ".hpp", ".c", ".cc", ".cpp", ".S", ".s"]
@@ -43,6 +48,11 @@ for path in sorted(root.rglob("*")):
             problems.append("%s:%d: backend header outside platform/: %s" % (relative, number, header))
         if in_layer and above.match(header):
             problems.append("%s:%d: platform/ includes a layer above it: %s" % (relative, number, header))
+        if parts[0] in ("tools", "network", "scope") and header.startswith("app/") and header != interface:
+            problems.append("%s:%d: only %s may be included of app/: %s" % (relative, number, interface, header))
+        if relative.as_posix() == interface and own.match(header) and not header.startswith(("audio/", "framework/")):
+            problems.append("%s:%d: the application interface includes only audio/ and framework/: %s"
+                            % (relative, number, header))
         if path.suffix in headers and sound.match(header):
             problems.append("%s:%d: a header includes a sound library's header: %s" % (relative, number, header))
 

@@ -1,0 +1,778 @@
+#include "app/Velkarn.h"
+
+#include "app/MidiDeviceList.h"
+#include "app/MixerParameters.h"
+#include "app/PanelDecks.h"
+#include "app/PanelDelete.h"
+#include "app/PanelDrop.h"
+#include "app/PanelEffects.h"
+#include "app/PanelFade.h"
+#include "app/PanelListen.h"
+#include "app/PanelMove.h"
+#include "app/PanelPause.h"
+#include "app/PanelPlayer.h"
+#include "app/PanelRecorder.h"
+#include "app/PanelRepeat.h"
+#include "app/PanelReverse.h"
+#include "app/PanelSettings.h"
+#include "app/PanelSkip.h"
+#include "app/PanelTempo.h"
+#include "app/Player.h"
+#include "app/PlaylistWriter.h"
+#include "app/Recorder.h"
+#include "app/VelkarnStartUpValues.h"
+#include "app/VelkarnStartUpValues2.h"
+#include "app/VelkarnStartUpValues3.h"
+#include "app/VelkarnStartUpValues4.h"
+#include "app/VelkarnStartUpValues5.h"
+#include "app/VelkarnStartUpValues6.h"
+#include "app/VelkarnStartUpValues7.h"
+#include "audio/AudioDeviceList.h"
+#include "audio/CrossfadeCurve.h"
+#include "audio/DirectSoundOut.h"
+#include "audio/FIFO.h"
+#include "audio/Interpolator.h"
+#include "audio/Limiter.h"
+#include "audio/Motor.h"
+#include "audio/Songs.h"
+#include "audio/TimeScalerPV.h"
+#include "audio/TrackAudio.h"
+#include "audio/TrackInfo.h"
+#include "audio/WaveOut.h"
+#include "framework/CriticalSections.h"
+#include "framework/GUIButton.h"
+#include "framework/GUIImage.h"
+#include "framework/GUIIndicator.h"
+#include "framework/GUIMeter.h"
+#include "framework/GUIMouseArea.h"
+#include "framework/GUIPanelGroupHorizontal.h"
+#include "framework/GUIPanelGroupVertical.h"
+#include "framework/GUISliderVertical.h"
+#include "framework/Log.h"
+#include "framework/Reporters.h"
+#include "framework/StringException.h"
+#include "framework/Support.h"
+#include "framework/Window.h"
+#include "network/PanelNetwork.h"
+#include "network/TrackInfoClient.h"
+#include "primitives.h"
+#include "scope/Scope.h"
+#include "tools/BeatMapper.h"
+#include "tools/Browser.h"
+#include "tools/BrowserData.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::int32_t rendererFrames = 132300;  // three seconds ahead
+constexpr std::int32_t gridHorizon = 35277000;   // 800 seconds ahead
+constexpr std::int32_t editMargin = 10000;       // samples already on their way out
+
+// Lock 2 for the length of a scope.
+class DeckLock {
+public:
+    DeckLock() { enterCriticalSection(2); }
+    ~DeckLock() { leaveCriticalSection(2); }
+    DeckLock(const DeckLock&) = delete;
+    DeckLock& operator=(const DeckLock&) = delete;
+};
+
+}  // namespace
+
+Velkarn::Velkarn(void* instance, int showCommand)
+    : instance_(instance), showCommand_(showCommand), format_(2, 44100, 16) {
+    mixer_ = std::make_unique<MixerParameters>();
+
+    devices_ = std::make_unique<AudioDeviceList>(format_);
+    const int waveOuts = devices_->count(AudioDeviceList::Kind::WaveOut);
+    const int directSounds = devices_->count(AudioDeviceList::Kind::DirectSound);
+    if (waveOuts == 0 || directSounds == 0) {
+        char text[128];
+        std::snprintf(text, sizeof text, "There is no suitable audio device available [MM: %d, DS: %d].", waveOuts,
+                      directSounds);
+        fatalError(text, __FILE__, __LINE__);
+    }
+
+    midiDevices_ = std::make_unique<MidiDeviceList>();
+    interpolator_ = std::make_unique<Interpolator>(2);
+    timeScaler_ = std::make_unique<TimeScalerPV>(1024, 4);
+
+    VelkarnStartUpValues startUp;
+    VelkarnStartUpValues2 startUp2;
+    VelkarnStartUpValues3 startUp3;
+    VelkarnStartUpValues4 startUp4;
+    VelkarnStartUpValues5 startUp5;
+    VelkarnStartUpValues6 startUp6;
+    VelkarnStartUpValues7 startUp7;
+    startUp.load();
+    startUp2.load();
+    startUp3.load();
+    startUp4.load();
+    startUp5.load();
+    startUp6.load();
+    startUp7.load();
+
+    {
+        std::lock_guard<std::mutex> hold(timeLock_);
+        sampleTime_ = 0;
+    }
+
+    BrowserData::Roots roots;
+    for (int i = 0; i < BrowserData::rootCount; ++i) roots[static_cast<std::size_t>(i)] = startUp7.rootDirectories[i];
+    browserData_ = std::make_unique<BrowserData>(startUp2.databasePath, roots);
+
+    const float knee = startUp.crossfadeKnee * 0.01f;
+    for (int d = 0; d < decks; ++d) {
+        songs_[d] = std::make_unique<Songs>();
+        playback_[d] = std::make_unique<TrackAudio>(rendererFrames, format_, minimumTempo(), true, true, knee);
+        second_[d] = std::make_unique<TrackAudio>(rendererFrames, format_, minimumTempo(), false, false, knee);
+    }
+
+    trackInfoClient_ = std::make_unique<TrackInfoClient>(static_cast<NetworkHost&>(*this));
+    trackInfo_ = std::make_unique<TrackInfo>(static_cast<TrackInfoApplication&>(*this), gridHorizon, *songs_[0],
+                                             *songs_[1]);
+    limiter_ = std::make_unique<Limiter>(format_);
+    cueFifo_ = std::make_unique<FIFO>(format_, 1.0f);
+
+    WindowParameters parameters;
+    parameters.instance = instance_;
+    parameters.showCommand = showCommand_;
+    parameters.backgroundKey = "velkarn/background/main";
+    parameters.title = "Velkarn";
+    parameters.client = this;
+    mainWindow_ = std::make_unique<Window>(parameters);
+    Window& window = *mainWindow_;
+
+    overlayRows_ = new GUIImage(6, 6, "velkarn/image/overlayRows");
+    window.add(overlayRows_);
+
+    toolGroup_ = new GUIPanelGroupVertical(10, 60, nullptr);
+    window.add(toolGroup_);
+    panelDrop_ = new PanelDrop(toolGroup_, this);
+    panelTempo_ = new PanelTempo(toolGroup_, this);
+    panelRepeat_ = new PanelRepeat(toolGroup_, this);
+    panelDelete_ = new PanelDelete(toolGroup_, this);
+    panelSkip_ = new PanelSkip(toolGroup_, this);
+    panelPause_ = new PanelPause(toolGroup_, this);
+    panelReverse_ = new PanelReverse(toolGroup_, this);
+    panelMove_ = new PanelMove(toolGroup_, this);
+    panelFade_ = new PanelFade(toolGroup_, this);
+    panelListen_ = new PanelListen(toolGroup_, this);
+
+    devices_->validateChoice(true, startUp.outputType, startUp.outputDevice, startUp.latencyMs);
+    devices_->validateChoice(true, startUp3.secondOutputType, startUp3.secondOutputDevice, startUp3.secondLatencyMs);
+    midiDevices_->validateOutputName(startUp3.midiOutputDevice);
+    midiDevices_->validateInputName(startUp4.midiInputDevice);
+
+    functionGroup_ = new GUIPanelGroupHorizontal(6, 30, nullptr);
+    window.add(functionGroup_);
+    panelDecks_ = new PanelDecks(functionGroup_, this);
+    panelEffects_ = new PanelEffects(functionGroup_, this);
+    panelRecorder_ = new PanelRecorder(functionGroup_, this);
+    panelPlayer_ = new PanelPlayer(functionGroup_, this);
+    panelNetwork_ = new PanelNetwork(functionGroup_, this);
+    panelSettings_ = new PanelSettings(functionGroup_, this, startUp, startUp2, startUp3, startUp4, startUp5, startUp6,
+                                       devices_.get(), midiDevices_.get());
+
+    auto addButton = [&](int x, int y, const char* key, int mode, bool down) {
+        auto* button = new GUIButton(x, y, key, this, mode, down);
+        window.add(button);
+        return button;
+    };
+    zoomIn_ = addButton(831, 450, "velkarn/button/zoomIn", 0, false);
+    zoomOut_ = addButton(861, 450, "velkarn/button/zoomOut", 0, false);
+    browserButton_ = addButton(830, 486, "velkarn/button/browser", 0, false);
+    scopeButton_ = addButton(830, 522, "velkarn/button/scope", 0, false);
+    beatMapperButton_ = addButton(830, 558, "velkarn/button/beatMapper", 0, false);
+    playButton_ = addButton(830, 600, "velkarn/button/play", 1, true);
+
+    meters_[0] = new GUIMeter(910, 445, "velkarn/meter/volume", 0.0f, 1.0f);
+    window.add(meters_[0]);
+    meters_[1] = new GUIMeter(950, 445, "velkarn/meter/volume", 0.0f, 1.0f);
+    window.add(meters_[1]);
+    volumeSlider_ = new GUISliderVertical(910, 445, 75, 206, "velkarn/slider/volume", mixer_->position(0), 0.0f, 1.0f,
+                                          true, this);
+    window.add(volumeSlider_);
+    recordingIndicator_ = new GUIIndicator(247, 455, "velkarn/indicator/recording");
+    window.add(recordingIndicator_);
+    playingIndicator_ = new GUIIndicator(361, 455, "velkarn/indicator/playing");
+    window.add(playingIndicator_);
+    mouseArea_ = new GUIMouseArea(0, 0, window.width(), window.height(), this);
+    window.add(mouseArea_);
+
+    panelDrop_->showStandardTempo();
+    panelListen_->refresh();
+    panelDecks_->refresh();
+    panelEffects_->refresh();
+    panelSettings_->refresh();
+    volumeSlider_->notifyListener();
+
+    if (!startUp5.overlaysShown) hideOverlays();
+
+    for (int d = 0; d < decks; ++d) {
+        playback_[d]->setFilterOrder(startUp.filterOrder);
+        playback_[d]->setTimeScaling(false);
+        playback_[d]->setOverlapMs(startUp.overlapMs);
+        second_[d]->setFilterOrder(0);
+        second_[d]->setTimeScaling(false);
+        second_[d]->setOverlapMs(10.0f);
+    }
+    for (int d = 0; d < decks; ++d) playback_[d]->startThread(*songs_[d], *trackInfo_, 0, 0);
+
+    openOutputDevice(0, startUp.outputType != 0, startUp.outputDevice, startUp.latencyMs);
+    if (startUp3.secondOutputOn) {
+        openOutputDevice(1, startUp3.secondOutputType != 0, startUp3.secondOutputDevice, startUp3.secondLatencyMs);
+    }
+
+    recorder_ = std::make_unique<Recorder>(format_, output_(0), 1.0f);
+    if (output_(0) == nullptr) waiting_[0].push_back(recorder_.get());
+    recorder_->setFileName("C:/Velkarn.wav");
+    panelRecorder_->setRecordingText("C:/Velkarn.wav");
+
+    playlistText_ = std::make_unique<PlaylistWriter>(0);
+    playlistCsv_ = std::make_unique<PlaylistWriter>(1);
+    playlistText_->setBaseName("C:/Velkarn");
+    playlistCsv_->setBaseName("C:/Velkarn");
+    panelRecorder_->setListText("C:/Velkarn.txt (.csv)");
+
+    player_ = std::make_unique<Player>(this);
+
+    panelNetwork_->createEndpoints();
+    panelSettings_->activate();
+
+    setRefreshInterval(1000.0f / startUp.refreshRate);
+
+    for (int i = 0; i < 2; ++i) startOutputDevice(i);
+
+    window.redraw(GUIRectangle(0, 0, window.width() - 1, window.height() - 1));
+    window.present();
+}
+
+Velkarn::~Velkarn() {
+    panelNetwork_->disconnect(true);
+
+    for (int i = 0; i < 2; ++i) stopOutputDevice(i);
+    for (int i = 0; i < 2; ++i) {
+        releaseOutput(i);
+        waiting_[i].clear();
+    }
+
+    recorder_.reset();
+    playlistText_.reset();
+    playlistCsv_.reset();
+    player_.reset();
+
+    mainWindow_->stopTimer();
+
+    delete scope_;
+    scope_ = nullptr;
+    delete beatMapper_.exchange(nullptr);
+    delete browser_.exchange(nullptr);
+
+    // A record cleared to empty texts takes the roots, each cut to its field.
+    VelkarnStartUpValues7 startUp7;
+    BrowserData::Roots roots;
+    browserData_->copyRootDirectories(roots);
+    for (int i = 0; i < VelkarnStartUpValues7::rootCount; ++i) {
+        const std::string& root = roots[static_cast<std::size_t>(i)];
+        const std::size_t n = std::min(root.size(), sizeof startUp7.rootDirectories[i] - 1);
+        std::memcpy(startUp7.rootDirectories[i], root.data(), n);
+    }
+    startUp7.save();
+    browserData_.reset();
+
+    for (int d = 0; d < decks; ++d) {
+        playback_[d]->stopThread();
+        playback_[d].reset();
+        second_[d]->stopThread();
+        second_[d].reset();
+        songs_[d].reset();
+    }
+
+    // The panels belong to their groups, and the groups to the window.
+    mainWindow_.reset();
+
+    trackInfo_.reset();
+    trackInfoClient_.reset();
+    limiter_.reset();
+    cueFifo_.reset();
+    interpolator_.reset();
+    timeScaler_.reset();
+    devices_.reset();
+    midiDevices_.reset();
+    mixer_.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Window, buttons, slider
+
+bool Velkarn::canClose(Window* /*window*/) {
+    BeatMapper* mapper = beatMapper();
+    if (mapper != nullptr && mapper->isEdited() && !mapper->window()->confirmDiscard()) return false;
+    return askYesNo("Closing Velkarn", "Do you want to quit Velkarn?");
+}
+
+void Velkarn::postedMessage(Window* /*window*/, int kind, int value) {
+    switch (kind) {
+    case 0:
+        panelNetwork_->refreshState();
+        break;
+    case 1:
+        refreshStripsFrom(currentBeatIndex() + 1);
+        break;
+    case 2:
+        rerenderDecksFrom(value);
+        rerenderSecondFrom(value);
+        refreshStripsFrom(value);
+        break;
+    default:
+        break;
+    }
+}
+
+void Velkarn::buttonPressed(GUIButton* button) {
+    if (button == playButton_) playing_.store(true, std::memory_order_relaxed);
+}
+
+void Velkarn::buttonReleased(GUIButton* button) {
+    if (button == playButton_) {
+        playing_.store(false, std::memory_order_relaxed);
+        panelNetwork_->disconnect(true);
+    }
+}
+
+void Velkarn::sliderChanged(GUISlider* slider, float value) {
+    if (slider == volumeSlider_) mixer_->setPosition(MixerParameters::mainVolume, value);
+}
+
+// ---------------------------------------------------------------------------
+// The render callback
+
+void Velkarn::render(Motor* device, float** channels, std::int32_t frames) {
+    reportPrimitiveError(zaviZero_32f(channels[0], frames), __FILE__, __LINE__);
+    reportPrimitiveError(zaviZero_32f(channels[1], frames), __FILE__, __LINE__);
+
+    if (BeatMapper* mapper = beatMapper_.load(std::memory_order_acquire)) {
+        if (device == output_(0)) mapper->render(device, channels, frames);
+        return;
+    }
+    if (!playing_.load(std::memory_order_relaxed)) return;
+
+    if (device == output_(1)) {
+        renderSecondOutput(device, channels, frames);
+        return;
+    }
+    renderMainMix(channels, frames);
+}
+
+void Velkarn::renderSecondOutput(Motor* second, float** channels, std::int32_t frames) {
+    Motor* main = output_(0);
+    if (main != nullptr && second != nullptr && main->isWaveOut() && second->isWaveOut() &&
+        main->deviceId() == second->deviceId()) {
+        return;
+    }
+    if (second_[0]->running() && second_[1]->running()) {
+        float gains[2];
+        panelListen_->listenGains(gains[0], gains[1]);
+        const std::int64_t now = currentSampleTime();
+        const std::int64_t listenStart = panelListen_->listenStartTime();
+        for (int d = 0; d < decks; ++d) {
+            const std::int64_t time = now + (second_[d]->basePosition() - listenStart);
+            second_[d]->mixInto(channels, nullptr, listenGainPrevious_[d], gains[d], 0.0f, 0.0f, 0.0f, 0.0f, true,
+                                true, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, time,
+                                frames);
+            listenGainPrevious_[d] = gains[d];
+        }
+        return;
+    }
+    if (Browser* open = browser_.load(std::memory_order_acquire)) {
+        open->render(second, channels, frames);
+        return;
+    }
+    if (panelDecks_->cueDeck() != -1) cueFifo_->read(second, channels, frames);
+}
+
+void Velkarn::renderMainMix(float** channels, std::int32_t frames) {
+    const MixerParameters& mixer = *mixer_;
+    const float x = mixer.value(MixerParameters::crossfader);
+    const float main = mixer.value(MixerParameters::mainVolume);
+    const float deckGain[2] = {mixer.value(MixerParameters::deck0Gain), mixer.value(MixerParameters::deck1Gain)};
+    const float upper[2] = {mixer.value(MixerParameters::deck0UpperCutoff),
+                            mixer.value(MixerParameters::deck1UpperCutoff)};
+    const float lower[2] = {mixer.value(MixerParameters::deck0LowerCutoff),
+                            mixer.value(MixerParameters::deck1LowerCutoff)};
+    const bool filterMode[2] = {mixer.value(MixerParameters::deck0FilterMode) == 1.0f,
+                                mixer.value(MixerParameters::deck1FilterMode) == 1.0f};
+    const float effect[2] = {mixer.value(MixerParameters::deck0EffectLevel),
+                             mixer.value(MixerParameters::deck1EffectLevel)};
+
+    const float knee = panelSettings_->deckGain();
+    float crossfade[2];
+    crossfadeGains(x, knee, crossfade[0], crossfade[1]);
+
+    const float p = beatPeriod_.load(std::memory_order_relaxed);
+    float delayTime[2], delayLevel[2], flangerRate[2], flangerLevel[2], reverb[2];
+    panelEffects_->delayTimes(delayTime, p);
+    panelEffects_->delayAmounts(delayLevel);
+    panelEffects_->flangerRates(flangerRate, p);
+    panelEffects_->flangerAmounts(flangerLevel);
+    panelEffects_->reverbSizes(reverb);
+
+    const int cueDeck = panelDecks_->cueDeck();
+    for (int d = 0; d < decks; ++d) {
+        const float gain = crossfade[d] * main * deckGain[d];
+        FIFO* cue = d == cueDeck ? cueFifo_.get() : nullptr;
+        playback_[d]->mixInto(channels, cue, gainPrevious_[d], gain, upperCutoffPrevious_[d], upper[d],
+                              lowerCutoffPrevious_[d], lower[d], filterModePrevious_[d], filterMode[d],
+                              effectPrevious_[d], effect[d], delayTimePrevious_[d], delayTime[d],
+                              delayLevelPrevious_[d], delayLevel[d], flangerRatePrevious_[d], flangerRate[d],
+                              flangerLevelPrevious_[d], flangerLevel[d], reverbPrevious_[d], reverb[d],
+                              currentSampleTime(), frames);
+        gainPrevious_[d] = gain;
+        upperCutoffPrevious_[d] = upper[d];
+        lowerCutoffPrevious_[d] = lower[d];
+        filterModePrevious_[d] = filterMode[d];
+        effectPrevious_[d] = effect[d];
+        delayTimePrevious_[d] = delayTime[d];
+        delayLevelPrevious_[d] = delayLevel[d];
+        flangerRatePrevious_[d] = flangerRate[d];
+        flangerLevelPrevious_[d] = flangerLevel[d];
+        reverbPrevious_[d] = reverb[d];
+    }
+
+    limiter_->process(channels, frames);
+    const float peaks[2] = {peakLevel(channels[0], frames), peakLevel(channels[1], frames)};
+    {
+        std::lock_guard<std::mutex> hold(timeLock_);
+        sampleTime_ += frames;
+    }
+    for (int c = 0; c < 2; ++c) {
+        const float level = meterLevels_[c].load(std::memory_order_relaxed);
+        meterLevels_[c].store(peaks[c] > level ? peaks[c] : level * 0.9f + peaks[c] * 0.1f,
+                              std::memory_order_relaxed);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Output devices
+
+void Velkarn::passOutputLocks() {
+    for (int i = 0; i < 2; ++i) {
+        if (Motor* device = output_(i)) device->setClient(this);
+    }
+}
+
+void Velkarn::releaseOutput(int index) {
+    Motor* device = output_(index);
+    if (device == nullptr) return;
+    // Stopped first: no block of it is under way once the slot is empty.
+    device->stop();
+    outputs_[index].store(nullptr, std::memory_order_release);
+    AudioSink* sinks[Motor::maxSinks];
+    std::int32_t count = 0;
+    device->listSinks(sinks, count);
+    waiting_[index].assign(sinks, sinks + count);
+    // The other output may be comparing itself with this one.
+    passOutputLocks();
+    delete device;
+}
+
+void Velkarn::openOutputDevice(int output, bool directSound, const std::string& name, float latencyMs) {
+    releaseOutput(output);
+    Motor* device = nullptr;
+    if (directSound) {
+        try {
+            device = new DirectSoundOut(devices_->directSoundGuid(name.c_str()), format_, latencyMs, this,
+                                        mainWindow_.get());
+        } catch (const StringException&) {
+            showMessage("Device Trouble", "Could not open DirectSoundOut device.");
+        }
+    } else {
+        try {
+            device = new WaveOut(devices_->waveOutDeviceId(name.c_str()), format_, latencyMs, this);
+        } catch (const StringException&) {
+            showMessage("Device Trouble", "Could not open WaveOut device.");
+        }
+    }
+    if (device == nullptr) return;
+    for (AudioSink* sink : waiting_[output]) {
+        device->addSink(sink);
+        sink->attach(device);
+    }
+    waiting_[output].clear();
+    outputs_[output].store(device, std::memory_order_release);
+}
+
+void Velkarn::closeOutputDevice(int output) { releaseOutput(output); }
+
+void Velkarn::startOutputDevice(int output) {
+    if (Motor* device = output_(output)) device->start();
+}
+
+void Velkarn::stopOutputDevice(int output) {
+    if (Motor* device = output_(output)) device->stop();
+}
+
+void Velkarn::stopSecondRenderers() {
+    for (int d = 0; d < decks; ++d) second_[d]->stopThread();
+}
+
+void Velkarn::tapMainOutput(AudioSink* sink) {
+    if (Motor* device = output_(0)) {
+        device->addSink(sink);
+    } else {
+        waiting_[0].push_back(sink);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Tool windows
+
+Scope* Velkarn::openScope() {
+    if (scope_ == nullptr) {
+        scope_ = new Scope(instance_, showCommand_, output_(0), this);
+        if (output_(0) == nullptr) waiting_[0].push_back(scope_);
+    }
+    return scope_;
+}
+
+Browser* Velkarn::openBrowser() {
+    if (browser() == nullptr) browser_.store(new Browser(instance_, showCommand_, this), std::memory_order_release);
+    return browser();
+}
+
+BeatMapper* Velkarn::openBeatMapper(const std::string& path) {
+    if (BeatMapper* open = beatMapper()) {
+        open->window()->bringToFront();
+        return open;
+    }
+    mainWindow_->disable();
+    if (Browser* open = browser()) open->window()->disable();
+    panelNetwork_->disconnect(true);
+    auto* mapper = new BeatMapper(instance_, showCommand_, format_, this, path);
+    beatMapper_.store(mapper, std::memory_order_release);
+    return mapper;
+}
+
+bool Velkarn::isScopeWindow(Window* window) {
+    return scope_ != nullptr && (window == scope_->graphWindow() || window == scope_->controlWindow());
+}
+
+void Velkarn::closeScope() {
+    Scope* closing = scope_;
+    scope_ = nullptr;
+    if (closing == nullptr) return;
+    for (auto& waiting : waiting_) waiting.erase(std::remove(waiting.begin(), waiting.end(), closing), waiting.end());
+    delete closing;
+}
+
+bool Velkarn::isBeatMapperWindow(Window* window) {
+    BeatMapper* mapper = beatMapper();
+    return mapper != nullptr && window == mapper->window();
+}
+
+void Velkarn::closeBeatMapper() {
+    if (beatMapper() == nullptr) return;
+    mainWindow_->enable();
+    if (Browser* open = browser()) open->window()->enable();
+    BeatMapper* closing = beatMapper_.exchange(nullptr, std::memory_order_acq_rel);
+    passOutputLocks();
+    delete closing;
+}
+
+bool Velkarn::isBrowserWindow(Window* window) {
+    Browser* open = browser();
+    return open != nullptr && window == open->window();
+}
+
+void Velkarn::closeBrowser() {
+    Browser* closing = browser_.exchange(nullptr, std::memory_order_acq_rel);
+    if (closing == nullptr) return;
+    passOutputLocks();
+    delete closing;
+}
+
+bool Velkarn::isPreviewerWindow(Window* window) {
+    Browser* open = browser();
+    return open != nullptr && open->previewerWindow() != nullptr && window == open->previewerWindow();
+}
+
+void Velkarn::closePreviewer() {
+    if (Browser* open = browser()) open->closePreviewer();
+}
+
+// ---------------------------------------------------------------------------
+// The interface
+
+void Velkarn::destroyFromInterface(bool /*release*/) { delete this; }
+
+int Velkarn::loadSongFile(const std::string& path) {
+    panelDrop_->loadSong(path);
+    return panelDrop_->songPath() == path ? 1 : 0;
+}
+
+void Velkarn::showOverlays() {
+    overlayRows_->load();
+    panelDecks_->showOverlay();
+}
+
+void Velkarn::hideOverlays() {
+    overlayRows_->unload();
+    panelDecks_->hideOverlay();
+}
+
+void Velkarn::enableDelay(int deck) {
+    DeckLock hold;
+    playback_[deck]->enableDelay();
+}
+
+void Velkarn::disableDelay(int deck) {
+    DeckLock hold;
+    playback_[deck]->disableDelay();
+}
+
+void Velkarn::enableFlanger(int deck) {
+    DeckLock hold;
+    playback_[deck]->enableFlanger();
+}
+
+void Velkarn::disableFlanger(int deck) {
+    DeckLock hold;
+    playback_[deck]->disableFlanger();
+}
+
+void Velkarn::enableReverb(int deck) {
+    DeckLock hold;
+    playback_[deck]->enableReverb();
+}
+
+void Velkarn::disableReverb(int deck) {
+    DeckLock hold;
+    playback_[deck]->disableReverb();
+}
+
+void Velkarn::setCrossfadeKnee(float knee) {
+    for (int d = 0; d < decks; ++d) {
+        playback_[d]->setCrossfadeKnee(knee);
+        second_[d]->setCrossfadeKnee(knee);
+    }
+}
+
+void Velkarn::setFilterOrder(int order) {
+    DeckLock hold;
+    for (int d = 0; d < decks; ++d) playback_[d]->setFilterOrder(order);
+}
+
+int Velkarn::nextEditableBeat() {
+    const std::int64_t now = currentSampleTime();
+    DeckLock hold;
+    const int b = trackInfo_->beatIndexAt(now);
+    return trackInfo_->beatAt(b + 1).position - now >= editMargin ? b + 1 : b + 2;
+}
+
+template <class Setting>
+void Velkarn::rerenderWith(Setting setting) {
+    const int from = nextEditableBeat();
+    DeckLock hold;
+    setting();
+    for (int d = 0; d < decks; ++d) playback_[d]->renderNextBeat(*songs_[d], *trackInfo_, true, from);
+}
+
+void Velkarn::setOverlapMs(float milliseconds) {
+    rerenderWith([&] {
+        for (int d = 0; d < decks; ++d) playback_[d]->setOverlapMs(milliseconds);
+    });
+}
+
+void Velkarn::setRenderFlag(bool timeScaling) {
+    rerenderWith([&] {
+        for (int d = 0; d < decks; ++d) playback_[d]->setTimeScaling(timeScaling);
+    });
+}
+
+void Velkarn::setTimeScalerFrameSize(int frameSize) {
+    rerenderWith([&] { timeScaler_->setFrameSize(frameSize); });
+}
+
+void Velkarn::setTimeScalerOverlap(int overlap) {
+    rerenderWith([&] { timeScaler_->setOverlap(overlap); });
+}
+
+void Velkarn::setRefreshInterval(float milliseconds) {
+    refreshPeriodMs_ = static_cast<unsigned>(milliseconds);
+    mainWindow_->startTimer(refreshPeriodMs_, this);
+}
+
+std::int64_t Velkarn::currentSampleTime() {
+    std::lock_guard<std::mutex> hold(timeLock_);
+    return sampleTime_;
+}
+
+int Velkarn::currentBeatIndex() {
+    const std::int64_t now = currentSampleTime();
+    DeckLock hold;
+    return trackInfo_->beatIndexAt(now);
+}
+
+int Velkarn::beatIndexAt(std::int64_t sampleTime) {
+    DeckLock hold;
+    return trackInfo_->beatIndexAt(sampleTime);
+}
+
+TrackBeat Velkarn::beatAt(int index) {
+    DeckLock hold;
+    return trackInfo_->beatAt(index);
+}
+
+bool Velkarn::isExitOnLoad() { return panelSettings_->isExitOnLoad(); }
+
+void Velkarn::selectDropTool() { toolGroup_->panel(0); }
+
+// Left to the deck strips' issue: the edit step, the strips and the drop.
+void Velkarn::updateFromBeat(int /*beat*/) {}
+
+void Velkarn::rebuildBeatInfo(std::int64_t sampleTime, int beat) {
+    DeckLock hold;
+    trackInfo_->advanceTo(sampleTime, true, beat);
+}
+
+void Velkarn::rerenderDecksFrom(int beat) {
+    DeckLock hold;
+    for (int d = 0; d < decks; ++d) playback_[d]->renderNextBeat(*songs_[d], *trackInfo_, true, beat);
+}
+
+void Velkarn::rerenderSecondFrom(int beat) {
+    DeckLock hold;
+    for (int d = 0; d < decks; ++d) second_[d]->renderNextBeat(*songs_[d], *trackInfo_, true, beat);
+}
+
+void Velkarn::refreshStripsFrom(int /*beat*/) {}
+
+bool Velkarn::dropSong(int /*deck*/, const std::string& /*path*/, int /*beat*/) { return false; }
+
+void Velkarn::applyFade(int /*deck*/, int /*beat*/, const std::string& /*type*/, int /*beats*/, bool /*cross*/,
+                        bool /*trim*/, bool /*tempo*/) {}
+
+TrackInfoRemote* Velkarn::trackInfoRemote() { return trackInfoClient_.get(); }
+
+bool Velkarn::tryBeatIndexAt(std::int64_t sampleTime, int& index) {
+    DeckLock hold;
+    const std::int32_t oldest = trackInfo_->oldestBeatIndex();
+    const TrackBeat first = trackInfo_->record(oldest);
+    const TrackBeat last = trackInfo_->lastBeat();
+    if (sampleTime < first.position || sampleTime >= last.position + last.length) return false;
+    index = trackInfo_->beatIndexAt(sampleTime);
+    return true;
+}
+
+bool Velkarn::tryBeatAt(int index, TrackBeat& beat) {
+    DeckLock hold;
+    if (index < trackInfo_->oldestBeatIndex() || index > trackInfo_->lastBeat().index) return false;
+    beat = trackInfo_->beatAt(index);
+    return true;
+}
+
+void Velkarn::notifyMainWindow(int kind, int value) { mainWindow_->postToClient(kind, value); }

@@ -1,0 +1,150 @@
+#include "AppTestSupport.h"
+
+#include "GuiTestSkins.h"
+#include "app/VelkarnStartUpValues3.h"
+#include "framework/CriticalSections.h"
+#include "framework/Log.h"
+#include "framework/Support.h"
+#include "platform/Clock.h"
+#include "platform/Registry.h"
+#include "platform/UiScript.h"
+#include "platform/audio/NullAudio.h"
+
+#include <cstring>
+
+namespace app_test {
+
+namespace {
+
+const Color chrome{30, 32, 36, 255};
+const Color face{90, 90, 100, 255};
+const Color lit{220, 140, 40, 255};
+
+}  // namespace
+
+void writeApplicationSkins(image_test::SkinDirectory& skins) {
+    using namespace gui_test;
+    writeFace(skins, "velkarn/background/main", 1000, 665, chrome);
+    writeFace(skins, "velkarn/image/overlayRows", 808, 424, Color{255, 255, 255, 40});
+    writeFace(skins, "velkarn/image/overlayDecks", 120, 40, Color{255, 255, 255, 40});
+    for (const char* tool : {"drop", "tempo", "repeat", "delete", "skip", "pause", "reverse", "move", "fade", "listen"}) {
+        writeFace(skins, std::string("velkarn/panelGroup/") + tool, 160, 430, face);
+    }
+    for (const char* panel : {"decks", "effects", "recorder", "player", "network", "settings"}) {
+        writeFace(skins, std::string("velkarn/panelGroup/") + panel, 800, 210, face);
+    }
+    writeButtonSkin(skins, "velkarn/button/zoomIn", 28, 28, face, lit);
+    writeButtonSkin(skins, "velkarn/button/zoomOut", 28, 28, face, lit);
+    for (const char* button : {"browser", "scope", "beatMapper"}) {
+        writeButtonSkin(skins, std::string("velkarn/button/") + button, 72, 32, face, lit);
+    }
+    writeButtonSkin(skins, "velkarn/button/play", 72, 44, face, lit);
+    writeFace(skins, "velkarn/meter/volume", 30, 206, Color{40, 200, 60, 255});
+    writeSliderSkin(skins, "velkarn/slider/volume", 75, 12, Color{200, 200, 200, 255});
+    writeIndicatorSkin(skins, "velkarn/indicator/recording", 40, 18, Color{230, 40, 40, 255}, face, chrome);
+    writeIndicatorSkin(skins, "velkarn/indicator/playing", 40, 18, lit, face, chrome);
+    for (const char* window : {"beatMapper/background/main", "browser/background/main", "previewer/background/main",
+                               "scope/background/graph", "scope/background/control"}) {
+        writeFace(skins, window, 200, 150, chrome);
+    }
+}
+
+void storeSecondOutput(int type, const char* name) {
+    VelkarnStartUpValues3 startUp3;
+    startUp3.secondOutputOn = true;
+    startUp3.secondOutputType = type;
+    std::strncpy(startUp3.secondOutputDevice, name, sizeof startUp3.secondOutputDevice - 1);
+    startUp3.save();
+}
+
+std::vector<std::string> boxes() {
+    std::vector<std::string> asked;
+    for (const platform::UiRequest& request : platform::uiScript::requests()) {
+        if (request.kind == platform::UiRequestKind::MessageBox) asked.push_back(request.caption + "|" + request.text);
+    }
+    return asked;
+}
+
+std::optional<std::string> storedValue(const std::string& name) {
+    namespace registry = platform::registry;
+    registry::Key key = 0;
+    bool created = false;
+    if (registry::createKey(registry::currentUser, "Software\\Pelgrave Software\\Velkarn\\1", key, created) !=
+        registry::success) {
+        return std::nullopt;
+    }
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::optional<std::string> bytes;
+    if (registry::queryValue(key, name, &type, nullptr, &size) == registry::success) {
+        std::string data(size, '\0');
+        if (registry::queryValue(key, name, &type, data.data(), &size) == registry::success) bytes = data;
+    }
+    registry::closeKey(key);
+    return bytes;
+}
+
+void AppTest::SetUp() {
+    home.emplace();
+    homeVariable.emplace("VELKARN_HOME", home->path());
+    skins.emplace();
+    writeApplicationSkins(*skins);
+    setFatalErrorHook(throwFatalStop);
+    testing_support::clearLog();
+    platform::uiScript::enable();
+    platform::VirtualClock::enable();
+    platform::audio::NullAudio::setMemoryCapture(true);
+    fake.emplace();
+    useDevices(1, 1);
+}
+
+void AppTest::TearDown() {
+    application.reset();
+    fake.reset();
+    platform::audio::NullAudio::setMemoryCapture(false);
+    platform::audio::NullAudio::forget();
+    platform::VirtualClock::disable();
+    platform::uiScript::disable();
+    setFatalErrorHook(nullptr);
+    setVerboseLogging(false);
+    skins.reset();
+    homeVariable.reset();
+    home.reset();
+}
+
+void AppTest::useDevices(int waveOuts, int directSounds) {
+    using namespace platform::audio;
+    fake->waveOut.clear();
+    fake->outputs.clear();
+    for (int i = 0; i < waveOuts; ++i) {
+        fake->waveOut.push_back({WaveDeviceCaps{i == 0 ? "Fake Wave" : "Fake Wave " + std::to_string(i + 1),
+                                                waveFormat4S16, 2},
+                                 false});
+    }
+    if (directSounds > 0) {
+        fake->outputs.push_back({std::nullopt, "Primary Sound Driver", OutputCaps{0x0F}, false, false});
+        for (int i = 0; i < directSounds; ++i) {
+            Guid guid;
+            guid.bytes[0] = static_cast<std::uint8_t>(i + 1);
+            fake->outputs.push_back(
+                {guid, i == 0 ? "Fake Sound" : "Fake Sound " + std::to_string(i + 1), OutputCaps{0x0F}, false, false});
+        }
+    }
+}
+
+Velkarn& AppTest::start() {
+    application = std::make_unique<Velkarn>(nullptr, 1);
+    // Earlier applications closed theirs: the open streams are this one's,
+    // output 0's first.
+    streams.clear();
+    for (const platform::audio::NullStreamRecord& record : platform::audio::NullAudio::streams()) {
+        if (!record.closed) streams.push_back(record.openOrder);
+    }
+    return *application;
+}
+
+int AppTest::streamOf(int output) const {
+    return output < static_cast<int>(streams.size()) ? streams[static_cast<std::size_t>(output)] : 0;
+}
+
+}  // namespace app_test

@@ -1,0 +1,62 @@
+// The application's test fixture: an empty data directory (settings store
+// included), run-time skins for every image the application and its
+// stand-ins load, scripted boxes, the virtual clock, fake sound devices
+// that play through stepped null streams captured to memory, and fatal
+// stops thrown as exceptions.
+#ifndef VELKARN_TESTS_APP_APPTESTSUPPORT_H
+#define VELKARN_TESTS_APP_APPTESTSUPPORT_H
+
+#include "ImageTestSupport.h"
+#include "TestEnvironment.h"
+#include "app/Velkarn.h"
+#include "platform/audio/FakeAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace app_test {
+
+// Writes every key the main window, its panels and the stand-in tool
+// windows load.
+void writeApplicationSkins(image_test::SkinDirectory& skins);
+
+// Stores the second output's record: on, of that type (0 waveOut, 1
+// DirectSound) and name.
+void storeSecondOutput(int type, const char* name);
+
+// "caption|text" of every message box asked so far.
+std::vector<std::string> boxes();
+
+// The stored bytes of a settings value; nullopt when it is missing.
+std::optional<std::string> storedValue(const std::string& name);
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // One waveOut device ("Fake Wave") and one DirectSound output ("Fake
+    // Sound") behind the default alias; tests change them before start().
+    void useDevices(int waveOuts, int directSounds);
+    // Constructs the application (fatal stops throw).
+    Velkarn& start();
+    void stop() { application.reset(); }
+
+    // The null stream behind an output of the application.
+    int streamOf(int output) const;
+
+    std::optional<testing_support::TemporaryDirectory> home;
+    std::optional<testing_support::ScopedEnvironment> homeVariable;
+    std::optional<image_test::SkinDirectory> skins;
+    std::optional<platform::audio::FakeAudio> fake;
+    std::unique_ptr<Velkarn> application;
+    std::vector<int> streams;  // open order of each device the application opened
+};
+
+}  // namespace app_test
+
+#endif

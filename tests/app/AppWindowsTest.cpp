@@ -1,0 +1,201 @@
+// The application with real (offscreen) windows: posted work, the tool
+// windows that take the main window's input away, the quit question, the
+// routing of close requests and the message loop of the stand-alone main.
+#include "AppTestSupport.h"
+
+#include "app/VelkarnStandAlone.h"
+#include "framework/Log.h"
+#include "framework/Support.h"
+#include "framework/Window.h"
+#include "network/PanelNetwork.h"
+#include "platform/EventLoop.h"
+#include "platform/Messages.h"
+#include "platform/NativeWindow.h"
+#include "platform/UiScript.h"
+#include "scope/Scope.h"
+#include "tools/BeatMapper.h"
+#include "tools/Browser.h"
+
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+using app_test::AppTest;
+using app_test::boxes;
+
+namespace {
+
+bool inputEnabled(Window* window) { return window->nativeWindow()->inputEnabled(); }
+
+TEST_F(AppTest, WorkPostedFromAnotherThreadRunsOnTheLoop) {
+    Velkarn& app = start();
+    app.panelNetwork()->clearCalls();
+    std::thread worker([&] {
+        for (int kind : {0, 1, 2, 7, 0}) app.notifyMainWindow(kind, 3);
+    });
+    worker.join();
+    EXPECT_TRUE(app.panelNetwork()->calls().empty());  // nothing runs on the worker
+    platform::dispatchPostedMessages();
+    EXPECT_EQ(app.panelNetwork()->calls(), (std::vector<std::string>{"refreshState", "refreshState"}));
+}
+
+TEST_F(AppTest, OneBeatMapperAtATimeAndTheOtherWindowsWaitForIt) {
+    Velkarn& app = start();
+    Browser* browser = app.openBrowser();
+    BeatMapper* first = app.openBeatMapper("song.wav");
+    EXPECT_EQ(app.openBeatMapper("other.wav"), first);
+    EXPECT_EQ(app.beatMapper(), first);
+    EXPECT_EQ(first->path(), "song.wav");
+    EXPECT_FALSE(inputEnabled(app.mainWindow()));
+    EXPECT_FALSE(inputEnabled(browser->window()));
+    EXPECT_EQ(app.panelNetwork()->calls().back(), "disconnect true");
+
+    EXPECT_TRUE(app.isBeatMapperWindow(first->window()));
+    EXPECT_FALSE(app.isBeatMapperWindow(app.mainWindow()));
+    app.closeBeatMapper();
+    EXPECT_EQ(app.beatMapper(), nullptr);
+    EXPECT_TRUE(inputEnabled(app.mainWindow()));
+    EXPECT_TRUE(inputEnabled(browser->window()));
+}
+
+TEST_F(AppTest, TheQuitQuestionDecidesAndAnEditedBeatMapperAsksFirst) {
+    struct Case {
+        bool edited;
+        std::vector<bool> answers;
+        bool closes;
+        std::vector<std::string> asked;
+    };
+    const std::string quit = "Closing Velkarn|Do you want to quit Velkarn?";
+    const std::string discard =
+        "File Has Been Modified|The current file has been modified, but not saved. Are you sure you want to proceed "
+        "and to discard the changes?";
+    Velkarn& app = start();
+    for (const Case& c : {Case{false, {false}, false, {quit}}, Case{false, {true}, true, {quit}},
+                          Case{true, {false}, false, {discard}}, Case{true, {true, false}, false, {discard, quit}},
+                          Case{true, {true, true}, true, {discard, quit}}}) {
+        BeatMapper* mapper = app.openBeatMapper("");
+        mapper->setEdited(c.edited);
+        platform::uiScript::clearRequests();
+        for (bool yes : c.answers) yes ? platform::uiScript::pushYes() : platform::uiScript::pushNo();
+        EXPECT_EQ(app.canClose(app.mainWindow()), c.closes);
+        EXPECT_EQ(boxes(), c.asked);
+        app.closeBeatMapper();
+    }
+}
+
+TEST_F(AppTest, ACloseRequestClosesTheWindowItCameFromOrEndsTheProgram) {
+    enum class Which { ScopeGraph, ScopeControl, BeatMapper, Browser, Previewer, Main };
+    for (Which which : {Which::ScopeGraph, Which::ScopeControl, Which::BeatMapper, Which::Browser, Which::Previewer,
+                        Which::Main}) {
+        Velkarn* app = new Velkarn(nullptr, 1);
+        Scope* scope = app->openScope();
+        Browser* browser = app->openBrowser();
+        browser->openPreviewer();
+        BeatMapper* mapper = app->openBeatMapper("");
+        Window* window = nullptr;
+        switch (which) {
+        case Which::ScopeGraph: window = scope->graphWindow(); break;
+        case Which::ScopeControl: window = scope->controlWindow(); break;
+        case Which::BeatMapper: window = mapper->window(); break;
+        case Which::Browser: window = browser->window(); break;
+        case Which::Previewer: window = browser->previewerWindow(); break;
+        case Which::Main: window = app->mainWindow(); break;
+        }
+        const bool quits = VelkarnStandAlone::routeCloseRequest(app, window->handle());
+        EXPECT_EQ(quits, which == Which::Main);
+        if (which == Which::Main) {
+            EXPECT_EQ(app, nullptr);
+            platform::Message message;
+            EXPECT_FALSE(platform::getMessage(message));
+            EXPECT_EQ(platform::quitExitCode(), 0);
+            continue;
+        }
+        ASSERT_NE(app, nullptr);
+        EXPECT_EQ(app->scope() == nullptr, which == Which::ScopeGraph || which == Which::ScopeControl);
+        EXPECT_EQ(app->beatMapper() == nullptr, which == Which::BeatMapper);
+        // The browser goes with its previewer; the previewer alone leaves it.
+        EXPECT_EQ(app->browser() == nullptr, which == Which::Browser);
+        if (which == Which::Previewer) {
+            EXPECT_EQ(browser->previewerWindow(), nullptr);
+        }
+        EXPECT_EQ(inputEnabled(app->mainWindow()), which == Which::BeatMapper);
+        delete app;
+    }
+}
+
+// Runs the stand-alone main; `started` sees the application before the loop
+// pumps (it may post messages).
+std::function<void(Velkarn&)> started;
+void onStarted(Velkarn& app) { started(app); }
+
+TEST_F(AppTest, TheLoopRunsUntilTheMainWindowClosesAndLogsItsSteps) {
+    struct Case {
+        bool verbose;
+        std::vector<std::string> steps;
+    };
+    const std::vector<std::string> all = {
+        "File VelkarnStandAlone, Line 10: initialize support",
+        "File VelkarnStandAlone, Line 18: construct the application(s)",
+        "File VelkarnStandAlone, Line 20: pump messages in the message loop",
+        "File VelkarnStandAlone, Line 51: clean up",
+        "File VelkarnStandAlone, Line 53: return result of the message loop"};
+    for (const Case& c : {Case{true, all}, Case{false, {}}}) {
+        setVerboseLogging(c.verbose);
+        testing_support::clearLog();
+        started = [&](Velkarn& app) {
+            // A tool window's request first, then the main window's.
+            Scope* scope = app.openScope();
+            platform::postMessage(scope->graphWindow()->handle(), platform::closeRequestMessage, 0, 0);
+            platform::postMessage(app.mainWindow()->handle(), platform::closeRequestMessage, 0, 0);
+        };
+        VelkarnStandAlone::setStartedHook(onStarted);
+        EXPECT_EQ(VelkarnStandAlone::standAloneMain(nullptr, nullptr, "", 1), 0);
+        VelkarnStandAlone::setStartedHook(nullptr);
+        std::vector<std::string> steps;
+        for (const std::string& text : testing_support::logTexts()) {
+            if (text.rfind("File VelkarnStandAlone", 0) == 0) steps.push_back(text);
+        }
+        EXPECT_EQ(steps, c.steps);
+    }
+}
+
+void closeMainWindow(Velkarn& app) {
+    platform::postMessage(app.mainWindow()->handle(), platform::closeRequestMessage, 0, 0);
+}
+
+TEST_F(AppTest, OnlyTheWordLognormalInAnyCaseTurnsVerboseLoggingOn) {
+    struct Case {
+        const char* commandLine;
+        bool verbose;
+    };
+    for (const Case& c : {Case{"lognormal", true}, Case{"LOGNORMAL", true}, Case{"LogNormal", true},
+                          Case{"", false}, Case{"lognormal x", false}, Case{"lognormalx", false},
+                          Case{" lognormal", false}}) {
+        setVerboseLogging(!c.verbose);
+        VelkarnStandAlone::setStartedHook(closeMainWindow);
+        EXPECT_EQ(VelkarnStandAlone::entry(c.commandLine), 0) << c.commandLine;
+        VelkarnStandAlone::setStartedHook(nullptr);
+        EXPECT_EQ(verboseLogging(), c.verbose) << c.commandLine;
+    }
+}
+
+TEST_F(AppTest, AnEscapedStringExceptionIsAFatalStopOfTheEntry) {
+    // Without its background the main window cannot be made: the loader's
+    // message escapes the construction.
+    std::remove(skins->path("velkarn/background/main").c_str());
+    testing_support::clearLog();
+    try {
+        VelkarnStandAlone::entry("");
+        ADD_FAILURE() << "no fatal stop";
+    } catch (const FatalStop& stop) {
+        EXPECT_EQ(stop.source, "WindowsEntryPoint");
+        EXPECT_EQ(stop.line, 98);
+        const std::vector<std::string> log = testing_support::logTexts();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "File WindowsEntryPoint, Line 98: " + std::string(stop.what()));
+        EXPECT_NE(std::string(stop.what()).find("velkarn/background/main"), std::string::npos) << stop.what();
+    }
+    cleanUpSupport();
+}
+
+}  // namespace
