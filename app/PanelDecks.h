@@ -1,11 +1,11 @@
 // Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the mixer panel on its background with its overlay image;
-// no cue deck and no key lock at first (setters for tests).
+// replaces it: the mixer panel on its background; its overlay is only a
+// shown flag (the image comes with the panel); no cue deck and no key lock
+// at first (setters for tests).
 #ifndef VELKARN_APP_PANELDECKS_H
 #define VELKARN_APP_PANELDECKS_H
 
 #include "app/ApplicationInterface.h"
-#include "framework/GUIImage.h"
 #include "framework/GUIPanel.h"
 #include "framework/GUIPanelGroup.h"
 
@@ -15,8 +15,6 @@ class PanelDecks : public GUIPanel {
 public:
     PanelDecks(GUIPanelGroup* group, ApplicationInterface* application)
         : GUIPanel(10, 445, "velkarn/panelGroup/decks", true), application_(application) {
-        overlay_ = new GUIImage(21, 481, "velkarn/image/overlayDecks");
-        add(overlay_);
         group->add(this);
     }
 
@@ -28,18 +26,15 @@ public:
         keyLock_ = on;
         application_->setRenderFlag(on);
     }
-    GUIImage* overlay() const { return overlay_; }
-    void showOverlay() {
-        overlay_->load();
-        overlay_->show();
-    }
-    void hideOverlay() { overlay_->hide(); }
+    bool isOverlayShown() const { return overlayShown_; }
+    void showOverlay() { overlayShown_ = true; }
+    void hideOverlay() { overlayShown_ = false; }
     int refreshCount() const { return refreshes_; }
     void refresh() { ++refreshes_; }
 
 private:
     ApplicationInterface* application_;
-    GUIImage* overlay_;
+    bool overlayShown_ = true;
     std::atomic<int> cueDeck_{-1};
     bool keyLock_ = false;
     int refreshes_ = 0;

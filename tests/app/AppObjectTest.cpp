@@ -138,10 +138,10 @@ TEST_F(AppTest, TheOverlaysFollowTheStoredFlag) {
         flag.save();
         Velkarn& app = start();
         EXPECT_EQ(app.overlayRows()->isLoaded(), shown);
-        EXPECT_EQ(app.panelDecks()->overlay()->isVisible(), shown);
+        EXPECT_EQ(app.panelDecks()->isOverlayShown(), shown);
         app.showOverlays();
         EXPECT_TRUE(app.overlayRows()->isLoaded());
-        EXPECT_TRUE(app.panelDecks()->overlay()->isVisible());
+        EXPECT_TRUE(app.panelDecks()->isOverlayShown());
         stop();
     }
 }
