@@ -11,6 +11,7 @@
 #include "app/VelkarnStartUpValues5.h"
 #include "app/VelkarnStartUpValues7.h"
 #include "audio/Motor.h"
+#include "audio/TimeScalerPV.h"
 #include "audio/TrackAudio.h"
 #include "framework/CriticalSections.h"
 #include "framework/GUIImage.h"
@@ -245,6 +246,29 @@ TEST_F(AppTest, TheVolumeSliderSetsTheMainVolume) {
         app.sliderChanged(app.volumeSlider(), position);
         EXPECT_FLOAT_EQ(app.mixerParameters()->value(MixerParameters::mainVolume), 2.0f * position);
     }
+}
+
+TEST_F(AppTest, ReRenderSettingsReachThePlaybackRenderersOnly) {
+    Velkarn& app = start();
+    // StartUp's 10 ms on every renderer at first.
+    EXPECT_EQ(app.playback(0)->overlapFrames(), 441);
+    struct Case {
+        float overlapMs;
+        std::int32_t frames;
+    };
+    for (const Case& c : {Case{25.0f, 1103}, Case{0.0f, 0}, Case{200.0f, 8820}}) {
+        app.setOverlapMs(c.overlapMs);
+        for (int d = 0; d < 2; ++d) {
+            EXPECT_EQ(app.playback(d)->overlapFrames(), c.frames) << c.overlapMs;
+            EXPECT_EQ(app.second(d)->overlapFrames(), 441) << c.overlapMs;
+        }
+    }
+    app.setTimeScalerFrameSize(2048);
+    app.setTimeScalerOverlap(8);
+    EXPECT_EQ(app.timeScaler()->frameSize(), 2048);
+    EXPECT_EQ(app.timeScaler()->overlap(), 8);
+    // The renderers keep running through every re-render.
+    for (int d = 0; d < 2; ++d) EXPECT_TRUE(app.playback(d)->running());
 }
 
 TEST_F(AppTest, TheKneeReachesAllFourRenderers) {
