@@ -85,7 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DeviceCase{0, 1, "There is no suitable audio device available [MM: 0, DS: 1]."},
                       DeviceCase{1, 0, "There is no suitable audio device available [MM: 1, DS: 0]."},
                       DeviceCase{0, 0, "There is no suitable audio device available [MM: 0, DS: 0]."},
-                      DeviceCase{1, 1, nullptr}, DeviceCase{2, 1, nullptr}));
+                      DeviceCase{1, 1, nullptr}, DeviceCase{2, 1, nullptr}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) {
+        return "MM" + std::to_string(info.param.waveOuts) + "DS" + std::to_string(info.param.directSounds);
+    });
 
 TEST_F(AppTest, AnswersTheFixedQuestionsOfTheInterface) {
     Velkarn& app = start();

@@ -66,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(Velkarn, OpenFailures,
                          ::testing::Values(OpenFailure{true, "Fake Sound",
                                                        "Device Trouble|Could not open DirectSoundOut device."},
                                            OpenFailure{false, "Fake Wave",
-                                                       "Device Trouble|Could not open WaveOut device."}));
+                                                       "Device Trouble|Could not open WaveOut device."}),
+                         [](const ::testing::TestParamInfo<OpenFailure>& info) {
+                             return std::string(info.param.directSound ? "DirectSoundOut" : "WaveOut");
+                         });
 
 TEST_F(AppTest, AReopenedOutputCarriesItsTapsInOrder) {
     Velkarn& app = start();
