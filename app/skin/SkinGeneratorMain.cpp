@@ -78,7 +78,10 @@ int main(int argc, char** argv) {
             fs::remove(path);
             changed = true;
         }
-        writeIfChanged(*makeContactSheet(images, art.plainFont()), output / "sheet.png");
+        // The sheet is the slowest step: drawn again only with the images.
+        if (changed || !fs::exists(output / "sheet.png")) {
+            writeIfChanged(*makeContactSheet(images, art.plainFont()), output / "sheet.png");
+        }
 
         const fs::path stamp = output / "images.stamp";
         if (changed || !fs::exists(stamp)) {

@@ -30,6 +30,33 @@ float cross(float ax, float ay, float bx, float by, float px, float py) {
     return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
 }
 
+// Covers the bounding box with 16 samples per pixel; inside(sx, sy) decides
+// each sample, colour(px, py) gives the pixel's paint at its centre.
+template <typename Inside, typename Colour>
+void cover(SkinPainter& painter, float x0, float y0, float x1, float y1, const Inside& inside, const Colour& colour) {
+    const Image& image = painter.image();
+    const int left = std::max(0, static_cast<int>(std::floor(x0)));
+    const int top = std::max(0, static_cast<int>(std::floor(y0)));
+    const int right = std::min(image.width() - 1, static_cast<int>(std::ceil(x1)));
+    const int bottom = std::min(image.height() - 1, static_cast<int>(std::ceil(y1)));
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+            int hits = 0;
+            for (int sy = 0; sy < samplesPerAxis; ++sy) {
+                for (int sx = 0; sx < samplesPerAxis; ++sx) {
+                    const float px = static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / samplesPerAxis;
+                    const float py = static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / samplesPerAxis;
+                    if (inside(px, py)) ++hits;
+                }
+            }
+            if (hits > 0) {
+                painter.blend(x, y, colour(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f),
+                              static_cast<float>(hits) / samples);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 Color Gradient::at(float x, float y) const {
@@ -68,30 +95,6 @@ void SkinPainter::blend(int x, int y, const Color& paint, float coverage) {
     pixel[3] = static_cast<std::uint8_t>(std::clamp(std::lround(oa * 255.0f), 0L, 255L));
 }
 
-void SkinPainter::cover(float x0, float y0, float x1, float y1, const std::function<bool(float, float)>& inside,
-                        const std::function<Color(float, float)>& colour) {
-    const int left = std::max(0, static_cast<int>(std::floor(x0)));
-    const int top = std::max(0, static_cast<int>(std::floor(y0)));
-    const int right = std::min(image_.width() - 1, static_cast<int>(std::ceil(x1)));
-    const int bottom = std::min(image_.height() - 1, static_cast<int>(std::ceil(y1)));
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            int hits = 0;
-            for (int sy = 0; sy < samplesPerAxis; ++sy) {
-                for (int sx = 0; sx < samplesPerAxis; ++sx) {
-                    const float px = static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / samplesPerAxis;
-                    const float py = static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / samplesPerAxis;
-                    if (inside(px, py)) ++hits;
-                }
-            }
-            if (hits > 0) {
-                blend(x, y, colour(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f),
-                      static_cast<float>(hits) / samples);
-            }
-        }
-    }
-}
-
 void SkinPainter::fillRect(float x, float y, float width, float height, const Color& paint) {
     fillRoundRect(x, y, width, height, 0, paint);
 }
@@ -102,7 +105,7 @@ void SkinPainter::fillRect(float x, float y, float width, float height, const Gr
 
 void SkinPainter::fillRoundRect(float x, float y, float width, float height, float radius, const Color& paint) {
     cover(
-        x, y, x + width, y + height,
+        *this, x, y, x + width, y + height,
         [&](float px, float py) { return insideRoundRect(px, py, x, y, width, height, radius); },
         [&](float, float) { return paint; });
 }
@@ -110,7 +113,7 @@ void SkinPainter::fillRoundRect(float x, float y, float width, float height, flo
 void SkinPainter::fillRoundRect(float x, float y, float width, float height, float radius,
                                 const Gradient& gradient) {
     cover(
-        x, y, x + width, y + height,
+        *this, x, y, x + width, y + height,
         [&](float px, float py) { return insideRoundRect(px, py, x, y, width, height, radius); },
         [&](float px, float py) { return gradient.at(px, py); });
 }
@@ -119,7 +122,7 @@ void SkinPainter::strokeRoundRect(float x, float y, float width, float height, f
                                   const Color& paint) {
     const float inner = std::max(0.0f, radius - thickness);
     cover(
-        x, y, x + width, y + height,
+        *this, x, y, x + width, y + height,
         [&](float px, float py) {
             return insideRoundRect(px, py, x, y, width, height, radius) &&
                    !insideRoundRect(px, py, x + thickness, y + thickness, width - 2 * thickness,
@@ -130,7 +133,7 @@ void SkinPainter::strokeRoundRect(float x, float y, float width, float height, f
 
 void SkinPainter::fillCircle(float cx, float cy, float radius, const Color& paint) {
     cover(
-        cx - radius, cy - radius, cx + radius, cy + radius,
+        *this, cx - radius, cy - radius, cx + radius, cy + radius,
         [&](float px, float py) { return (px - cx) * (px - cx) + (py - cy) * (py - cy) <= radius * radius; },
         [&](float, float) { return paint; });
 }
@@ -138,7 +141,7 @@ void SkinPainter::fillCircle(float cx, float cy, float radius, const Color& pain
 void SkinPainter::strokeCircle(float cx, float cy, float radius, float thickness, const Color& paint) {
     const float inner = radius - thickness;
     cover(
-        cx - radius, cy - radius, cx + radius, cy + radius,
+        *this, cx - radius, cy - radius, cx + radius, cy + radius,
         [&](float px, float py) {
             const float d = (px - cx) * (px - cx) + (py - cy) * (py - cy);
             return d <= radius * radius && d > inner * inner;
@@ -149,7 +152,7 @@ void SkinPainter::strokeCircle(float cx, float cy, float radius, float thickness
 void SkinPainter::line(float x0, float y0, float x1, float y1, float thickness, const Color& paint) {
     const float half = thickness / 2;
     cover(
-        std::min(x0, x1) - half, std::min(y0, y1) - half, std::max(x0, x1) + half, std::max(y0, y1) + half,
+        *this, std::min(x0, x1) - half, std::min(y0, y1) - half, std::max(x0, x1) + half, std::max(y0, y1) + half,
         [&](float px, float py) { return segmentDistance(px, py, x0, y0, x1, y1) <= half; },
         [&](float, float) { return paint; });
 }
@@ -157,7 +160,7 @@ void SkinPainter::line(float x0, float y0, float x1, float y1, float thickness, 
 void SkinPainter::fillTriangle(float x0, float y0, float x1, float y1, float x2, float y2, const Color& paint) {
     const float area = cross(x0, y0, x1, y1, x2, y2);
     cover(
-        std::min({x0, x1, x2}), std::min({y0, y1, y2}), std::max({x0, x1, x2}), std::max({y0, y1, y2}),
+        *this, std::min({x0, x1, x2}), std::min({y0, y1, y2}), std::max({x0, x1, x2}), std::max({y0, y1, y2}),
         [&](float px, float py) {
             const float a = cross(x0, y0, x1, y1, px, py);
             const float b = cross(x1, y1, x2, y2, px, py);

@@ -9,7 +9,6 @@
 
 #include "framework/Color.h"
 
-#include <functional>
 
 class Image;
 
@@ -51,11 +50,6 @@ public:
     void maskRoundRect(float x, float y, float width, float height, float radius);
 
 private:
-    // Covers the bounding box with 16 samples per pixel; inside(sx, sy)
-    // decides each sample, colour(px, py) gives the pixel's paint.
-    void cover(float x0, float y0, float x1, float y1, const std::function<bool(float, float)>& inside,
-               const std::function<Color(float, float)>& colour);
-
     Image& image_;
 };
 

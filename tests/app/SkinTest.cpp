@@ -30,6 +30,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -346,6 +347,41 @@ TEST(SkinChecks, TheProgramsSkinPassesAndEachKindOfFaultIsCaught) {
         const std::vector<std::string> problems = problemsOf(broken);
         EXPECT_NE(std::find(problems.begin(), problems.end(), broken.problem), problems.end())
             << (problems.empty() ? std::string("no problem found") : problems.front());
+    }
+}
+
+TEST(SkinChecks, ADigitSetWritesSixteenCellsOfOneSizeThatShowTheirCharacters) {
+    SkinTable table = skinTable();
+    SkinRow digits;
+    digits.kind = SkinKind::DigitSet;
+    digits.key = "test/font/digits/";
+    digits.width = 9;
+    digits.height = 15;
+    table.rows.push_back(digits);
+    SkinArt art(VELKARN_SKIN_FONTS);
+    const std::vector<SkinImage> images = art.paint(table);
+    EXPECT_EQ(checkSkin(table, images), std::vector<std::string>{});
+
+    std::map<std::string, const Image*> cells;
+    for (const SkinImage& image : images) {
+        if (image.key == digits.key) cells[image.suffix] = image.image.get();
+    }
+    ASSERT_EQ(cells.size(), 16u);
+    const auto ink = [](const Image& cell) {
+        std::string alphas;
+        for (int y = 0; y < cell.height(); ++y) {
+            for (int x = 0; x < cell.width(); ++x) alphas += static_cast<char>(cell.getPixel(x, y).alpha);
+        }
+        return alphas;
+    };
+    const std::string blank(9 * 15, '\0');
+    EXPECT_EQ(ink(*cells.at("Space")), blank);
+    // Every other cell shows something, and no two show the same.
+    std::set<std::string> seen;
+    for (const auto& [suffix, cell] : cells) {
+        if (suffix == "Space") continue;
+        EXPECT_NE(ink(*cell), blank) << suffix;
+        EXPECT_TRUE(seen.insert(ink(*cell)).second) << suffix;
     }
 }
 
