@@ -422,6 +422,8 @@ void Velkarn::renderMainMix(float** channels, std::int32_t frames) {
     panelEffects_->reverbSizes(reverb);
 
     const int cueDeck = panelDecks_->cueDeck();
+    // Only this callback advances the clock, so one read serves both decks.
+    const std::int64_t now = currentSampleTime();
     for (int d = 0; d < decks; ++d) {
         const float gain = crossfade[d] * main * deckGain[d];
         FIFO* cue = d == cueDeck ? cueFifo_.get() : nullptr;
@@ -430,7 +432,7 @@ void Velkarn::renderMainMix(float** channels, std::int32_t frames) {
                               effectPrevious_[d], effect[d], delayTimePrevious_[d], delayTime[d],
                               delayLevelPrevious_[d], delayLevel[d], flangerRatePrevious_[d], flangerRate[d],
                               flangerLevelPrevious_[d], flangerLevel[d], reverbPrevious_[d], reverb[d],
-                              currentSampleTime(), frames);
+                              now, frames);
         gainPrevious_[d] = gain;
         upperCutoffPrevious_[d] = upper[d];
         lowerCutoffPrevious_[d] = lower[d];
