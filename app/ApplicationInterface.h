@@ -106,6 +106,11 @@ public:
     virtual bool dropSong(int deck, const std::string& path, int beat) = 0;
     virtual void applyFade(int deck, int beat, const std::string& type, int beats, bool cross, bool trim,
                            bool tempo) = 0;
+    // Beat queries checked in one step under lock 2, for what a peer asks:
+    // false, and nothing stops, when the time or the index lies outside the
+    // beats the grid holds. An application without a grid holds none.
+    virtual bool tryBeatIndexAt(std::int64_t /*sampleTime*/, int& /*index*/) { return false; }
+    virtual bool tryBeatAt(int /*index*/, TrackBeat& /*beat*/) { return false; }
 };
 
 #endif

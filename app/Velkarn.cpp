@@ -318,7 +318,7 @@ bool Velkarn::canClose(Window* /*window*/) {
 void Velkarn::postedMessage(Window* /*window*/, int kind, int value) {
     switch (kind) {
     case 0:
-        panelNetwork_->refreshState();
+        panelNetwork_->handlePanelMessage(0);
         break;
     case 1:
         refreshStripsFrom(currentBeatIndex() + 1);
@@ -778,3 +778,6 @@ bool Velkarn::tryBeatAt(int index, TrackBeat& beat) {
 }
 
 void Velkarn::notifyMainWindow(int kind, int value) { mainWindow_->postToClient(kind, value); }
+
+// The display refresh.
+void Velkarn::windowTimer(Window* /*window*/) { panelNetwork_->appendStatusLine(); }

@@ -104,6 +104,9 @@ public:
     // SliderClient: the volume slider sets the main volume.
     void sliderChanged(GUISlider* slider, float value) override;
 
+    // TimerClient: the display refresh.
+    void windowTimer(Window* window) override;
+
     // AudioClient.
     void render(Motor* device, float** channels, std::int32_t frames) override;
 
@@ -167,7 +170,8 @@ public:
     // TrackInfoApplication: the network client is the grid's remote.
     TrackInfoRemote* trackInfoRemote() override;
 
-    // NetworkHost (the clock and beat operations are the interface's).
+    // NetworkHost (the clock and beat operations are the interface's, and
+    // so are these two).
     bool tryBeatIndexAt(std::int64_t sampleTime, int& index) override;
     bool tryBeatAt(int index, TrackBeat& beat) override;
     void notifyMainWindow(int kind, int value) override;

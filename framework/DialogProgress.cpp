@@ -16,35 +16,12 @@
 #include <optional>
 #include <system_error>
 
-namespace {
-
-// Template 106 from the archive (or resources/ with the archive off).
-std::optional<platform::DialogTemplate> progressTemplate() {
-    try {
-        std::unique_ptr<File> file(openFile("dialogs/106.dlg", false, false));
-        std::string text(static_cast<std::size_t>(file->size()), '\0');
-        if (!text.empty() && !file->read(text.data(), static_cast<int>(text.size()))) {
-            logMessage("Cannot read dialog template 106.", __FILE__, __LINE__);
-            return std::nullopt;
-        }
-        platform::DialogTemplate parsed;
-        std::string error;
-        if (platform::parseDialogTemplate(text, parsed, error)) return parsed;
-        logMessage(error, __FILE__, __LINE__);
-    } catch (const StringException& error) {
-        logMessage(error.what(), __FILE__, __LINE__);
-    }
-    return std::nullopt;
-}
-
-}  // namespace
-
 DialogProgress::DialogProgress(Window* parent, DialogProgressClient* client, const std::string& title, bool* abortFlag,
                                int low, int high)
     : low_(low), high_(high), client_(client), title_(title), abortFlag_(abortFlag), jobEnded_(*this),
       jobEndedHandle_(platform::registerWindow(&jobEnded_)) {
     std::atomic_ref<bool>(*abortFlag_).store(false);
-    const std::optional<platform::DialogTemplate> dialog = progressTemplate();
+    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(106);
     const platform::WindowHandle owner = parent != nullptr ? parent->handle() : platform::noWindow;
     if (dialog) platform::runDialog(owner, *dialog, *this);
     if (!job_.joinable()) {

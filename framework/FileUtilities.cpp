@@ -48,25 +48,7 @@ bool endsWithExtension(const std::string& name, const char* letters) {
 const platform::DialogTemplate* bpmRowTemplate() {
     static std::once_flag once;
     static std::optional<platform::DialogTemplate> row;
-    std::call_once(once, [] {
-        try {
-            std::unique_ptr<File> file(openFile("dialogs/103.dlg", false, false));
-            std::string text(static_cast<std::size_t>(file->size()), '\0');
-            if (!text.empty() && !file->read(text.data(), static_cast<int>(text.size()))) {
-                logMessage("Cannot read dialog template 103.", __FILE__, __LINE__);
-                return;
-            }
-            platform::DialogTemplate parsed;
-            std::string error;
-            if (platform::parseDialogTemplate(text, parsed, error)) {
-                row = std::move(parsed);
-            } else {
-                logMessage(error, __FILE__, __LINE__);
-            }
-        } catch (const StringException& error) {
-            logMessage(error.what(), __FILE__, __LINE__);
-        }
-    });
+    std::call_once(once, [] { row = loadDialogTemplate(103); });
     return row ? &*row : nullptr;
 }
 

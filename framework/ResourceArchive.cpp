@@ -8,6 +8,7 @@
 #include "framework/Support.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 #include <vector>
 
@@ -111,4 +112,23 @@ File* openFile(const std::string& path, bool absolute, bool write) {
 bool fileExists(const std::string& name, bool absolute) {
     if (!archiveIndex.archiveMode || absolute) return FileDisk::exists(name, absolute);
     return archiveContains(name);
+}
+
+std::optional<platform::DialogTemplate> loadDialogTemplate(int id) {
+    const std::string name = "dialogs/" + std::to_string(id) + ".dlg";
+    try {
+        std::unique_ptr<File> file(openFile(name, false, false));
+        std::string text(static_cast<std::size_t>(file->size()), '\0');
+        if (!text.empty() && !file->read(text.data(), static_cast<int>(text.size()))) {
+            logMessage("Cannot read dialog template " + std::to_string(id) + ".", __FILE__, __LINE__);
+            return std::nullopt;
+        }
+        platform::DialogTemplate parsed;
+        std::string error;
+        if (platform::parseDialogTemplate(text, parsed, error)) return parsed;
+        logMessage(error, __FILE__, __LINE__);
+    } catch (const StringException& error) {
+        logMessage(error.what(), __FILE__, __LINE__);
+    }
+    return std::nullopt;
 }

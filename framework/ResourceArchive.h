@@ -7,8 +7,11 @@
 #ifndef VELKARN_FRAMEWORK_RESOURCEARCHIVE_H
 #define VELKARN_FRAMEWORK_RESOURCEARCHIVE_H
 
+#include "platform/DialogTemplate.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class File;
@@ -33,6 +36,10 @@ void findArchiveEntry(const std::string& name, const std::uint8_t*& data, int& l
 File* openFile(const std::string& path, bool absolute, bool write);
 // Whether openFile would find the file (names in the archive compare exactly).
 bool fileExists(const std::string& name, bool absolute);
+
+// Dialog template "dialogs/<id>.dlg" through openFile; nullopt, the reason
+// logged, when it cannot be read or parsed.
+std::optional<platform::DialogTemplate> loadDialogTemplate(int id);
 
 // The built-in archive's bytes.
 const std::uint8_t* builtInArchive(std::size_t& size);

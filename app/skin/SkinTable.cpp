@@ -1,6 +1,7 @@
 #include "app/skin/SkinTable.h"
 
 #include "app/skin/SkinMainWindow.h"
+#include "app/skin/SkinNetworkPanel.h"
 
 namespace {
 
@@ -80,6 +81,10 @@ SkinTable makeTable() {
 
     rows.push_back(control(SkinKind::Indicator, "velkarn/indicator/recording", 34, 18, 247, 455, "REC"));
     rows.push_back(control(SkinKind::Indicator, "velkarn/indicator/playing", 40, 18, 361, 455, "AUTO"));
+
+    // ---- The network panel: its five buttons, and its text fields and
+    // captions drawn into its panel image.
+    addNetworkPanelRows(table);
     return table;
 }
 

@@ -108,7 +108,8 @@ TEST_F(AppTest, AnswersTheFixedQuestionsOfTheInterface) {
     // The volume slider told the mixer its position once.
     EXPECT_FLOAT_EQ(face.mixerParameters()->value(MixerParameters::mainVolume), 0.9f);
     // The network panel made its endpoints, the settings panel its late set-up.
-    EXPECT_EQ(app.panelNetwork()->calls(), std::vector<std::string>{"createEndpoints"});
+    EXPECT_EQ(app.panelNetwork()->serverAddressText(), "127.0.0.1");
+    EXPECT_NE(app.panelNetwork()->networkServer(), nullptr);
     EXPECT_EQ(app.panelSettings()->activationCount(), 1);
     EXPECT_EQ(app.refreshPeriodMs(), 50u);
 }
@@ -230,11 +231,13 @@ TEST_F(AppTest, TheClockIsReadWithTheDeckLockHeldElsewhere) {
 
 TEST_F(AppTest, ThePlayToggleStopsTheClockAndDisconnects) {
     Velkarn& app = start();
-    app.panelNetwork()->clearCalls();
+    app_test::chooseNetworkMode(app, PanelNetwork::modeServer);
+    ASSERT_TRUE(app.panelNetwork()->isServing());
     const std::int64_t before = app.currentSampleTime();
     app.buttonReleased(app.playButton());
     EXPECT_FALSE(app.isPlaying());
-    EXPECT_EQ(app.panelNetwork()->calls(), std::vector<std::string>{"disconnect true"});
+    EXPECT_FALSE(app.panelNetwork()->isServing());
+    EXPECT_EQ(app.panelNetwork()->selectedMode(), PanelNetwork::modeStandAlone);
     advanceClock(app, 4410);
     EXPECT_EQ(app.currentSampleTime(), before);
     app.buttonPressed(app.playButton());

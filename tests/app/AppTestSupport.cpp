@@ -4,9 +4,12 @@
 #include "app/VelkarnStartUpValues3.h"
 #include "framework/CriticalSections.h"
 #include "framework/Log.h"
+#include "framework/GUIButton.h"
 #include "framework/Support.h"
+#include "network/PanelNetwork.h"
 #include "platform/Clock.h"
 #include "platform/Registry.h"
+#include "platform/Sockets.h"
 #include "platform/UiScript.h"
 #include "platform/audio/NullAudio.h"
 
@@ -38,6 +41,11 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
         writeButtonSkin(skins, std::string("velkarn/button/") + button, 72, 32, face, lit);
     }
     writeButtonSkin(skins, "velkarn/button/play", 72, 44, face, lit);
+    writeButtonSkin(skins, "velkarn/button/network/talk", 80, 32, face, lit);
+    for (const char* button : {"standAlone", "server", "client"}) {
+        writeButtonSkin(skins, std::string("velkarn/button/network/") + button, 96, 32, face, lit);
+    }
+    writeButtonSkin(skins, "velkarn/button/network/setServer", 90, 32, face, lit);
     writeFace(skins, "velkarn/meter/volume", 30, 206, Color{40, 200, 60, 255});
     writeSliderSkin(skins, "velkarn/slider/volume", 75, 12, Color{200, 200, 200, 255});
     writeIndicatorSkin(skins, "velkarn/indicator/recording", 40, 18, Color{230, 40, 40, 255}, face, chrome);
@@ -54,6 +62,13 @@ void storeSecondOutput(int type, const char* name) {
     startUp3.secondOutputType = type;
     std::strncpy(startUp3.secondOutputDevice, name, sizeof startUp3.secondOutputDevice - 1);
     startUp3.save();
+}
+
+void chooseNetworkMode(Velkarn& app, int mode) {
+    GUIButton* button = app.panelNetwork()->modeButton(mode);
+    const GUIPoint centre((button->x0 + button->x1) / 2, (button->y0 + button->y1) / 2);
+    button->mouseDown(centre, false);
+    button->mouseUp(centre);
 }
 
 std::vector<std::string> boxes() {
@@ -86,6 +101,14 @@ std::optional<std::string> storedValue(const std::string& name) {
 void AppTest::SetUp() {
     home.emplace();
     homeVariable.emplace("VELKARN_HOME", home->path());
+    {
+        const platform::SocketHandle probe = platform::openTcpSocket();
+        int port = 0;
+        platform::bindToAnyAddress(probe, 0);
+        platform::localPort(probe, port);
+        platform::closeSocket(probe);
+        portVariable.emplace("VELKARN_NET_PORT", std::to_string(port));
+    }
     skins.emplace();
     writeApplicationSkins(*skins);
     setFatalErrorHook(throwFatalStop);
@@ -107,6 +130,7 @@ void AppTest::TearDown() {
     setFatalErrorHook(nullptr);
     setVerboseLogging(false);
     skins.reset();
+    portVariable.reset();
     homeVariable.reset();
     home.reset();
 }

@@ -28,6 +28,10 @@ void writeApplicationSkins(image_test::SkinDirectory& skins);
 // DirectSound) and name.
 void storeSecondOutput(int type, const char* name);
 
+// Presses the network panel's mode button (0 stand alone, 1 server, 2
+// client) as a click would.
+void chooseNetworkMode(Velkarn& app, int mode);
+
 // "caption|text" of every message box asked so far.
 std::vector<std::string> boxes();
 
@@ -51,6 +55,8 @@ protected:
 
     std::optional<testing_support::TemporaryDirectory> home;
     std::optional<testing_support::ScopedEnvironment> homeVariable;
+    // The network panel's port: a free one, never the standard port.
+    std::optional<testing_support::ScopedEnvironment> portVariable;
     std::optional<image_test::SkinDirectory> skins;
     std::optional<platform::audio::FakeAudio> fake;
     std::unique_ptr<Velkarn> application;

@@ -29,18 +29,24 @@ bool inputEnabled(Window* window) { return window->nativeWindow()->inputEnabled(
 
 TEST_F(AppTest, WorkPostedFromAnotherThreadRunsOnTheLoop) {
     Velkarn& app = start();
-    app.panelNetwork()->clearCalls();
+    PanelNetwork& panel = *app.panelNetwork();
+    // A client's chat line arrives on a network thread, which fills the
+    // line and posts kind 0.
     std::thread worker([&] {
-        for (int kind : {0, 1, 2, 7, 0}) app.notifyMainWindow(kind, 3);
+        std::string reply;
+        panel.received(*panel.networkServer(), AddressIPv4(platform::Ipv4Bytes{10, 0, 0, 7}), "TALKhello", reply);
+        for (int kind : {1, 2, 7}) app.notifyMainWindow(kind, 3);
     });
     worker.join();
-    EXPECT_TRUE(app.panelNetwork()->calls().empty());  // nothing runs on the worker
+    EXPECT_EQ(panel.chatText(), "");  // nothing runs on the worker
     platform::dispatchPostedMessages();
-    EXPECT_EQ(app.panelNetwork()->calls(), (std::vector<std::string>{"refreshState", "refreshState"}));
+    EXPECT_EQ(panel.chatText(), "10.0.0.7 [client]: hello");
 }
 
 TEST_F(AppTest, OneBeatMapperAtATimeAndTheOtherWindowsWaitForIt) {
     Velkarn& app = start();
+    app_test::chooseNetworkMode(app, PanelNetwork::modeServer);
+    ASSERT_TRUE(app.panelNetwork()->isServing());
     Browser* browser = app.openBrowser();
     BeatMapper* first = app.openBeatMapper("song.wav");
     EXPECT_EQ(app.openBeatMapper("other.wav"), first);
@@ -48,7 +54,8 @@ TEST_F(AppTest, OneBeatMapperAtATimeAndTheOtherWindowsWaitForIt) {
     EXPECT_EQ(first->path(), "song.wav");
     EXPECT_FALSE(inputEnabled(app.mainWindow()));
     EXPECT_FALSE(inputEnabled(browser->window()));
-    EXPECT_EQ(app.panelNetwork()->calls().back(), "disconnect true");
+    EXPECT_FALSE(app.panelNetwork()->isServing());
+    EXPECT_EQ(app.panelNetwork()->selectedMode(), PanelNetwork::modeStandAlone);
 
     EXPECT_TRUE(app.isBeatMapperWindow(first->window()));
     EXPECT_FALSE(app.isBeatMapperWindow(app.mainWindow()));

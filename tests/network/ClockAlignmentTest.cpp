@@ -18,35 +18,6 @@ namespace {
 constexpr std::int64_t delta = 1234567;
 const AddressIPv4 loopback(platform::Ipv4Bytes{127, 0, 0, 1});
 
-// Answers with the commands over A and counts the requests.
-class CommandServer : public NetworkServerListener {
-public:
-    explicit CommandServer(NetworkHost& host) : commands_(host, chat_) {}
-    void received(NetworkServer&, const AddressIPv4& peer, const std::string& text, std::string& reply) override {
-        requests_.fetch_add(1);
-        if (script) {
-            reply = script(text);
-            return;
-        }
-        commands_.answerAsServer(peer, text, reply);
-    }
-    void disconnected(NetworkServer&, const AddressIPv4&) override {}
-    void stopped(NetworkServer&) override {}
-    int requests() const { return requests_.load(); }
-    // Replaces the commands' answers when set (set before requests come).
-    std::function<std::string(const std::string&)> script;
-
-private:
-    ChatLine chat_;
-    NetworkCommands commands_;
-    std::atomic<int> requests_{0};
-};
-
-class QuietClientListener : public NetworkClientListener {
-public:
-    void disconnected(NetworkClient&) override {}
-};
-
 // Forwards one connection to the server, delaying each request 5 ms +- 2 ms
 // and holding the chosen TIME requests (counted from 1) 300 ms.
 class LatencyProxy {

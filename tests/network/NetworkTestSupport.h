@@ -6,7 +6,9 @@
 
 #include "TestEnvironment.h"
 #include "framework/Log.h"
+#include "network/ChatLine.h"
 #include "network/NetworkClient.h"
+#include "network/NetworkCommands.h"
 #include "network/NetworkHost.h"
 #include "network/NetworkPeer.h"
 #include "network/NetworkServer.h"
@@ -141,6 +143,36 @@ private:
     std::int64_t gridStart_;
     std::int32_t beatLength_;
     std::vector<std::pair<int, int>> notifications_;
+};
+
+// A server's listener that answers with the commands over a fake
+// application, or with a script, and counts the requests.
+class CommandServer : public NetworkServerListener {
+public:
+    explicit CommandServer(NetworkHost& host) : commands_(host, chat_) {}
+    void received(NetworkServer&, const AddressIPv4& peer, const std::string& text, std::string& reply) override {
+        requests_.fetch_add(1);
+        if (script) {
+            reply = script(text);
+            return;
+        }
+        commands_.answerAsServer(peer, text, reply);
+    }
+    void disconnected(NetworkServer&, const AddressIPv4&) override {}
+    void stopped(NetworkServer&) override {}
+    int requests() const { return requests_.load(); }
+    // Replaces the commands' answers when set (set before requests come).
+    std::function<std::string(const std::string&)> script;
+
+private:
+    ChatLine chat_;
+    NetworkCommands commands_;
+    std::atomic<int> requests_{0};
+};
+
+class QuietClientListener : public NetworkClientListener {
+public:
+    void disconnected(NetworkClient&) override {}
 };
 
 // Runs tests/network/raw_peer.py with the arguments on its own thread.
