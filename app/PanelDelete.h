@@ -1,29 +1,17 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the delete tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The delete tool's panel: which songs a click deletes.
 #ifndef VELKARN_APP_PANELDELETE_H
 #define VELKARN_APP_PANELDELETE_H
 
-#include "app/ApplicationInterface.h"
-#include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "app/PanelWordChoice.h"
 
-#include <string>
-
-class PanelDelete : public GUIPanel {
+class PanelDelete : public PanelWordChoice {
 public:
-    PanelDelete(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/delete", true), application_(application) {
-        group->add(this);
-    }
+    PanelDelete(GUIPanelGroup* group, ApplicationInterface* /*application*/)
+        : PanelWordChoice(group, "delete", {"all", "allBefore", "allAfter"}) {}
 
     // "all", "allBefore" or "allAfter".
-    const std::string& deleteScope() const { return scope_; }
-    void setDeleteScope(const std::string& scope) { scope_ = scope; }
-
-private:
-    ApplicationInterface* application_;
-    std::string scope_ = "all";
+    const std::string& deleteScope() const { return selectedWord(); }
+    void setDeleteScope(const std::string& scope) { selectWord(scope); }
 };
 
 #endif

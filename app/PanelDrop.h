@@ -1,46 +1,66 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the drop tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The drop tool's panel: the song to drop (loaded through the open chooser
+// or handed over by the application), its name shown down the panel, the
+// double-tempo and half-tempo toggles (at most one down, both released
+// after each drop) and the forced tempo with its toggle.
 #ifndef VELKARN_APP_PANELDROP_H
 #define VELKARN_APP_PANELDROP_H
 
-#include "app/ApplicationInterface.h"
+#include "framework/ButtonClient.h"
+#include "framework/GUINumberClient.h"
 #include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
 
 #include <string>
 
-class PanelDrop : public GUIPanel {
-public:
-    PanelDrop(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/drop", true), application_(application) {
-        group->add(this);
-    }
+class ApplicationInterface;
+class GUIButton;
+class GUINumberHorizontal;
+class GUIPanelGroup;
+class GUITextVertical;
 
-    // The kept song path (empty: nothing to drop); loadSong keeps the path
-    // and answers 1, as a song that could be read would.
+class PanelDrop : public GUIPanel, public ButtonClient, public GUINumberClient {
+public:
+    PanelDrop(GUIPanelGroup* group, ApplicationInterface* application);
+
+    // The kept song path (empty: nothing to drop).
     const std::string& songPath() const { return songPath_; }
-    int loadSong(const std::string& path) {
-        songPath_ = path;
-        return 1;
-    }
-    bool isDoubleTempo() const { return doubleTempo_; }
-    bool isHalfTempo() const { return halfTempo_; }
-    bool isForceTempo() const { return forceTempo_; }
-    float forcedTempo() const { return forcedTempo_; }
-    void showStandardTempo() { forcedTempo_ = application_->standardTempo(); }
-    void releaseTempoButtons() { doubleTempo_ = halfTempo_ = false; }
-    void setTempoButtons(bool doubleTempo, bool halfTempo, bool forceTempo) {
-        doubleTempo_ = doubleTempo;
-        halfTempo_ = halfTempo;
-        forceTempo_ = forceTempo;
-    }
+    // Keeps the path when the file reads as a song with beat meta-data and
+    // shows its base name; 1 then, else 0 with the old path kept. A song
+    // without meta-data offers the beat mapper; other errors are shown in a
+    // box.
+    int loadSong(const std::string& path);
+    bool isDoubleTempo() const;
+    bool isHalfTempo() const;
+    bool isForceTempo() const;
+    // The tempo display's value (BPM, 40 .. 220 once set).
+    float forcedTempo() const;
+    // The display shows the application's standard tempo.
+    void showStandardTempo();
+    // Double and half tempo up again (after a drop).
+    void releaseTempoButtons();
+    // The three toggles set as given, their clients not told.
+    void setTempoButtons(bool doubleTempo, bool halfTempo, bool forceTempo);
+
+    void buttonPressed(GUIButton* button) override;
+    void valueChanged(GUINumber* number, float value) override;
+
+    GUIButton* loadButton() const { return load_; }
+    GUIButton* doubleButton() const { return double_; }
+    GUIButton* halfButton() const { return half_; }
+    GUIButton* forceButton() const { return force_; }
+    GUINumberHorizontal* tempoNumber() const { return tempo_; }
+    GUITextVertical* nameText() const { return name_; }
 
 private:
+    void chooseSong();
+
     ApplicationInterface* application_;
     std::string songPath_;
-    bool doubleTempo_ = false, halfTempo_ = false, forceTempo_ = false;
-    float forcedTempo_ = 0.0f;
+    GUIButton* load_;
+    GUITextVertical* name_;
+    GUIButton* double_;
+    GUIButton* half_;
+    GUIButton* force_;
+    GUINumberHorizontal* tempo_;
 };
 
 #endif

@@ -1,41 +1,43 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the fade tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The fade tool's panel: in or out, over how many beats, and the cross,
+// trim and tempo toggles that the fade passes on.
 #ifndef VELKARN_APP_PANELFADE_H
 #define VELKARN_APP_PANELFADE_H
 
-#include "app/ApplicationInterface.h"
+#include "app/NumberButtonGroup.h"
+#include "framework/GUIButtonManager.h"
 #include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
 
+#include <array>
 #include <string>
+
+class ApplicationInterface;
+class GUIButton;
+class GUIPanelGroup;
 
 class PanelFade : public GUIPanel {
 public:
-    PanelFade(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/fade", true), application_(application) {
-        group->add(this);
-    }
+    PanelFade(GUIPanelGroup* group, ApplicationInterface* application);
 
     // "in" or "out".
-    const std::string& fadeType() const { return type_; }
-    int fadeBeats() const { return beats_; }
-    bool isCross() const { return cross_; }
-    bool isTrim() const { return trim_; }
-    bool isTempo() const { return tempo_; }
-    void setChoice(const std::string& type, int beats, bool cross, bool trim, bool tempo) {
-        type_ = type;
-        beats_ = beats;
-        cross_ = cross;
-        trim_ = trim;
-        tempo_ = tempo;
-    }
+    const std::string& fadeType() const;
+    int fadeBeats() const { return static_cast<int>(beats_.value()); }
+    bool isCross() const;
+    bool isTrim() const;
+    bool isTempo() const;
+    // Sets the buttons as given ("in" or "out"; beat counts not offered
+    // change nothing).
+    void setChoice(const std::string& type, int beats, bool cross, bool trim, bool tempo);
+
+    GUIButton* typeButton(int index) const { return types_[static_cast<std::size_t>(index)]; }
+    const NumberButtonGroup& beats() const { return beats_; }
 
 private:
-    ApplicationInterface* application_;
-    std::string type_ = "in";
-    int beats_ = 4;
-    bool cross_ = true, trim_ = true, tempo_ = true;
+    std::array<GUIButton*, 2> types_{};
+    GUIButtonManager type_;
+    NumberButtonGroup beats_;
+    GUIButton* cross_;
+    GUIButton* trim_;
+    GUIButton* tempo_;
 };
 
 #endif

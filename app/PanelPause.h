@@ -1,26 +1,12 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the pause tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The pause tool's panel: how many beats the tool works on.
 #ifndef VELKARN_APP_PANELPAUSE_H
 #define VELKARN_APP_PANELPAUSE_H
 
-#include "app/ApplicationInterface.h"
-#include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "app/PanelBeatCountTool.h"
 
-class PanelPause : public GUIPanel {
+class PanelPause : public PanelBeatCountTool {
 public:
-    PanelPause(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/pause", true), application_(application) {
-        group->add(this);
-    }
-
-    int beatCount() const { return beatCount_; }
-    void setBeatCount(int count) { beatCount_ = count; }
-
-private:
-    ApplicationInterface* application_;
-    int beatCount_ = 1;
+    PanelPause(GUIPanelGroup* group, ApplicationInterface* application) : PanelBeatCountTool(group, application, "pause") {}
 };
 
 #endif

@@ -1,34 +1,31 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the repeat tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The repeat tool's panel: two columns of beat counts (the left one's and
+// the right one's choice) and the overwrite toggle.
 #ifndef VELKARN_APP_PANELREPEAT_H
 #define VELKARN_APP_PANELREPEAT_H
 
-#include "app/ApplicationInterface.h"
+#include "app/NumberButtonGroup.h"
 #include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+
+class ApplicationInterface;
+class GUIButton;
+class GUIPanelGroup;
 
 class PanelRepeat : public GUIPanel {
 public:
-    PanelRepeat(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/repeat", true), application_(application) {
-        group->add(this);
-    }
+    PanelRepeat(GUIPanelGroup* group, ApplicationInterface* application);
 
-    int firstCount() const { return firstCount_; }
-    int secondCount() const { return secondCount_; }
-    bool overwrite() const { return overwrite_; }
-    void setChoice(int first, int second, bool overwrite) {
-        firstCount_ = first;
-        secondCount_ = second;
-        overwrite_ = overwrite;
-    }
+    int firstCount() const { return static_cast<int>(first_.value()); }
+    int secondCount() const { return static_cast<int>(second_.value()); }
+    bool overwrite() const;
+    void setChoice(int first, int second, bool overwrite);
+
+    const NumberButtonGroup& firstColumn() const { return first_; }
+    const NumberButtonGroup& secondColumn() const { return second_; }
 
 private:
-    ApplicationInterface* application_;
-    int firstCount_ = 1;
-    int secondCount_ = 1;
-    bool overwrite_ = false;
+    NumberButtonGroup first_;
+    NumberButtonGroup second_;
+    GUIButton* overwrite_;
 };
 
 #endif

@@ -1,26 +1,12 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the reverse tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The reverse tool's panel: how many beats the tool works on.
 #ifndef VELKARN_APP_PANELREVERSE_H
 #define VELKARN_APP_PANELREVERSE_H
 
-#include "app/ApplicationInterface.h"
-#include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "app/PanelBeatCountTool.h"
 
-class PanelReverse : public GUIPanel {
+class PanelReverse : public PanelBeatCountTool {
 public:
-    PanelReverse(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/reverse", true), application_(application) {
-        group->add(this);
-    }
-
-    int beatCount() const { return beatCount_; }
-    void setBeatCount(int count) { beatCount_ = count; }
-
-private:
-    ApplicationInterface* application_;
-    int beatCount_ = 1;
+    PanelReverse(GUIPanelGroup* group, ApplicationInterface* application) : PanelBeatCountTool(group, application, "reverse") {}
 };
 
 #endif

@@ -1,26 +1,12 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the skip tool's panel on its background, answering its
-// tool's questions with the panel's initial choices (setters for tests).
+// The skip tool's panel: how many beats the tool works on.
 #ifndef VELKARN_APP_PANELSKIP_H
 #define VELKARN_APP_PANELSKIP_H
 
-#include "app/ApplicationInterface.h"
-#include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "app/PanelBeatCountTool.h"
 
-class PanelSkip : public GUIPanel {
+class PanelSkip : public PanelBeatCountTool {
 public:
-    PanelSkip(GUIPanelGroup* group, ApplicationInterface* application)
-        : GUIPanel(830, 10, "velkarn/panelGroup/skip", true), application_(application) {
-        group->add(this);
-    }
-
-    int beatCount() const { return beatCount_; }
-    void setBeatCount(int count) { beatCount_ = count; }
-
-private:
-    ApplicationInterface* application_;
-    int beatCount_ = 1;
+    PanelSkip(GUIPanelGroup* group, ApplicationInterface* application) : PanelBeatCountTool(group, application, "skip") {}
 };
 
 #endif

@@ -213,6 +213,14 @@ public:
     GUIPanelGroupHorizontal* functionGroup() const { return functionGroup_; }
     PanelDrop* panelDrop() const { return panelDrop_; }
     PanelListen* panelListen() const { return panelListen_; }
+    PanelTempo* panelTempo() const { return panelTempo_; }
+    PanelRepeat* panelRepeat() const { return panelRepeat_; }
+    PanelDelete* panelDelete() const { return panelDelete_; }
+    PanelSkip* panelSkip() const { return panelSkip_; }
+    PanelPause* panelPause() const { return panelPause_; }
+    PanelReverse* panelReverse() const { return panelReverse_; }
+    PanelMove* panelMove() const { return panelMove_; }
+    PanelFade* panelFade() const { return panelFade_; }
     PanelDecks* panelDecks() const { return panelDecks_; }
     PanelEffects* panelEffects() const { return panelEffects_; }
     PanelRecorder* panelRecorder() const { return panelRecorder_; }

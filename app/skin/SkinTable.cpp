@@ -2,6 +2,7 @@
 
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
+#include "app/skin/SkinPanelArt.h"
 
 namespace {
 
@@ -85,6 +86,67 @@ SkinTable makeTable() {
     // ---- The network panel: its five buttons, and its text fields and
     // captions drawn into its panel image.
     addNetworkPanelRows(table);
+
+    // ---- Tool panels' controls (positions in window coordinates) --------------
+    {
+        auto on = [&](const char* word, SkinKind kind, const std::string& key, int width, int height, int x, int y,
+                      const std::string& label = {}) {
+            SkinRow row = control(kind, key, width, height, x, y, label);
+            row.parent = std::string("velkarn/panelGroup/") + word;
+            rows.push_back(row);
+            return &rows.back();
+        };
+        for (SkinRow& row : rows) {
+            if (row.kind == SkinKind::Panel && row.group == "tools") row.decorate = paintPanelMarks;
+        }
+        // Number buttons: one row per value, placed where one of its panels
+        // shows it (the tempo panel's column, then the other users).
+        const std::pair<const char*, int> beatCounts[] = {{"1", 0}, {"2", 1},  {"3", 2},  {"4", 3},  {"8", 4},
+                                                          {"16", 5}, {"32", 6}, {"64", 7}, {"128", 8}};
+        for (const auto& [value, index] : beatCounts) {
+            on("tempo", SkinKind::Button, std::string("button/numbers/") + value, 32, 28, 923, 27 + 32 * index)
+                ->decorate = paintNumberButton;
+        }
+        on("fade", SkinKind::Button, "button/numbers/256", 32, 28, 923, 68 + 32 * 6)->decorate = paintNumberButton;
+
+        for (int i = 0; i < 3; ++i) {
+            const char* deleteWords[] = {"all", "allBefore", "allAfter"};
+            const char* deleteLabels[] = {"ALL", "BEFORE", "AFTER"};
+            const char* moveWords[] = {"oneSong", "oneDeck", "allDecks"};
+            const char* moveLabels[] = {"SONG", "DECK", "ALL DECKS"};
+            on("delete", SkinKind::Button, std::string("velkarn/button/delete/") + deleteWords[i], 80, 28, 903,
+               27 + 32 * i, deleteLabels[i]);
+            on("move", SkinKind::Button, std::string("velkarn/button/move/") + moveWords[i], 80, 28, 903,
+               27 + 32 * i, moveLabels[i]);
+            const char* steps[] = {"1 %", "10 %", "100 %"};
+            on("tempo", SkinKind::Button, "velkarn/button/tempo/" + std::to_string(i), 72, 28, 909, 322 + 32 * i,
+               steps[i]);
+            const char* fadeWords[] = {"cross", "trim", "tempo"};
+            const char* fadeLabels[] = {"CROSS", "TRIM", "TEMPO"};
+            on("fade", SkinKind::Button, std::string("velkarn/button/fade/") + fadeWords[i], 80, 28, 903,
+               307 + 32 * i, fadeLabels[i]);
+        }
+        on("repeat", SkinKind::Button, "velkarn/button/repeat/overwrite", 80, 28, 903, 332, "OVERWRITE");
+        on("fade", SkinKind::Button, "velkarn/button/fade/in", 40, 32, 900, 27, "IN");
+        on("fade", SkinKind::Button, "velkarn/button/fade/out", 40, 32, 943, 27, "OUT");
+        on("listen", SkinKind::Button, "velkarn/button/listen/stop", 64, 28, 912, 25, "STOP");
+        SkinRow* round = on("listen", SkinKind::Slider, "slider/round20", 20, 20, 905, 82);
+        round->trackWidth = 76;
+        round->trackHeight = 26;
+        on("drop", SkinKind::Button, "velkarn/button/drop/load", 64, 28, 912, 25, "LOAD");
+        on("drop", SkinKind::Button, "velkarn/button/drop/doubleTempo", 28, 28, 912, 301, "x2");
+        on("drop", SkinKind::Button, "velkarn/button/drop/halfTempo", 28, 28, 943, 301, "/2");
+        on("drop", SkinKind::Button, "velkarn/button/drop/forceTempo", 64, 28, 912, 337, "FORCE");
+
+        // The digits of the tempo and time displays: ten pixels a cell, so a
+        // 40-pixel display holds four.
+        SkinRow digits;
+        digits.kind = SkinKind::DigitSet;
+        digits.key = "scope/font/arial13grey/";
+        digits.width = 10;
+        digits.height = 18;
+        rows.push_back(digits);
+    }
     return table;
 }
 

@@ -2,6 +2,7 @@
 
 #include "GuiTestSkins.h"
 #include "app/VelkarnStartUpValues3.h"
+#include "app/skin/SkinTable.h"
 #include "framework/CriticalSections.h"
 #include "framework/Log.h"
 #include "framework/GUIButton.h"
@@ -14,6 +15,7 @@
 #include "platform/audio/NullAudio.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace app_test {
 
@@ -53,6 +55,28 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
     for (const char* window : {"beatMapper/background/main", "browser/background/main", "previewer/background/main",
                                "scope/background/graph", "scope/background/control"}) {
         writeFace(skins, window, 200, 150, chrome);
+    }
+    // Every other key of the program's skin at its generated size: plain
+    // faces, masks open but for the corners, digits that read as numbers.
+    for (const SkinRow& row : skinTable().rows) {
+        if (std::filesystem::exists(skins.path(row.key + skinSuffixes(row.kind).front()))) continue;
+        switch (row.kind) {
+        case SkinKind::Button:
+            writeButtonSkin(skins, row.key, row.width, row.height, face, lit);
+            break;
+        case SkinKind::Slider:
+            writeSliderSkin(skins, row.key, row.width, row.height, Color{200, 200, 200, 255});
+            break;
+        case SkinKind::Indicator:
+            writeIndicatorSkin(skins, row.key, row.width, row.height, lit, face, chrome);
+            break;
+        case SkinKind::DigitSet:
+            writeDigitSkin(skins, row.key, row.width, row.height, Color{20, 20, 20, 255}, Color{200, 200, 200, 255});
+            break;
+        default:
+            writeFace(skins, row.key, row.width, row.height, face);
+            break;
+        }
     }
 }
 
