@@ -4,6 +4,7 @@
 #ifndef VELKARN_APP_PLAYLISTWRITER_H
 #define VELKARN_APP_PLAYLISTWRITER_H
 
+#include <cstdint>
 #include <string>
 
 class PlaylistWriter {
@@ -11,6 +12,9 @@ public:
     explicit PlaylistWriter(int mode) : mode_(mode) {}
     int mode() const { return mode_; }
     bool isRunning() const { return false; }
+    // A placed song's line; nothing while not running.
+    void writeLine(int /*deck*/, std::int64_t /*sampleTime*/, const std::string& /*title*/,
+                   const std::string& /*artist*/, const std::string& /*label*/) {}
     void setBaseName(const std::string& base) { baseName_ = base; }
     const std::string& baseName() const { return baseName_; }
 

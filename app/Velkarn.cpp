@@ -34,6 +34,7 @@
 #include "audio/Interpolator.h"
 #include "audio/Limiter.h"
 #include "audio/Motor.h"
+#include "audio/Song.h"
 #include "audio/Songs.h"
 #include "audio/TimeScalerPV.h"
 #include "audio/TrackAudio.h"
@@ -64,12 +65,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
 constexpr std::int32_t rendererFrames = 132300;  // three seconds ahead
 constexpr std::int32_t gridHorizon = 35277000;   // 800 seconds ahead
 constexpr std::int32_t editMargin = 10000;       // samples already on their way out
+constexpr std::int32_t committedFrames = 22050;  // audio already handed to the outputs
 
 // Lock 2 for the length of a scope.
 class DeckLock {
@@ -733,8 +736,20 @@ bool Velkarn::isExitOnLoad() { return panelSettings_->isExitOnLoad(); }
 
 void Velkarn::selectDropTool() { toolGroup_->panel(0); }
 
-// Left to the deck strips' issue: the edit step, the strips and the drop.
-void Velkarn::updateFromBeat(int /*beat*/) {}
+// Every edit ends here: the grid is rebuilt and both pairs re-rendered from
+// the first beat not yet committed to an output, the strips redrawn and the
+// network's clients told. Lock 2 is taken per step, never across them.
+void Velkarn::updateFromBeat(int beat) {
+    const std::int64_t now = currentSampleTime();
+    const int ahead = beatIndexAt(now + committedFrames) + 1;
+    const int from = std::max(ahead, beat);
+    rebuildBeatInfo(now, from);
+    rerenderDecksFrom(from);
+    const std::int64_t listenNow = now + (second_[0]->basePosition() - panelListen_->listenStartTime());
+    rerenderSecondFrom(std::max(beatIndexAt(listenNow), beat));
+    refreshStripsFrom(beat);
+    panelNetwork_->sendBeatUpdate(from);
+}
 
 void Velkarn::rebuildBeatInfo(std::int64_t sampleTime, int beat) {
     DeckLock hold;
@@ -753,10 +768,260 @@ void Velkarn::rerenderSecondFrom(int beat) {
 
 void Velkarn::refreshStripsFrom(int /*beat*/) {}
 
-bool Velkarn::dropSong(int /*deck*/, const std::string& /*path*/, int /*beat*/) { return false; }
+bool Velkarn::dropSong(int deck, const std::string& path, int beat) {
+    std::string refusal;
+    return placeSong(deck, path, beat, false, refusal);
+}
 
-void Velkarn::applyFade(int /*deck*/, int /*beat*/, const std::string& /*type*/, int /*beats*/, bool /*cross*/,
-                        bool /*trim*/, bool /*tempo*/) {}
+void Velkarn::applyFade(int deck, int beat, const std::string& type, int beats, bool cross, bool trim, bool tempo) {
+    const bool in = type == "in";
+    if (!in && type != "out") fatalError("Unknown fade type.", __FILE__, __LINE__);
+    const char* otherType = in ? "out" : "in";
+    // The deck fading in loses what comes before the fade, the one fading
+    // out what comes after its last beat.
+    const char* ownTrim = in ? "allBefore" : "allAfter";
+    const char* otherTrim = in ? "allAfter" : "allBefore";
+    const int ownTrimBeat = in ? beat : beat + beats - 1;
+    const int otherTrimBeat = in ? beat + beats - 1 : beat;
+    Songs& own = *songs_[deck];
+    Songs& other = *songs_[1 - deck];
+    std::int32_t a = beat;
+    std::int32_t b = beat;
+    {
+        DeckLock hold;
+        own.fade(beat, type, beats);
+        if (trim) own.deleteBeats(ownTrimBeat, ownTrim, a);
+        if (cross) {
+            other.fade(beat, otherType, beats);
+            if (trim) other.deleteBeats(otherTrimBeat, otherTrim, b);
+        }
+        if (tempo) {
+            // The tempo moves to the deck that fades in.
+            const TrackBeat record = trackInfo_->beatAt(beat);
+            const float towardDeck1 = (deck == 1) == in ? 1.0f : -1.0f;
+            const float target = std::clamp(record.weight + towardDeck1, 0.0f, 1.0f);
+            trackInfo_->setTempoFade(beat, record.weight, target, beats);
+        }
+    }
+    updateFromBeat(std::min(a, b));
+}
+
+// ---------------------------------------------------------------------------
+// The edit tools
+
+void Velkarn::toolClick(int deck, std::int64_t position) {
+    const int beat = beatIndexAt(position);
+    Songs& songs = *songs_[deck];
+    // A song edit of the clicked deck under lock 2, then the edit step from
+    // the first beat it changed.
+    auto edit = [&](auto change) {
+        std::int32_t from = beat;
+        {
+            DeckLock hold;
+            change(from);
+        }
+        updateFromBeat(from);
+    };
+    switch (toolGroup_->selectedIndex()) {
+    case 0:
+        dropTool(deck, beat);
+        break;
+    case 1:
+        tempoTool(deck, beat);
+        break;
+    case 2:
+        edit([&](std::int32_t&) {
+            songs.repeat(beat, panelRepeat_->firstCount(), panelRepeat_->secondCount(), panelRepeat_->overwrite());
+        });
+        break;
+    case 3:
+        edit([&](std::int32_t& from) { songs.deleteBeats(beat, panelDelete_->deleteScope(), from); });
+        break;
+    case 4:
+        edit([&](std::int32_t&) { songs.skip(beat, panelSkip_->beatCount()); });
+        break;
+    case 5:
+        edit([&](std::int32_t&) { songs.pause(beat, panelPause_->beatCount()); });
+        break;
+    case 6:
+        edit([&](std::int32_t&) { songs.reverse(beat, panelReverse_->beatCount()); });
+        break;
+    case 7:
+        startMove(deck, beat);
+        break;
+    case 8:
+        applyFade(deck, beat, panelFade_->fadeType(), panelFade_->fadeBeats(), panelFade_->isCross(),
+                  panelFade_->isTrim(), panelFade_->isTempo());
+        break;
+    case 9:
+        listenFrom(beat);
+        break;
+    default:
+        break;
+    }
+}
+
+void Velkarn::dropTool(int deck, int beat) {
+    const std::string path = panelDrop_->songPath();
+    if (path.empty()) return;
+    std::string refusal;
+    if (!placeSong(deck, path, beat, true, refusal)) showMessage("Could not drop song.", refusal);
+}
+
+bool Velkarn::placeSong(int deck, const std::string& path, int beat, bool tempoButtons, std::string& refusal) {
+    const bool force = panelDrop_->isForceTempo();
+    const float forcedLength = force ? static_cast<float>(format_.sampleRate) / panelDrop_->forcedTempo() * 60.0f
+                                     : 0.0f;
+    std::unique_ptr<Song> song;
+    // Built outside lock 2: reading the file and its meta-data takes a while.
+    try {
+        song = std::make_unique<Song>(path, beat, *interpolator_, *timeScaler_, minimumTempo(), force,
+                                      static_cast<std::int32_t>(forcedLength));
+    } catch (const NoMetadataAvailable&) {
+        refusal = "There is no metadata available for this song. ";
+        return false;
+    } catch (const StringException& e) {
+        refusal = e.message();
+        return false;
+    }
+    if (tempoButtons) {
+        // A song doubled past its slots is refused like any other, and the
+        // toggles are released all the same.
+        try {
+            if (panelDrop_->isDoubleTempo()) song->doubleBeats();
+            if (panelDrop_->isHalfTempo()) song->halveBeats();
+        } catch (const StringException& e) {
+            panelDrop_->releaseTempoButtons();
+            refusal = e.message();
+            return false;
+        }
+        panelDrop_->releaseTempoButtons();
+    }
+    if (song->minimumBpm() < minimumTempo() || song->maximumBpm() > maximumTempo()) {
+        char text[96];
+        std::snprintf(text, sizeof text, "The tempo of the song is outside [%.0f, %.0f] BPM.",
+                      static_cast<double>(minimumTempo()), static_cast<double>(maximumTempo()));
+        refusal = text;
+        return false;
+    }
+
+    const bool listing = playlistText_->isRunning() || playlistCsv_->isRunning();
+    std::string title, artist, label;
+    std::int64_t beatPosition = 0;
+    {
+        DeckLock hold;
+        const Song* placed = song.get();
+        // The list keeps the song only when it has room for it.
+        if (!songs_[deck]->add(std::move(song))) {
+            refusal = "Too many songs.";
+            return false;
+        }
+        if (listing) {
+            beatPosition = trackInfo_->beatAt(beat).position;
+            placed->tagsAtBeat(beat, &title, &artist, &label);
+        }
+    }
+    if (listing) {
+        playlistText_->writeLine(deck, beatPosition, title, artist, label);
+        playlistCsv_->writeLine(deck, beatPosition, title, artist, label);
+    }
+    updateFromBeat(beat);
+    return true;
+}
+
+void Velkarn::tempoTool(int deck, int beat) {
+    const int count = panelTempo_->beatCount();
+    const float step = static_cast<float>(panelTempo_->tempoStep()) * 0.01f;
+    {
+        DeckLock hold;
+        const TrackBeat record = trackInfo_->beatAt(beat);
+        const float target = std::clamp(record.weight + (deck == 1 ? step : -step), 0.0f, 1.0f);
+        trackInfo_->setTempoFade(beat, record.weight, target, count);
+    }
+    updateFromBeat(beat);
+}
+
+void Velkarn::startMove(int deck, int beat) {
+    const std::string& scope = panelMove_->moveScope();
+    Song* song = nullptr;
+    {
+        DeckLock hold;
+        if (scope == "oneSong") {
+            std::int32_t index = 0;
+            if (!songs_[deck]->findSong(beat, &index, nullptr, nullptr, nullptr)) return;
+            song = &songs_[deck]->song(index);
+        } else if (scope == "oneDeck") {
+            if (songs_[deck]->count() == 0) return;
+        } else if (scope == "allDecks") {
+            if (songs_[0]->count() == 0 && songs_[1]->count() == 0) return;
+        } else {
+            return;
+        }
+    }
+    moveDragging_ = true;
+    moveStartBeat_ = beat;
+    moveSong_ = song;
+    moveDeck_ = deck;
+    showHandCursor();
+}
+
+void Velkarn::moveDragTo(int deck, std::int64_t position) {
+    if (!moveDragging_ || deck != moveDeck_) return;
+    const std::string& scope = panelMove_->moveScope();
+    int newBeat = 0;
+    int from = std::numeric_limits<int>::max();
+    {
+        DeckLock hold;
+        newBeat = trackInfo_->beatIndexAt(position);
+        if (newBeat == moveStartBeat_) return;
+        const int delta = newBeat - moveStartBeat_;
+        if (scope == "oneSong") {
+            // The song may have left the deck since the press (played out,
+            // trimmed by a fade): then the drag has nothing left to move.
+            Songs& songs = *songs_[moveDeck_];
+            bool present = false;
+            for (std::int32_t i = 0; i < songs.count() && !present; ++i) present = &songs.song(i) == moveSong_;
+            if (!present) {
+                moveSong_ = nullptr;
+                return;
+            }
+            const int before = moveSong_->firstBeat();
+            moveSong_->moveByBeats(delta);
+            songs.updateBounds();
+            from = std::min(before, moveSong_->firstBeat());
+        } else {
+            for (int d = 0; d < decks; ++d) {
+                const bool moved = scope == "allDecks" || (scope == "oneDeck" && d == moveDeck_);
+                if (!moved || songs_[d]->count() == 0) continue;
+                const int before = songs_[d]->firstBeat();
+                songs_[d]->moveAll(delta);
+                songs_[d]->updateBounds();
+                from = std::min({from, before, songs_[d]->firstBeat()});
+            }
+            if (from == std::numeric_limits<int>::max()) return;
+        }
+    }
+    updateFromBeat(from);
+    moveStartBeat_ = newBeat;
+}
+
+void Velkarn::endMove() {
+    if (!moveDragging_) return;
+    moveDragging_ = false;
+    moveSong_ = nullptr;
+    showArrowCursor();
+}
+
+void Velkarn::mouseUp(GUIMouseArea* /*area*/, const GUIPoint& /*point*/) { endMove(); }
+
+void Velkarn::listenFrom(int beat) {
+    const TrackBeat record = beatAt(beat);
+    panelListen_->setListenStartTime(currentSampleTime());
+    for (int d = 0; d < decks; ++d) {
+        second_[d]->stopThread();
+        second_[d]->startThread(*songs_[d], *trackInfo_, record.position, beat);
+    }
+}
 
 TrackInfoRemote* Velkarn::trackInfoRemote() { return trackInfoClient_.get(); }
 

@@ -67,6 +67,7 @@ class PanelSettings;
 class PanelSkip;
 class PanelTempo;
 class Scope;
+class Song;
 class TimeScalerPV;
 class TrackAudio;
 class TrackInfo;
@@ -106,6 +107,12 @@ public:
 
     // TimerClient: the display refresh.
     void windowTimer(Window* window) override;
+
+    // The edit of a press at a sample position on one of the deck's strips.
+    void toolClick(int deck, std::int64_t position);
+    // GUIMouseAreaClient: a release anywhere ends a move drag.
+    void mouseUp(GUIMouseArea* area, const GUIPoint& point) override;
+    bool isMoveDragging() const { return moveDragging_; }
 
     // AudioClient.
     void render(Motor* device, float** channels, std::int32_t frames) override;
@@ -243,6 +250,20 @@ private:
     // playback renderers from the next editable beat.
     template <class Setting>
     void rerenderWith(Setting setting);
+    // The edit tools (the beat is the clicked one).
+    void dropTool(int deck, int beat);
+    // The drop's common part: the song built outside lock 2, the tempo
+    // toggles when asked, the tempo range, the deck's list, the
+    // played-songs lists and the edit step. False with the text that
+    // explains a refusal.
+    bool placeSong(int deck, const std::string& path, int beat, bool tempoButtons, std::string& refusal);
+    void tempoTool(int deck, int beat);
+    void startMove(int deck, int beat);
+    // Shifts what the drag moves so that the start beat lands on the beat
+    // at the position of a strip of the deck.
+    void moveDragTo(int deck, std::int64_t position);
+    void endMove();
+    void listenFrom(int beat);
 
     void* instance_;
     int showCommand_;
@@ -297,7 +318,7 @@ private:
     std::atomic<float> beatPeriod_{0.5f};
     bool moveDragging_ = false;
     int moveStartBeat_ = 0;
-    void* moveSong_ = nullptr;
+    Song* moveSong_ = nullptr;  // the dragged song in scope "oneSong"
     int moveDeck_ = 0;
     Scope* scope_ = nullptr;
     std::atomic<BeatMapper*> beatMapper_{nullptr};

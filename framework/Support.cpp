@@ -98,6 +98,8 @@ bool askYesNo(const std::string& caption, const std::string& question) {
 }
 
 void showWaitCursor() { platform::setCursorShape(platform::CursorShape::Wait); }
+void showHandCursor() { platform::setCursorShape(platform::CursorShape::Hand); }
+void showArrowCursor() { platform::setCursorShape(platform::CursorShape::Arrow); }
 
 const char* shellErrorText(int code) {
     switch (code) {

@@ -42,6 +42,9 @@ void showMessage(const std::string& caption, const std::string& text);
 bool askYesNo(const std::string& caption, const std::string& question);
 
 void showWaitCursor();
+// The hand of a drag, and the arrow back after it.
+void showHandCursor();
+void showArrowCursor();
 
 // Opens a web address or file with the desktop; a failure is logged as
 // "Cannot open URL: <reason>" (at once, or later by a waiter thread).
