@@ -9,6 +9,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/Messages.h"
+#include "platform/NativeWindow.h"
 
 #include <string>
 
@@ -31,6 +32,8 @@ bool leave(WindowHandle window);
 bool type(WindowHandle window, const std::string& text);
 // The user closes the window from its frame.
 bool close(WindowHandle window);
+// The cursor shown over the window (Arrow for an unknown window).
+CursorShape cursorShape(WindowHandle window);
 
 }  // namespace platform::test_input
 

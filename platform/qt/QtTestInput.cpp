@@ -113,4 +113,17 @@ bool close(WindowHandle window) {
     return true;
 }
 
+CursorShape cursorShape(WindowHandle window) {
+    QWidget* widget = widgetOf(window);
+    if (widget == nullptr) return CursorShape::Arrow;
+    switch (widget->cursor().shape()) {
+    case Qt::PointingHandCursor:
+        return CursorShape::Hand;
+    case Qt::WaitCursor:
+        return CursorShape::Wait;
+    default:
+        return CursorShape::Arrow;
+    }
+}
+
 }  // namespace platform::test_input

@@ -2,8 +2,7 @@
 // automatic player's drop and fade, and the edit step that ends every edit:
 // what each leaves in both decks' songs and the grid's weights, the beat
 // sent to the network's clients and the boxes shown.
-#include "AppTestSupport.h"
-#include "ToneSongs.h"
+#include "DeckTestSupport.h"
 #include "app/PanelDelete.h"
 #include "app/PanelDrop.h"
 #include "app/PanelFade.h"
@@ -14,180 +13,20 @@
 #include "app/PanelReverse.h"
 #include "app/PanelSkip.h"
 #include "app/PanelTempo.h"
-#include "audio/Interpolator.h"
 #include "audio/Motor.h"
-#include "audio/Song.h"
-#include "audio/Songs.h"
-#include "audio/TimeScalerPV.h"
 #include "audio/TrackAudio.h"
-#include "audio/TrackInfo.h"
-#include "framework/CriticalSections.h"
-#include "framework/GUIPanelGroupVertical.h"
 #include "framework/Log.h"
 #include "network/PanelNetwork.h"
 #include "platform/UiScript.h"
 
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
-#include <map>
-#include <algorithm>
 
-using app_test::AppTest;
+using app_test::DeckTest;
 
 namespace {
 
-constexpr double unit = 22050.0;  // a beat at 120 BPM: the unit of the source positions shown
-
-// The songs the cases use, by name: (BPM, marked beats).
-struct SongFile {
-    const char* name;
-    double bpm;
-    int beats;
-};
-constexpr SongFile songFiles[] = {
-    {"a120", 120.0, 17},  // 16 slots
-    {"a17", 120.0, 18},   // an odd count: halving drops the last slot
-    {"b120", 120.0, 17},
-    {"c100", 100.0, 9},   // doubled: 200 BPM
-    {"slow40", 40.0, 4},  // exactly 40 BPM
-    {"slow39", 39.9, 4},  // 39.9 BPM
-    {"fast221", 221.0, 5},
-    {"single", 120.0, 1},      // one marked beat: no slot
-    {"dense", 13230.0, 2602},  // 2601 slots: doubled past 5000
-};
-
-enum Tool { drop, tempo, repeat, erase, skip, pause, reverse, move, fade, listen };
-
-class EditTools : public AppTest {
-public:
-    void SetUp() override {
-        AppTest::SetUp();
-        directory = home->path() + "/songs";
-        std::filesystem::create_directories(directory);
-        for (const SongFile& file : songFiles) {
-            ToneSongSpec spec;
-            spec.bpm = file.bpm;
-            spec.firstBeat = 2000;
-            const double beatFrames = 44100.0 * 60.0 / file.bpm;
-            spec.seconds = (2000.0 + file.beats * beatFrames) / 44100.0;
-            spec.markerMs = std::min(30.0, beatFrames / 44.1 / 2.0);
-            paths[file.name] = writeToneSong(directory, file.name, spec).path;
-        }
-        // A song file without beat meta-data.
-        ToneSongSpec plain;
-        plain.seconds = 2.0;
-        paths["plain"] = writeToneSong(directory, "plain", plain).path;
-        std::filesystem::remove(directory + "/plain.qrt");
-    }
-
-    // Places a song on a deck the way the edits find it, under lock 2.
-    void place(int deck, const std::string& name, int firstBeat) {
-        auto song = std::make_unique<Song>(paths.at(name), firstBeat, interpolator, scaler, 40.0f, false, 0);
-        enterCriticalSection(2);
-        application->songs(deck)->add(std::move(song));
-        leaveCriticalSection(2);
-    }
-
-    // Fills a deck's list: 100 one-slot songs far ahead.
-    void fillDeck(int deck) {
-        enterCriticalSection(2);
-        for (int i = 0; i < Songs::maximumSongs; ++i) {
-            application->songs(deck)->add(
-                std::make_unique<Song>(std::vector<SongSpan>{{0, 22050}}, 1000 + 2 * i, false, 0, SongTexts{}));
-        }
-        leaveCriticalSection(2);
-    }
-
-    void setWeights(int beat, float from, float to, int n) {
-        enterCriticalSection(2);
-        application->trackInfo()->setTempoFade(beat, from, to, n);
-        leaveCriticalSection(2);
-    }
-
-    // Moves the mix clock by rendering the main output.
-    void advanceClock(std::int32_t frames) {
-        std::vector<float> left(static_cast<std::size_t>(frames)), right(left.size());
-        float* channels[2] = {left.data(), right.data()};
-        application->render(application->output(0), channels, frames);
-    }
-
-    // A press in the middle of the beat on one of the deck's strips.
-    void click(int tool, int deck, int beat) {
-        application->toolGroup()->panel(tool);
-        const TrackBeat record = application->beatAt(beat);
-        application->toolClick(deck, record.position + record.length / 2);
-    }
-
-    // A deck's songs that start before beat 1000, earliest first: "@first:" (with "=length"
-    // for a fixed tempo), then each slot's source position in beats of
-    // 22050 frames from the song's first, "p" for a paused slot, "r" after a
-    // reversed one and the gains when they are not both 1.
-    std::string describe(int deck) {
-        enterCriticalSection(2);
-        const Songs& songs = *application->songs(deck);
-        std::vector<const Song*> order;
-        for (int i = 0; i < songs.count(); ++i) {
-            if (songs.song(i).firstBeat() < 1000) order.push_back(&songs.song(i));
-        }
-        std::sort(order.begin(), order.end(),
-                  [](const Song* x, const Song* y) { return x->firstBeat() < y->firstBeat(); });
-        std::string text;
-        for (const Song* song : order) {
-            if (!text.empty()) text += " ";
-            text += "@" + std::to_string(song->firstBeat());
-            if (song->fixedTempo()) text += "=" + std::to_string(song->fixedBeatLength());
-            text += ":";
-            for (int b = song->firstBeat(); b < song->endBeat(); ++b) {
-                SongSpan span{};
-                SongBeat play;
-                song->spanAt(b, &span, &play, nullptr);
-                char token[64];
-                if (play.paused) {
-                    std::snprintf(token, sizeof token, " p");
-                } else {
-                    std::snprintf(token, sizeof token, " %g%s", (span.position - song->firstSourcePosition()) / unit,
-                                  play.reversed ? "r" : "");
-                }
-                text += token;
-                if (play.gainStart != 1.0f || play.gainEnd != 1.0f) {
-                    std::snprintf(token, sizeof token, "(%g,%g)", std::round(play.gainStart * 1000.0) / 1000.0,
-                                  std::round(play.gainEnd * 1000.0) / 1000.0);
-                    text += token;
-                }
-            }
-        }
-        leaveCriticalSection(2);
-        return text;
-    }
-
-    // The grid's weights of beats 8 to 17.
-    std::string weights() {
-        std::string text;
-        for (int b = 8; b < 18; ++b) {
-            char token[16];
-            std::snprintf(token, sizeof token, "%s%g", b == 8 ? "" : " ",
-                          std::round(application->beatAt(b).weight * 1000.0) / 1000.0);
-            text += token;
-        }
-        return text;
-    }
-
-    // The beats sent to the network's clients.
-    std::vector<int> sentBeats() {
-        std::vector<int> beats;
-        for (const std::string& call : application->panelNetwork()->calls()) {
-            if (call.rfind("sendBeatUpdate ", 0) == 0) beats.push_back(std::stoi(call.substr(15)));
-        }
-        return beats;
-    }
-
-    std::string directory;
-    std::map<std::string, std::string> paths;
-    Interpolator interpolator{2};
-    TimeScalerPV scaler{1024, 4};
-};
+using EditTools = DeckTest;
+using namespace app_test::tools;
 
 constexpr const char* flat = "0 0 0 0 0 0 0 0 0 0";
 
@@ -204,117 +43,117 @@ struct EditCase {
     std::vector<std::string> boxes;
 };
 
-const std::string a16 = " 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15";
+const std::string a16 = " 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15";  // a 16-beat song untouched
 
 void withA(EditTools& t, int deck, int first);
 
 TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
     const std::vector<EditCase> cases = {
         // Drop.
-        {"DropNothingChosen", drop, 0, 8, nullptr, "", "", flat, {}, {}},
-        {"Drop", drop, 1, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["a120"]); }, "",
+        {"DropNothingChosen", dropTool, 0, 8, nullptr, "", "", flat, {}, {}},
+        {"Drop", dropTool, 1, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["a120"]); }, "",
          "@8:" + a16, flat, {8}, {}},
-        {"DropWithoutMetaData", drop, 0, 8,
+        {"DropWithoutMetaData", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["plain"]); }, "", "", flat, {},
          {"Could not drop song.|There is no metadata available for this song. "}},
-        {"DropThrowsItsText", drop, 0, 8,
+        {"DropThrowsItsText", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["single"]); }, "", "", flat, {},
          {"Could not drop song.|A song must count at least one beat."}},
-        {"DropAt39_9Bpm", drop, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["slow39"]); },
+        {"DropAt39_9Bpm", dropTool, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["slow39"]); },
          "", "", flat, {}, {"Could not drop song.|The tempo of the song is outside [40, 220] BPM."}},
-        {"DropAt40Bpm", drop, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["slow40"]); },
+        {"DropAt40Bpm", dropTool, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["slow40"]); },
          "@8: 0 3 6", "", flat, {8}, {}},
-        {"DropAt221Bpm", drop, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["fast221"]); },
+        {"DropAt221Bpm", dropTool, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["fast221"]); },
          "", "", flat, {}, {"Could not drop song.|The tempo of the song is outside [40, 220] BPM."}},
-        {"DropDoubled", drop, 0, 8,
+        {"DropDoubled", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["c100"]);
              a.panelDrop()->setTempoButtons(true, false, false);
          },
          "@8: 0 0.6 1.2 1.8 2.4 3 3.6 4.2 4.8 5.4 6 6.6 7.2 7.8 8.4 9", "", flat, {8}, {}},
-        {"DropDoubledPastTheTempoRange", drop, 0, 8,
+        {"DropDoubledPastTheTempoRange", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["a120"]);
              a.panelDrop()->setTempoButtons(true, false, false);
          },
          "", "", flat, {}, {"Could not drop song.|The tempo of the song is outside [40, 220] BPM."}},
-        {"DropHalved", drop, 0, 8,
+        {"DropHalved", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["a120"]);
              a.panelDrop()->setTempoButtons(false, true, false);
          },
          "@8: 0 2 4 6 8 10 12 14", "", flat, {8}, {}},
         // Doubled first: halving first would drop the odd last slot.
-        {"DropDoubledThenHalved", drop, 0, 8,
+        {"DropDoubledThenHalved", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["a17"]);
              a.panelDrop()->setTempoButtons(true, true, false);
          },
          "@8:" + a16 + " 16", "", flat, {8}, {}},
-        {"DropDoubledPastTheSlots", drop, 0, 8,
+        {"DropDoubledPastTheSlots", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["dense"]);
              a.panelDrop()->setTempoButtons(true, false, false);
          },
          "", "", flat, {}, {"Could not drop song.|Too many beats in this song."}},
-        {"DropAtTheForcedTempo", drop, 0, 8,
+        {"DropAtTheForcedTempo", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              a.panelDrop()->loadSong(t.paths["c100"]);
              a.panelDrop()->setTempoButtons(false, false, true);
          },
          "@8=22050: 0 1.2 2.4 3.6 4.8 6 7.2 8.4", "", flat, {8}, {}},
-        {"DropOnAFullDeck", drop, 0, 8,
+        {"DropOnAFullDeck", dropTool, 0, 8,
          [](EditTools& t, Velkarn& a) {
              t.fillDeck(0);
              a.panelDrop()->loadSong(t.paths["a120"]);
          },
          "", "", flat, {}, {"Could not drop song.|Too many songs."}},
         // Tempo: deck 1 raises the weight, deck 0 lowers it, within [0, 1].
-        {"TempoDeck1Step10", tempo, 1, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(1, 10); }, "",
+        {"TempoDeck1Step10", tempoTool, 1, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(1, 10); }, "",
          "", "0 0 0 0.1 0.1 0.1 0.1 0.1 0.1 0.1", {10}, {}},
-        {"TempoDeck1Step1Over2Beats", tempo, 1, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(2, 1); },
+        {"TempoDeck1Step1Over2Beats", tempoTool, 1, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(2, 1); },
          "", "", "0 0 0 0.005 0.01 0.01 0.01 0.01 0.01 0.01", {10}, {}},
-        {"TempoDeck0Step10", tempo, 0, 10,
+        {"TempoDeck0Step10", tempoTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              t.setWeights(8, 0.5f, 0.5f, 1);
              a.panelTempo()->setChoice(1, 10);
          },
          "", "", "0.5 0.5 0.5 0.4 0.4 0.4 0.4 0.4 0.4 0.4", {10}, {}},
-        {"TempoDeck1ClampedAt1", tempo, 1, 10,
+        {"TempoDeck1ClampedAt1", tempoTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              t.setWeights(8, 0.95f, 0.95f, 1);
              a.panelTempo()->setChoice(1, 10);
          },
          "", "", "0.95 0.95 0.95 1 1 1 1 1 1 1", {10}, {}},
-        {"TempoDeck0ClampedAt0", tempo, 0, 10,
+        {"TempoDeck0ClampedAt0", tempoTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              t.setWeights(8, 0.05f, 0.05f, 1);
              a.panelTempo()->setChoice(1, 10);
          },
          "", "", "0.05 0.05 0.05 0 0 0 0 0 0 0", {10}, {}},
-        {"TempoDeck0Step100", tempo, 0, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(1, 100); }, "",
+        {"TempoDeck0Step100", tempoTool, 0, 10, [](EditTools&, Velkarn& a) { a.panelTempo()->setChoice(1, 100); }, "",
          "", flat, {10}, {}},
         // The song edits, on the clicked deck only.
-        {"Repeat", repeat, 0, 12,
+        {"Repeat", repeatTool, 0, 12,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 8);
              withA(t, 1, 8);
              a.panelRepeat()->setChoice(2, 2, false);
          },
          "@8: 0 1 2 3 2 3 2 3 4 5 6 7 8 9 10 11 12 13 14 15", "@8:" + a16, flat, {12}, {}},
-        {"RepeatOverwriting", repeat, 1, 12,
+        {"RepeatOverwriting", repeatTool, 1, 12,
          [](EditTools& t, Velkarn& a) {
              withA(t, 1, 8);
              a.panelRepeat()->setChoice(2, 1, true);
          },
          "", "@8: 0 1 2 3 2 3 6 7 8 9 10 11 12 13 14 15", flat, {12}, {}},
-        {"DeleteAll", erase, 0, 12,
+        {"DeleteAll", deleteTool, 0, 12,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 8);
              a.panelDelete()->setDeleteScope("all");
          },
          "", "", flat, {8}, {}},
-        {"DeleteAllAfter", erase, 0, 12,
+        {"DeleteAllAfter", deleteTool, 0, 12,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 8);
              a.panelDelete()->setDeleteScope("allAfter");
@@ -322,31 +161,31 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@8: 0 1 2 3 4", "", flat, {13}, {}},
         // The song starts before the first beat that may change: the step
         // re-renders from there, and the network hears of it.
-        {"DeleteAllBeforeFromTheCommittedPart", erase, 0, 5,
+        {"DeleteAllBeforeFromTheCommittedPart", deleteTool, 0, 5,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              a.panelDelete()->setDeleteScope("allBefore");
          },
          "@5: 5 6 7 8 9 10 11 12 13 14 15", "", flat, {2}, {}},
-        {"DeleteWhereNoSongIs", erase, 1, 30,
+        {"DeleteWhereNoSongIs", deleteTool, 1, 30,
          [](EditTools& t, Velkarn& a) {
              withA(t, 1, 8);
              a.panelDelete()->setDeleteScope("all");
          },
          "", "@8:" + a16, flat, {30}, {}},
-        {"Skip", skip, 1, 10,
+        {"Skip", skipTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 1, 8);
              a.panelSkip()->setBeatCount(3);
          },
          "", "@8: 0 1 5 6 7 8 9 10 11 12 13 14 15", flat, {10}, {}},
-        {"Pause", pause, 0, 10,
+        {"Pause", pauseTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 8);
              a.panelPause()->setBeatCount(2);
          },
          "@8: 0 1 p p 2 3 4 5 6 7 8 9 10 11 12 13 14 15", "", flat, {10}, {}},
-        {"Reverse", reverse, 0, 10,
+        {"Reverse", reverseTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 8);
              a.panelReverse()->setBeatCount(3);
@@ -354,7 +193,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@8: 0 1 4r 3r 2r 5 6 7 8 9 10 11 12 13 14 15", "", flat, {10}, {}},
         // Fade: in/out x cross x trim x tempo on both decks; A on deck 0
         // from beat 0, B on deck 1 from beat 8, both 16 beats.
-        {"FadeInDeck1CrossTrimTempo", fade, 1, 10,
+        {"FadeInDeck1CrossTrimTempo", fadeTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -363,7 +202,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0)",
          "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "0 0 0 0.25 0.5 0.75 1 1 1 1", {8}, {}},
-        {"FadeInDeck0CrossTrimTempo", fade, 0, 10,
+        {"FadeInDeck0CrossTrimTempo", fadeTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 1, 0);
              withA(t, 0, 8);
@@ -373,7 +212,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0)",
          "1 1 1 0.75 0.5 0.25 0 0 0 0", {8}, {}},
-        {"FadeOutDeck0CrossTrimTempo", fade, 0, 10,
+        {"FadeOutDeck0CrossTrimTempo", fadeTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -382,7 +221,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0)",
          "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "0 0 0 0.25 0.5 0.75 1 1 1 1", {8}, {}},
-        {"FadeOutDeck1CrossTrimTempo", fade, 1, 10,
+        {"FadeOutDeck1CrossTrimTempo", fadeTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 1, 0);
              withA(t, 0, 8);
@@ -392,7 +231,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0)",
          "1 1 1 0.75 0.5 0.25 0 0 0 0", {8}, {}},
-        {"FadeInWithoutTrim", fade, 1, 10,
+        {"FadeInWithoutTrim", fadeTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -401,7 +240,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0) 14 15",
          "@8: 0 1 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "0 0 0 0.25 0.5 0.75 1 1 1 1", {10}, {}},
-        {"FadeInWithoutCross", fade, 1, 10,
+        {"FadeInWithoutCross", fadeTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -409,7 +248,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          },
          "@0:" + a16, "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15",
          "0 0 0 0.25 0.5 0.75 1 1 1 1", {8}, {}},
-        {"FadeInWithoutTempo", fade, 1, 10,
+        {"FadeInWithoutTempo", fadeTool, 1, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -417,7 +256,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          },
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0)",
          "@10: 2(0,0.25) 3(0.25,0.5) 4(0.5,0.75) 5(0.75,1) 6 7 8 9 10 11 12 13 14 15", flat, {8}, {}},
-        {"FadeOutAlone", fade, 0, 10,
+        {"FadeOutAlone", fadeTool, 0, 10,
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
@@ -425,7 +264,7 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          },
          "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.5) 11(0.5,0) 12 13 14 15", "@8:" + a16, flat, {10}, {}},
         // Pressing with the move tool only starts a drag.
-        {"MovePress", move, 0, 10, [](EditTools& t, Velkarn&) { withA(t, 0, 8); }, "@8:" + a16, "", flat, {}, {}},
+        {"MovePress", moveTool, 0, 10, [](EditTools& t, Velkarn&) { withA(t, 0, 8); }, "@8:" + a16, "", flat, {}, {}},
     };
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -508,7 +347,7 @@ TEST_F(EditTools, ListenRestartsBothSecondRenderersAtTheClickedBeat) {
         advanceClock(frames);
         const std::int64_t now = app.currentSampleTime();
         app.panelNetwork()->clearCalls();
-        click(listen, beat % 2, beat);
+        click(listenTool, beat % 2, beat);
         EXPECT_EQ(app.panelListen()->listenStartTime(), now);
         for (int d = 0; d < 2; ++d) {
             EXPECT_TRUE(app.second(d)->running()) << d;
