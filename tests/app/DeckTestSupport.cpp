@@ -6,7 +6,6 @@
 #include "audio/TrackInfo.h"
 #include "framework/CriticalSections.h"
 #include "framework/GUIPanelGroupVertical.h"
-#include "network/PanelNetwork.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +15,7 @@
 namespace app_test {
 namespace {
 
+constexpr std::int32_t markedLength = 22000;
 constexpr double unit = 22050.0;  // a beat at 120 BPM: the unit of the source positions shown
 
 struct SongFile {
@@ -135,12 +135,25 @@ std::string DeckTest::weights() {
     return text;
 }
 
-std::vector<int> DeckTest::sentBeats() {
-    std::vector<int> beats;
-    for (const std::string& call : application->panelNetwork()->calls()) {
-        if (call.rfind("sendBeatUpdate ", 0) == 0) beats.push_back(std::stoi(call.substr(15)));
+void DeckTest::markGrid() {
+    DeckLock hold;
+    TrackInfo& grid = *application->trackInfo();
+    std::int64_t position = grid.beatAt(1).position;
+    for (int b = 1; b <= 60; ++b) {
+        TrackBeat beat = grid.beatAt(b);
+        beat.position = position;
+        beat.length = markedLength;
+        grid.setRecord(b, beat);
+        position += markedLength;
     }
-    return beats;
+}
+
+int DeckTest::rebuiltFrom() {
+    DeckLock hold;
+    for (int b = 1; b <= 60; ++b) {
+        if (application->trackInfo()->beatAt(b).length != markedLength) return b;
+    }
+    return -1;
 }
 
 std::string untouched16(int firstBeat) {

@@ -2,7 +2,7 @@
 // time (by name, each a run of equal beats), songs placed on a deck as the
 // edits find them, the mix clock moved by rendering the main output, and
 // readable accounts of what the edits leave: a deck's slots, the grid's
-// weights and the beats sent to the network's clients.
+// weights and the beat from which the grid was last rebuilt.
 #ifndef VELKARN_TESTS_APP_DECKTESTSUPPORT_H
 #define VELKARN_TESTS_APP_DECKTESTSUPPORT_H
 
@@ -45,8 +45,11 @@ public:
     std::string describe(int deck);
     // The grid's weights of beats 8 to 17.
     std::string weights();
-    // The beats sent to the network's clients.
-    std::vector<int> sentBeats();
+    // Shortens beats 1 to 60 of the grid to 22000 frames, so that the next
+    // rebuild shows where it started: rebuiltFrom is the first of them with
+    // another length again, -1 when none has.
+    void markGrid();
+    int rebuiltFrom();
 
     // The songs by name: "a120", "b120" (16 beats at 120 BPM), "a17" (17),
     // "c100" (8 at 100 BPM), "slow40" and "slow39" (3 at 40 and 39.9 BPM),
