@@ -56,6 +56,17 @@ void DeckTest::SetUp() {
     std::filesystem::remove(directory + "/plain.qrt");
 }
 
+std::string DeckTest::copySong(const std::string& name, const std::string& copy) {
+    const std::filesystem::path from(paths.at(name));
+    const std::filesystem::path to = from.parent_path() / (copy + ".wav");
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(std::filesystem::path(from).replace_extension(".qrt"),
+                               std::filesystem::path(to).replace_extension(".qrt"),
+                               std::filesystem::copy_options::overwrite_existing);
+    paths[copy] = to.string();
+    return to.string();
+}
+
 void DeckTest::place(int deck, const std::string& name, int firstBeat) {
     auto song = std::make_unique<Song>(paths.at(name), firstBeat, interpolator, scaler, 40.0f, false, 0);
     DeckLock hold;

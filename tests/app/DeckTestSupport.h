@@ -26,6 +26,9 @@ class DeckTest : public AppTest {
 public:
     void SetUp() override;
 
+    // Copies the named song's file and meta-data under a new name; returns
+    // the copy's path, its meta-data beside it with the extension ".qrt".
+    std::string copySong(const std::string& name, const std::string& copy);
     // Places the named song on a deck from firstBeat, under lock 2.
     void place(int deck, const std::string& name, int firstBeat);
     // Fills a deck's list: 100 one-slot songs from beat 1000 on.

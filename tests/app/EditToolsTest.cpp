@@ -18,6 +18,8 @@
 #include "framework/Log.h"
 #include "platform/UiScript.h"
 
+#include <filesystem>
+
 #include <functional>
 
 using app_test::DeckTest;
@@ -52,11 +54,20 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
         {"DropNothingChosen", dropTool, 0, 8, nullptr, "", "", flat, -1, {}},
         {"Drop", dropTool, 1, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["a120"]); }, "",
          "@8:" + a16, flat, 8, {}},
+        // The loaded file changed on the disk before the drop.
         {"DropWithoutMetaData", dropTool, 0, 8,
-         [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["plain"]); }, "", "", flat, -1,
+         [](EditTools& t, Velkarn& a) {
+             a.panelDrop()->loadSong(t.copySong("a120", "lost"));
+             std::filesystem::remove(std::filesystem::path(t.paths["lost"]).replace_extension(".qrt"));
+         },
+         "", "", flat, -1,
          {"Could not drop song.|There is no metadata available for this song. "}},
         {"DropThrowsItsText", dropTool, 0, 8,
-         [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["single"]); }, "", "", flat, -1,
+         [](EditTools& t, Velkarn& a) {
+             a.panelDrop()->loadSong(t.copySong("a120", "changed"));
+             t.copySong("single", "changed");
+         },
+         "", "", flat, -1,
          {"Could not drop song.|A song must count at least one beat."}},
         {"DropAt39_9Bpm", dropTool, 0, 8, [](EditTools& t, Velkarn& a) { a.panelDrop()->loadSong(t.paths["slow39"]); },
          "", "", flat, -1, {"Could not drop song.|The tempo of the song is outside [40, 220] BPM."}},
@@ -259,9 +270,9 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
          [](EditTools& t, Velkarn& a) {
              withA(t, 0, 0);
              withA(t, 1, 8);
-             a.panelFade()->setChoice("out", 2, false, false, false);
+             a.panelFade()->setChoice("out", 4, false, false, false);
          },
-         "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.5) 11(0.5,0) 12 13 14 15", "@8:" + a16, flat, 10, {}},
+         "@0: 0 1 2 3 4 5 6 7 8 9 10(1,0.75) 11(0.75,0.5) 12(0.5,0.25) 13(0.25,0) 14 15", "@8:" + a16, flat, 10, {}},
         // Pressing with the move tool only starts a drag.
         {"MovePress", moveTool, 0, 10, [](EditTools& t, Velkarn&) { withA(t, 0, 8); }, "@8:" + a16, "", flat, -1, {}},
     };
