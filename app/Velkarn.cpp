@@ -538,7 +538,7 @@ void Velkarn::tapMainOutput(AudioSink* sink) {
 
 Scope* Velkarn::openScope() {
     if (scope_ == nullptr) {
-        scope_ = new Scope(instance_, showCommand_, output_(0), this);
+        scope_ = new Scope(instance_, showCommand_, format_, output_(0), this);
         if (output_(0) == nullptr) waiting_[0].push_back(scope_);
     }
     return scope_;

@@ -108,6 +108,18 @@ void SkinArt::paintPanel(SkinPainter& painter, const SkinRow& row) {
     if (const SkinGroup* group = table_->findGroup(row.group)) paintBand(painter, row, *group);
 }
 
+// The background a row lies on, through its parents; null for rows that
+// have no one place (digit sets, character images).
+static const SkinRow* windowOf(const SkinTable& table, const SkinRow& row) {
+    const SkinRow* at = &row;
+    for (int depth = 0; at != nullptr && depth < 16; ++depth) {
+        if (at->kind == SkinKind::Background) return at;
+        if (at->parent.empty()) return nullptr;
+        at = table.find(at->parent);
+    }
+    return nullptr;
+}
+
 std::pair<int, int> SkinArt::freeSpan(const SkinRow& panel, const SkinGroup& group, int start, int end) const {
     const SkinRect band = group.vertical ? SkinRect{panel.x, panel.y, group.band, panel.height}
                                          : SkinRect{panel.x, panel.y, panel.width, group.band};
@@ -115,6 +127,8 @@ std::pair<int, int> SkinArt::freeSpan(const SkinRow& panel, const SkinGroup& gro
     for (const SkinRow& other : table_->rows) {
         if (&other == &panel || other.kind == SkinKind::Background || other.kind == SkinKind::DigitSet) continue;
         if (other.kind == SkinKind::Panel && other.group == panel.group) continue;
+        // Rows of other windows cover nothing here.
+        if (windowOf(*table_, other) != windowOf(*table_, panel)) continue;
         if (other.key == panel.parent || !other.rect().meets(band)) continue;
         // Panels that merely contain the band are its surroundings.
         if (other.rect().contains(band)) continue;

@@ -3,6 +3,7 @@
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
 #include "app/skin/SkinPanelArt.h"
+#include "app/skin/SkinScope.h"
 
 namespace {
 
@@ -147,6 +148,10 @@ SkinTable makeTable() {
         digits.height = 18;
         rows.push_back(digits);
     }
+
+    // ---- The scope's windows (graph and control) and its characters --------
+    table.groups.push_back(skinScopeGroup());
+    for (SkinRow& row : skinScopeRows()) rows.push_back(std::move(row));
     return table;
 }
 

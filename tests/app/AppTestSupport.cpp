@@ -52,8 +52,7 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
     writeSliderSkin(skins, "velkarn/slider/volume", 75, 12, Color{200, 200, 200, 255});
     writeIndicatorSkin(skins, "velkarn/indicator/recording", 40, 18, Color{230, 40, 40, 255}, face, chrome);
     writeIndicatorSkin(skins, "velkarn/indicator/playing", 40, 18, lit, face, chrome);
-    for (const char* window : {"beatMapper/background/main", "browser/background/main", "previewer/background/main",
-                               "scope/background/graph", "scope/background/control"}) {
+    for (const char* window : {"beatMapper/background/main", "browser/background/main", "previewer/background/main"}) {
         writeFace(skins, window, 200, 150, chrome);
     }
     // Every other key of the program's skin at its generated size: plain
