@@ -49,8 +49,10 @@ bool ScopeTap::write(const float* const* channels, int channelCount, std::int32_
     writePosition_ = static_cast<std::int32_t>((writePosition_ + static_cast<std::int64_t>(frames)) % ringSize_);
     collected_ = std::min<std::int64_t>(collected_ + frames, 2 * static_cast<std::int64_t>(ringSize_));
     if (refreshIntervalMs < static_cast<float>(collected_) / static_cast<float>(ringSize_) * 1000.0f) {
+        // One paint request until the paint takes the flag.
+        const bool newlyPending = !repaintPending_;
         repaintPending_ = true;
-        return true;
+        return newlyPending;
     }
     return false;
 }

@@ -23,9 +23,10 @@ public:
     // Output thread: adds the block (channel 0 copied, the others added,
     // the sum times gainPercent / 100) at the write position, wrapping at
     // the ring's end; of a block longer than the ring only its newest
-    // ring-size frames are kept. True when the frames collected since the
-    // last take now span more than refreshIntervalMs: the repaint is then
-    // marked pending and the caller posts its paint request.
+    // ring-size frames are kept. When the frames collected since the last
+    // take span more than refreshIntervalMs the repaint is marked pending;
+    // true when it was not pending before: the caller then posts its one
+    // paint request, and the next comes after the paint took the flag.
     bool write(const float* const* channels, int channelCount, std::int32_t frames, float gainPercent,
                float refreshIntervalMs);
 

@@ -33,6 +33,8 @@ public:
 
 // Calls of the global operator new (every form) in this program so far.
 std::int64_t globalNewCalls();
+// The same on the calling thread only.
+std::int64_t threadNewCalls();
 // The largest single request since the last call.
 std::size_t takeLargestGlobalNew();
 

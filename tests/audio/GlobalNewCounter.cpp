@@ -10,9 +10,11 @@ namespace {
 
 std::atomic<std::int64_t> calls{0};
 std::atomic<std::size_t> largest{0};
+thread_local std::int64_t callsOnThisThread = 0;
 
 void note(std::size_t bytes) {
     ++calls;
+    ++callsOnThisThread;
     std::size_t seen = largest.load();
     while (bytes > seen && !largest.compare_exchange_weak(seen, bytes)) {
     }
@@ -35,6 +37,7 @@ void* allocateAligned(std::size_t bytes, std::align_val_t alignment) {
 }  // namespace
 
 std::int64_t globalNewCalls() { return calls.load(); }
+std::int64_t threadNewCalls() { return callsOnThisThread; }
 std::size_t takeLargestGlobalNew() { return largest.exchange(0); }
 
 void* operator new(std::size_t bytes) { return allocate(bytes); }
