@@ -459,6 +459,7 @@ void Scope::update() {
     highlightPeak_ = false;
     if (spectrumMode_) {
         const std::int32_t length = std::clamp(static_cast<std::int32_t>(windowLength), 1, ring);
+        lastSpectrumLength_ = length;
         float peakFraction = 0.0f;
         std::int32_t peakLow = 0;
         std::int32_t peakHigh = 0;

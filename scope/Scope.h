@@ -135,6 +135,9 @@ public:
     // Where the last update's window started in the ring, and the loudest
     // frequency it found (labelMax in spectrum mode).
     double lastWindowStart() const { return lastWindowStart_; }
+    // The spectrum's block length at the last update, and its analyser.
+    std::int32_t lastSpectrumLength() const { return lastSpectrumLength_; }
+    const DFT* analyser() const { return analyser_.get(); }
     float lastPeakHz() const { return lastPeakHz_; }
 
 private:
@@ -213,6 +216,7 @@ private:
     int updates_ = 0;
     int incrementalUpdates_ = 0;
     double lastWindowStart_ = 0.0;
+    std::int32_t lastSpectrumLength_ = 0;
     float lastPeakHz_ = 0.0f;
 };
 

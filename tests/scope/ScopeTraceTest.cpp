@@ -10,9 +10,12 @@
 #include "framework/GUINumberSlider.h"
 #include "framework/ResponseCurves.h"
 #include "scope/GUINote.h"
+#include "audio/DFT.h"
 #include "scope/ScopeTap.h"
 
+#include <algorithm>
 #include <cmath>
+#include <sstream>
 #include <numbers>
 
 namespace {
@@ -210,6 +213,67 @@ TEST_F(ScopeTest, TheMouseReadsTimeAndLevelOrFrequencyAndDecibels) {
     scope.graph()->mouseMove(GUIPoint(10, 10));
     EXPECT_FALSE(scope.xReadOut()->isVisible());
     EXPECT_FALSE(scope.yReadOut()->isVisible());
+}
+
+TEST_F(ScopeTest, SpectrumColumnsFollowTheModelOfTheWindowLinearAndLogarithmic) {
+    Scope& scope = open();
+    click(scope.frequencyButton());
+    const struct {
+        const char* name;
+        float timeSpanMs;
+        float low;
+        float high;
+        bool logScale;
+    } cases[] = {
+        {"the whole range, linear, one second", 1000.0f, 0.0f, 22050.0f, false},
+        {"the whole range, logarithmic", 1000.0f, 0.0f, 22050.0f, true},
+        {"a band, linear, 40 ms", 40.0f, 500.0f, 5000.0f, false},
+        {"a band, logarithmic, fractional span", 37.3f, 20.0f, 20000.0f, true},
+        {"a narrow band, 250 ms", 250.0f, 300.0f, 600.0f, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scope.timeSpanSlider()->setValue(c.timeSpanMs);
+        scope.lowFrequencySlider()->setValue(c.low);
+        scope.highFrequencySlider()->setValue(c.high);
+        if (scope.logFreqScaleButton()->isDown() != c.logScale) click(scope.logFreqScaleButton());
+        // The newest sample lands half a window past the ring's start.
+        const int window = static_cast<int>(scope.columns() * scope.samplesPerColumn());
+        int frames = (sampleRate - scope.tap()->readPosition() + std::max(1, window / 2)) % sampleRate;
+        if (frames < 441) frames += sampleRate;
+        feed(frames, 441, tone(440.0, 0.4), [](long t) { return 0.1f * noise(t) + tone(3150.0, 0.2)(t); });
+        scope.update();
+
+        testing_support::TemporaryDirectory directory;
+        const int ring = scope.tap()->ringSize();
+        testing_support::writeFile(directory.file("ring.f32"),
+                                   std::string(reinterpret_cast<const char*>(scope.signal()),
+                                               static_cast<std::size_t>(ring) * sizeof(float)));
+        const int columns = scope.columns() - 1;
+        testing_support::writeFile(directory.file("table.i32"),
+                                   std::string(reinterpret_cast<const char*>(scope.analyser()->columnTable()),
+                                               static_cast<std::size_t>(columns + 1) * sizeof(std::int32_t)));
+        const int start = static_cast<int>(scope.lastWindowStart());
+        EXPECT_EQ(scope.lastSpectrumLength(), static_cast<int>(scope.columns() * scope.samplesPerColumn()));
+        EXPECT_GT(start + scope.lastSpectrumLength(), ring) << "the window lies across the ring's end";
+        std::istringstream text(testing_support::runPython(
+            "scope/scope_model.py", {"spectrum", directory.file("ring.f32"), std::to_string(start),
+                                     std::to_string(scope.lastSpectrumLength()), directory.file("table.i32")}));
+        std::vector<double> expected;
+        for (double value = 0.0; text >> value;) expected.push_back(value);
+        ASSERT_EQ(static_cast<int>(expected.size()), scope.columns());
+        const double largest = *std::max_element(expected.begin(), expected.end());
+        int wrong = 0;
+        for (int column = 0; column < scope.columns(); ++column) {
+            // Back from the decibel mapping, 1 + (4/9) log10(v).
+            const double drawn = std::pow(10.0, (scope.columnMaxima()[column] - 1.0) * 9.0 / 4.0);
+            const double wanted = std::max(expected[static_cast<std::size_t>(column)], 1e-6);
+            if (std::abs(drawn - wanted) > 1e-5 * largest && ++wrong <= 5) {
+                ADD_FAILURE() << "column " << column << ": " << drawn << ", model " << wanted;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST_F(ScopeTest, TheSpectrumNamesTheLoudestTone) {
