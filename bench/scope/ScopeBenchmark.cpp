@@ -7,6 +7,7 @@
 #include "framework/ResourceArchive.h"
 #include "framework/Support.h"
 #include "framework/GUIButton.h"
+#include "framework/Window.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
 #include "scope/Scope.h"
@@ -90,6 +91,8 @@ void update(benchmark::State& state, bool spectrum, float timeSpanMs, bool wobbl
         if (wobble) {
             odd = !odd;
             theScope->timeSpanSlider()->setValue(odd ? timeSpanMs * 1.001f : timeSpanMs);
+            // The knob's redraw, shown as after a drag.
+            theScope->controlWindow()->present();
         }
         state.ResumeTiming();
         theScope->update();
