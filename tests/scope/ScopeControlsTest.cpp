@@ -10,9 +10,12 @@
 #include "framework/GUIPanelGroupHorizontal.h"
 #include "framework/Window.h"
 #include "platform/Clock.h"
+#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/TestInput.h"
 #include "scope/GUINote.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -168,6 +171,63 @@ TEST_F(ScopeTest, SliderChangesCloserThanTheirSpacingUpdateOnce) {
     scope.refreshIntervalSlider()->notifyListener();
     scope.triggerLevelSlider()->notifyListener();
     EXPECT_EQ(scope.updateCount(), before);
+}
+
+TEST_F(ScopeTest, TheStartUpButtonStoresTheControlsAsTheRecord) {
+    Scope& scope = open();
+    // Controls away from their defaults.
+    clickButton(scope, scope.triggerButton());
+    clickButton(scope, scope.frequencyButton());
+    scope.timeSpanSlider()->setValue(123.0f);
+    scope.gainSlider()->setValue(250.0f);
+    scope.triggerLevelSlider()->setValue(35.0f);
+    scope.refreshIntervalSlider()->setValue(80.0f);
+    scope.lowFrequencySlider()->setValue(55.0f);
+    scope.highFrequencySlider()->setValue(9000.0f);
+    chooseTab(scope, 1);
+    clickButton(scope, scope.logFreqScaleButton());
+    clickButton(scope, scope.labelMaxButton());
+    chooseTab(scope, 2);
+    clickButton(scope, scope.startUpButton());
+
+    const std::vector<float> values{1.0f, 1.0f, 1.0f, 123.0f, 250.0f, 35.0f, 80.0f, 55.0f, 9000.0f, 0.0f, 1.0f};
+    std::vector<std::string> arguments;
+    for (float value : values) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+        arguments.push_back(text);
+    }
+    const std::string hex = testing_support::runPython("scope/scope_settings.py", arguments);
+
+    namespace registry = platform::registry;
+    registry::Key key = 0;
+    bool created = false;
+    ASSERT_EQ(registry::createKey(registry::currentUser, "Software\\Pelgrave Software\\Scope\\1", key, created),
+              registry::success);
+    std::uint32_t type = 0;
+    std::uint8_t bytes[64] = {};
+    std::uint32_t size = sizeof bytes;
+    const int read = registry::queryValue(key, "StartUp", &type, bytes, &size);
+    registry::closeKey(key);
+    ASSERT_EQ(read, registry::success);
+    EXPECT_EQ(size, 44u);
+    std::string stored;
+    for (std::uint32_t i = 0; i < size; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        stored += pair;
+    }
+    EXPECT_EQ(stored + "\n", hex);
+
+    // The next scope starts from them.
+    this->scope.reset();  // the fixture's scope, closed
+    Scope& again = open();
+    EXPECT_TRUE(again.isTriggered());
+    EXPECT_TRUE(again.isSpectrumMode());
+    EXPECT_EQ(again.timeSpanSlider()->value(), 123.0f);
+    EXPECT_EQ(again.highFrequencySlider()->value(), 9000.0f);
+    EXPECT_FALSE(again.logFreqScaleButton()->isDown());
+    EXPECT_TRUE(again.labelMaxButton()->isDown());
 }
 
 TEST_F(ScopeTest, TheAboutButtonOpensTheHomePage) {
