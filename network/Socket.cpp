@@ -69,6 +69,7 @@ bool Socket::send(std::string_view text, const char* header) {
     message.push_back('\0');
 
     std::lock_guard<std::mutex> lock(sendMutex_);
+    if (broken_.load()) return false;
     std::size_t sent = 0;
     while (sent < length) {
         const long count = platform::sendBytes(handle_, message.data() + sent, length - sent);
@@ -78,6 +79,7 @@ bool Socket::send(std::string_view text, const char* header) {
             if (sent > 0 || timedOut) logMessage("Could not sent all bytes.", __FILE__, __LINE__);
             // The stream is broken (or the peer does not read): the peer
             // loses the connection, and the handler hears of it.
+            broken_.store(true);
             platform::shutdownSocket(handle_);
             return false;
         }
@@ -154,11 +156,13 @@ void Socket::receiveLoop() {
             logMessage("received alien message.", __FILE__, __LINE__);
             break;
         }
+        if (broken_.load()) break;
     }
     finishReceiving();
 }
 
 void Socket::takeMessage(const char* message, std::size_t length) {
+    if (broken_.load()) return;
     std::string_view text;
     switch (MessageReassembler::kindOf(message, length, text)) {
     case MessageReassembler::Kind::reply:

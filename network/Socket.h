@@ -16,6 +16,7 @@
 #include "platform/Sockets.h"
 #include "platform/Thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -81,6 +82,9 @@ private:
     int receiveBufferSize_ = 0;
 
     std::mutex sendMutex_;
+    // A send failed: the stream is broken, nothing more is sent and the
+    // requests still buffered are dropped.
+    std::atomic<bool> broken_{false};
     std::mutex requestMutex_;
 
     // The hand-over between the receive thread and a waiting request.

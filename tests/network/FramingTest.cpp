@@ -279,4 +279,26 @@ TEST_F(Framing, AFailedSendClosesTheConnection) {
     EXPECT_FALSE(socket->request("late", reply));
 }
 
+// A peer that floods requests and never reads: once a reply cannot be sent
+// the connection is over, and the requests already received are neither
+// answered nor each logged as another failed send.
+TEST_F(Framing, AFailedSendEndsTheRequestsAlreadyReceived) {
+    LoopbackPair pair;
+    RecordingPeer peer;
+    peer.answer = [](const std::string&) { return std::string(60000, 'r'); };
+    const platform::SocketHandle flooder = pair.takeSecond();
+    const int requests = 2000;
+    std::string flood;
+    for (int i = 0; i < requests; ++i) flood += std::string("QRTMATIME", 10);
+    auto socket = std::make_unique<Socket>(pair.takeFirst(), peer);
+    ASSERT_TRUE(socket->start());
+    ASSERT_EQ(platform::sendBytes(flooder, flood.data(), flood.size()), static_cast<long>(flood.size()));
+    EXPECT_TRUE(eventually([&] { return peer.closedCount() == 1; }));
+    EXPECT_EQ(logCount("Could not sent all bytes."), 1);
+    EXPECT_EQ(logCount("Cannot send after socket shutdown."), 0);
+    EXPECT_LT(peer.texts().size(), static_cast<std::size_t>(requests / 2));
+    socket.reset();
+    platform::closeSocket(flooder);
+}
+
 }  // namespace
