@@ -57,6 +57,18 @@ def free_port():
 
 class XServer:
     def __init__(self):
+        # Another program may take the display number it reported (one that
+        # starts an X server on a fixed number): then try again.
+        for _ in range(3):
+            self.start()
+            probe = subprocess.run(["xdotool", "getdisplaygeometry"], env=dict(os.environ, DISPLAY=self.display),
+                                   capture_output=True)
+            if probe.returncode == 0:
+                return
+            self.stop()
+        raise AssertionError("no usable X server")
+
+    def start(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
@@ -135,6 +147,8 @@ class Instance:
         return result.stdout
 
     def main_window(self):
+        if self.process.poll() is not None:
+            raise AssertionError("%s ended with %s before its window showed" % (self.name, self.process.returncode))
         for window in self.xdotool("search", "--name", "Velkarn").split():
             if "Geometry: 1000x665" in self.xdotool("getwindowgeometry", window):
                 return int(window)
