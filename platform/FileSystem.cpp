@@ -101,6 +101,11 @@ bool DiskFile::seek(std::int64_t offset, int whence) {
     return ::fseeko(stream_, static_cast<off_t>(offset), whence) == 0;
 }
 
+bool DiskFile::flush() {
+    if (refuse(FileOperation::Write, path_, "Cannot write")) return false;
+    return std::fflush(stream_) == 0;
+}
+
 std::int64_t DiskFile::tell() { return ::ftello(stream_); }
 
 std::int64_t DiskFile::size() {

@@ -40,6 +40,7 @@ public:
     bool read(void* buffer, std::size_t count);        // true when all count bytes came
     bool write(const void* buffer, std::size_t count); // true when all count bytes went
     bool seek(std::int64_t offset, int whence);        // SEEK_SET, SEEK_CUR, SEEK_END
+    bool flush();                                      // hands the stream's buffer to the system
     std::int64_t tell();                               // -1 on failure
     std::int64_t size();                               // -1 on failure
     const std::string& nativePath() const { return path_; }
