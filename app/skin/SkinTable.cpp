@@ -3,6 +3,7 @@
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
 #include "app/skin/SkinPanelArt.h"
+#include "app/skin/SkinRecorderPanel.h"
 #include "app/skin/SkinScope.h"
 
 namespace {
@@ -152,6 +153,10 @@ SkinTable makeTable() {
     // ---- The scope's windows (graph and control) and its characters --------
     table.groups.push_back(skinScopeGroup());
     for (SkinRow& row : skinScopeRows()) rows.push_back(std::move(row));
+
+    // ---- The recorder panel: its three buttons, and the wells and captions
+    // of its file lines and time drawn into its panel image.
+    addRecorderPanelRows(table);
     return table;
 }
 
