@@ -545,7 +545,7 @@ Scope* Velkarn::openScope() {
 }
 
 Browser* Velkarn::openBrowser() {
-    if (browser() == nullptr) browser_.store(new Browser(instance_, showCommand_, this), std::memory_order_release);
+    if (browser() == nullptr) browser_.store(new Browser(instance_, showCommand_, browserData_.get(), this), std::memory_order_release);
     return browser();
 }
 

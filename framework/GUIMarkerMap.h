@@ -61,6 +61,7 @@ public:
     int samplesPerRow() const { return samplesPerRow_; }
     int scrollPixels() const { return scrollPixels_; }
     GUIPoint pointer() const { return pointer_; }
+    bool isPointerVisible() const { return pointerVisible_; }
 
 private:
     GUIRectangle innerArea() const { return GUIRectangle(x0 + border_, y0 + border_, x1 - border_, y1 - border_); }

@@ -1,5 +1,6 @@
 #include "app/skin/SkinTable.h"
 
+#include "app/skin/SkinBrowser.h"
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
 #include "app/skin/SkinPanelArt.h"
@@ -157,6 +158,10 @@ SkinTable makeTable() {
     // ---- The recorder panel: its three buttons, and the wells and captions
     // of its file lines and time drawn into its panel image.
     addRecorderPanelRows(table);
+
+    // ---- The browser and its previewer --------------------------------------
+    // Their own windows; the rows and their art are in SkinBrowser.cpp.
+    for (SkinRow& row : skinBrowserRows()) rows.push_back(std::move(row));
     return table;
 }
 

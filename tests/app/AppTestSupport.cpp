@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include "BrowserTestSupport.h"
 #include "GuiTestSkins.h"
 #include "app/VelkarnStartUpValues3.h"
 #include "app/skin/SkinTable.h"
@@ -52,9 +53,10 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
     writeSliderSkin(skins, "velkarn/slider/volume", 75, 12, Color{200, 200, 200, 255});
     writeIndicatorSkin(skins, "velkarn/indicator/recording", 40, 18, Color{230, 40, 40, 255}, face, chrome);
     writeIndicatorSkin(skins, "velkarn/indicator/playing", 40, 18, lit, face, chrome);
-    for (const char* window : {"beatMapper/background/main", "browser/background/main", "previewer/background/main"}) {
+    for (const char* window : {"beatMapper/background/main"}) {
         writeFace(skins, window, 200, 150, chrome);
     }
+    browser_test::writeBrowserSkins(skins);
     // Every other key of the program's skin at its generated size: plain
     // faces, masks open but for the corners, digits that read as numbers.
     for (const SkinRow& row : skinTable().rows) {

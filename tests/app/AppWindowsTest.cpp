@@ -2,6 +2,7 @@
 // windows that take the main window's input away, the quit question, the
 // routing of close requests and the message loop of the stand-alone main.
 #include "AppTestSupport.h"
+#include "BrowserTestSupport.h"
 
 #include "app/VelkarnStandAlone.h"
 #include "framework/Log.h"
@@ -92,12 +93,14 @@ TEST_F(AppTest, TheQuitQuestionDecidesAndAnEditedBeatMapperAsksFirst) {
 
 TEST_F(AppTest, ACloseRequestClosesTheWindowItCameFromOrEndsTheProgram) {
     enum class Which { ScopeGraph, ScopeControl, BeatMapper, Browser, Previewer, Main };
+    const std::string song = home->path() + "/previewed.wav";
+    browser_test::writeSong(song);
     for (Which which : {Which::ScopeGraph, Which::ScopeControl, Which::BeatMapper, Which::Browser, Which::Previewer,
                         Which::Main}) {
         Velkarn* app = new Velkarn(nullptr, 1);
         Scope* scope = app->openScope();
         Browser* browser = app->openBrowser();
-        browser->openPreviewer();
+        ASSERT_TRUE(browser->openPreviewer(song));
         BeatMapper* mapper = app->openBeatMapper("");
         Window* window = nullptr;
         switch (which) {
