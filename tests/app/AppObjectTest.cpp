@@ -10,6 +10,7 @@
 #include "app/VelkarnStartUpValues.h"
 #include "app/VelkarnStartUpValues5.h"
 #include "app/VelkarnStartUpValues7.h"
+#include "audio/AudioSink.h"
 #include "audio/Motor.h"
 #include "audio/TimeScalerPV.h"
 #include "audio/TrackAudio.h"
@@ -19,6 +20,7 @@
 #include "framework/Log.h"
 #include "framework/Window.h"
 #include "network/PanelNetwork.h"
+#include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "platform/NativeWindow.h"
 #include "platform/UiScript.h"
@@ -27,6 +29,8 @@
 #include "tools/Browser.h"
 #include "tools/BrowserData.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -284,6 +288,51 @@ TEST_F(AppTest, TheKneeReachesAllFourRenderers) {
     for (int d = 0; d < 2; ++d) {
         EXPECT_FLOAT_EQ(app.playback(d)->crossfadeKnee(), 0.3f);
         EXPECT_FLOAT_EQ(app.second(d)->crossfadeKnee(), 0.3f);
+    }
+}
+
+// Counts the blocks an output hands its sinks, and those that come after
+// the device let its sinks go.
+class BlockCounter : public AudioSink {
+public:
+    void process(Motor* /*device*/, const float* const* /*channels*/, std::int32_t /*frames*/) override {
+        if (released.load()) late.fetch_add(1);
+        blocks.fetch_add(1);
+    }
+    void detached(Motor* /*device*/) override { released.store(true); }
+    void attach(Motor* /*device*/) override {}
+    std::atomic<int> blocks{0};
+    std::atomic<int> late{0};
+    std::atomic<bool> released{false};
+};
+
+TEST_F(AppTest, DestructionStopsBothOutputsWhileTheyPlayInRealTime) {
+    // Real-time pacing: the null streams pull blocks on their own threads
+    // while the application is torn down around them.
+    platform::VirtualClock::disable();
+    app_test::storeSecondOutput(1, "Fake Sound");
+    for (int round = 0; round < 3; ++round) {
+        Velkarn& app = start();
+        ASSERT_TRUE(app.hasOutputDevice(1));
+        BlockCounter counters[2];
+        for (int i = 0; i < 2; ++i) app.output(i)->addSink(&counters[i]);
+        for (int wait = 0; wait < 20000 && (counters[0].blocks < 4 || counters[1].blocks < 4); ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_GE(counters[0].blocks, 4);
+        ASSERT_GE(counters[1].blocks, 4);
+        stop();
+        for (BlockCounter& counter : counters) {
+            EXPECT_TRUE(counter.released.load());
+            EXPECT_EQ(counter.late.load(), 0);
+        }
+        for (int stream : streams) {
+            const auto record = platform::audio::NullAudio::stream(stream);
+            ASSERT_TRUE(record.has_value());
+            EXPECT_TRUE(record->closed);
+            EXPECT_FALSE(record->running);
+            EXPECT_EQ(record->underruns, 0);
+        }
     }
 }
 

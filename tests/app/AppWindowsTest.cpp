@@ -9,6 +9,8 @@
 #include "framework/Support.h"
 #include "framework/Window.h"
 #include "network/PanelNetwork.h"
+#include "framework/GUIRectangle.h"
+#include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "platform/Messages.h"
 #include "platform/NativeWindow.h"
@@ -17,6 +19,7 @@
 #include "tools/BeatMapper.h"
 #include "tools/Browser.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -206,6 +209,31 @@ TEST_F(AppTest, AnEscapedStringExceptionIsAFatalStopOfTheEntry) {
         EXPECT_NE(std::string(stop.what()).find("velkarn/background/main"), std::string::npos) << stop.what();
     }
     cleanUpSupport();
+}
+
+TEST_F(AppTest, TheMainWindowIsPresentedOncePerRefreshInterval) {
+    Velkarn& app = start();
+    Window& window = *app.mainWindow();
+    struct Case {
+        float intervalMs;  // 0: the start-up's, 1000 / 20 per second
+        unsigned periodMs;
+    };
+    const platform::Rect area{100, 100, 10, 10};
+    for (const Case& c : {Case{0.0f, 50}, Case{10.0f, 10}, Case{1000.0f / 3.0f, 333}}) {
+        if (c.intervalMs > 0.0f) app.setRefreshInterval(c.intervalMs);
+        EXPECT_EQ(app.refreshPeriodMs(), c.periodMs);
+        window.nativeWindow()->takePresentedRects();
+        for (int tick = 0; tick < 3; ++tick) {
+            window.redraw(GUIRectangle(area.x, area.y, area.x + area.width - 1, area.y + area.height - 1));
+            platform::VirtualClock::advance(c.periodMs - 1);
+            platform::dispatchPostedMessages();
+            EXPECT_TRUE(window.nativeWindow()->takePresentedRects().empty()) << c.periodMs << " tick " << tick;
+            platform::VirtualClock::advance(1);
+            platform::dispatchPostedMessages();
+            const std::vector<platform::Rect> shown = window.nativeWindow()->takePresentedRects();
+            EXPECT_NE(std::find(shown.begin(), shown.end(), area), shown.end()) << c.periodMs << " tick " << tick;
+        }
+    }
 }
 
 }  // namespace

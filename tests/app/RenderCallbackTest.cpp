@@ -6,6 +6,7 @@
 #include "FunctionSource.h"
 #include "app/MixerParameters.h"
 #include "app/PanelDecks.h"
+#include "app/PanelEffects.h"
 #include "app/PanelListen.h"
 #include "app/PanelSettings.h"
 #include "app/VelkarnStartUpValues.h"
@@ -23,6 +24,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numbers>
 #include <sstream>
 
@@ -84,12 +86,17 @@ class Mix : public AppTest {
 protected:
     // A tone on the deck from beat 0 for 400 beats of 120 BPM; the rendering
     // of both decks is then driven by hand (the render threads stop).
-    void placeTone(int deck, Tone tone, std::int32_t firstBeat = 0) {
-        std::vector<SongSpan> spans;
-        for (std::int32_t i = 0; i < 400; ++i) spans.push_back({1000 + 22050 * i, 22050});
-        auto f = [tone](std::int64_t k) {
+    // beatFrames other than 22050 makes a song that is tempo-fitted to the
+    // grid.
+    void placeTone(int deck, Tone tone, std::int32_t firstBeat = 0, std::int32_t beatFrames = 22050) {
+        placeSong(deck, [tone](std::int64_t k) {
             return tone.amplitude * std::sin(2.0 * std::numbers::pi * tone.frequency * static_cast<double>(k) / 44100.0);
-        };
+        }, firstBeat, beatFrames);
+    }
+    void placeSong(int deck, std::function<double(std::int64_t)> f, std::int32_t firstBeat = 0,
+                   std::int32_t beatFrames = 22050) {
+        std::vector<SongSpan> spans;
+        for (std::int32_t i = 0; i < 400; ++i) spans.push_back({1000 + beatFrames * i, beatFrames});
         enterCriticalSection(2);
         application->songs(deck)->add(std::make_unique<Song>(spans, firstBeat, false, 0, SongTexts{},
                                                              std::make_unique<FunctionSource>(f, 1.0), interpolator,
@@ -383,6 +390,100 @@ TEST_F(Mix, MetersRiseAtOnceAndFallSlowly) {
     }
     EXPECT_GT(level[0], 0.0f);
     EXPECT_LT(level[0], 0.9f * deck0.amplitude);
+}
+
+struct EchoCase {
+    int note;  // 2^(note - 2) beat periods
+    bool dotted;
+    double seconds;  // at the default beat period of 0.5 s
+};
+
+TEST_F(Mix, TheEchoLagIsTheChosenNoteOfTheBeatPeriod) {
+    // A 10 ms burst at song frame 89200: beat 4 of the grid.
+    const std::int64_t burst = 89200;
+    const auto f = [burst](std::int64_t k) {
+        if (k < burst || k >= burst + 441) return 0.0;
+        const double j = static_cast<double>(k - burst);
+        return 0.5 * std::sin(std::numbers::pi * j / 441.0) * std::sin(2.0 * std::numbers::pi * 1000.0 * j / 44100.0);
+    };
+    for (const EchoCase& c : {EchoCase{1, false, 0.25}, EchoCase{2, false, 0.5}, EchoCase{1, true, 0.375}}) {
+        Velkarn& app = start();
+        ASSERT_EQ(app.beatPeriod(), 0.5f);
+        placeSong(0, f);
+        driveByHand();
+        app.mixerParameters()->setPosition(MixerParameters::crossfader, 0.0f);
+        app.mixerParameters()->setPosition(MixerParameters::deck0EffectLevel, 1.0f);
+        PanelEffects::DeckChoice choice;
+        choice.delayIndex = c.note;
+        choice.delayDotted = c.dotted;
+        choice.delaySlider = 40.0f;
+        app.panelEffects()->setChoice(0, choice);
+        app.enableDelay(0);
+        std::vector<float> left;
+        while (left.size() < static_cast<std::size_t>(burst + 60000)) {
+            const Block block = render(0);
+            left.insert(left.end(), block.left.begin(), block.left.end());
+        }
+        // The burst's peak, then the loudest point well after it: the first echo.
+        auto loudest = [&](std::size_t from) {
+            std::size_t at = from;
+            for (std::size_t i = from; i < left.size(); ++i) {
+                if (std::abs(left[i]) > std::abs(left[at])) at = i;
+            }
+            return at;
+        };
+        const std::size_t dry = loudest(0);
+        const std::size_t echo = loudest(dry + 2000);
+        ASSERT_GT(std::abs(left[dry]), 0.3f) << c.note;
+        EXPECT_GT(std::abs(left[echo]), 0.05f) << c.note;
+        EXPECT_NEAR(static_cast<double>(echo - dry), c.seconds * 44100.0, 1.5) << c.note << (c.dotted ? " dotted" : "");
+        stop();
+    }
+}
+
+TEST_F(Mix, AnOverlapChangeLeavesWhatIsOnItsWayOutAlone) {
+    // A 126 BPM song fitted to the grid: every beat is resampled and
+    // crossfaded into the next over the overlap.
+    // Each run returns the left channel from mix time `origin` on (the
+    // outputs' first blocks were played at start).
+    auto run = [&](bool change, std::int64_t& fromPosition, std::int64_t& origin) {
+        Velkarn& app = start();
+        placeTone(0, deck0, 0, 21000);
+        driveByHand();
+        app.mixerParameters()->setPosition(MixerParameters::crossfader, 0.0f);
+        std::vector<float> left;
+        for (int i = 0; i < 24; ++i) {
+            if (change && i == 6) {
+                const int from = app.nextEditableBeat();
+                fromPosition = app.beatAt(from).position;
+                app.setOverlapMs(50.0f);
+            }
+            const Block block = render(0);
+            if (i == 0) origin = block.start;
+            left.insert(left.end(), block.left.begin(), block.left.end());
+        }
+        stop();
+        return left;
+    };
+    std::int64_t unused = 0, from = 0, referenceOrigin = 0, origin = 0;
+    const std::vector<float> reference = run(false, unused, referenceOrigin);
+    const std::vector<float> changed = run(true, from, origin);
+    ASSERT_EQ(changed.size(), reference.size());
+    ASSERT_EQ(origin, referenceOrigin);
+    from -= origin;
+    ASSERT_GT(from, 6 * blockFrames);
+    std::size_t firstDifference = changed.size();
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        if (changed[i] != reference[i]) {
+            firstDifference = i;
+            break;
+        }
+    }
+    // The new overlap begins with the crossfade into the beat it was set
+    // from (half of 50 ms before it), not earlier and not a beat later.
+    const auto from64 = static_cast<std::int64_t>(firstDifference);
+    EXPECT_GE(from64, from - 1103);
+    EXPECT_LE(from64, from + 1103);
 }
 
 }  // namespace
