@@ -2,6 +2,7 @@
 
 #include "audio/Beats.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -113,4 +114,17 @@ ToneSong writeToneSong(const std::string& directory, const std::string& name, co
     sources.points = &points;
     beats.writeMetaData(base + ".qrt", sources);
     return song;
+}
+
+double markerCentre(const std::vector<float>& signal, double expected) {
+    const auto from = static_cast<std::int64_t>(expected) - 1764;
+    const auto to = static_cast<std::int64_t>(expected) + 1764;
+    double sum = 0.0, weighted = 0.0;
+    for (std::int64_t t = std::max<std::int64_t>(from, 1); t < to && t + 1 < static_cast<std::int64_t>(signal.size()); ++t) {
+        const double d2 = static_cast<double>(signal[static_cast<std::size_t>(t + 1)]) - 2.0 * signal[static_cast<std::size_t>(t)] +
+                          signal[static_cast<std::size_t>(t - 1)];
+        sum += d2 * d2;
+        weighted += d2 * d2 * static_cast<double>(t);
+    }
+    return sum > 0.0 ? weighted / sum : -1.0;
 }

@@ -33,6 +33,11 @@ struct ToneSong {
 // song from a flat level envelope.
 ToneSong writeToneSong(const std::string& directory, const std::string& name, const ToneSongSpec& spec);
 
+// The energy centre, in frames of the signal, of the marker near
+// `expected` (within 40 ms): the second difference removes the low tone and
+// keeps the marker's burst. -1 when the stretch is silent.
+double markerCentre(const std::vector<float>& signal, double expected);
+
 // The marker as written: Hann-windowed sine of markerMs, sample k of n.
 std::vector<float> toneMarker(const ToneSongSpec& spec);
 

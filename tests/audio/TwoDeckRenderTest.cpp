@@ -12,6 +12,7 @@
 // what the content allows; and, in the plain build, no allocation on the
 // output thread (its lock waits over 1 ms are counted and printed).
 #include "AudioTestHelpers.h"
+#include "OutputThreadCalls.h"
 #include "TestEnvironment.h"
 #include "ToneSongs.h"
 #include "audio/AudioClient.h"
@@ -46,59 +47,6 @@
 #include <memory>
 #include <thread>
 #include <vector>
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VELKARN_COUNT_OUTPUT_CALLS 0
-#else
-#define VELKARN_COUNT_OUTPUT_CALLS 1
-#endif
-
-namespace {
-
-// Set while the output client renders a block.
-thread_local bool onOutputThread = false;
-std::atomic<std::int64_t> outputAllocations{0};
-std::atomic<std::int64_t> outputLockWaits{0};  // over 1 ms
-
-}  // namespace
-
-#if VELKARN_COUNT_OUTPUT_CALLS
-// Interposers: every allocation (operator new too, which calls malloc) and
-// every mutex lock of the program passes here; those made while the output
-// client renders are counted.
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-int velkarnLibcMutexLock(pthread_mutex_t*);
-__asm__(".symver velkarnLibcMutexLock,__pthread_mutex_lock@GLIBC_2.2.5");
-
-void* malloc(std::size_t bytes) {
-    if (onOutputThread) outputAllocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_malloc(bytes);
-}
-void* calloc(std::size_t count, std::size_t bytes) {
-    if (onOutputThread) outputAllocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_calloc(count, bytes);
-}
-void* realloc(void* memory, std::size_t bytes) {
-    if (onOutputThread) outputAllocations.fetch_add(1, std::memory_order_relaxed);
-    return __libc_realloc(memory, bytes);
-}
-int pthread_mutex_lock(pthread_mutex_t* mutex) {
-    if (!onOutputThread) return velkarnLibcMutexLock(mutex);
-    if (pthread_mutex_trylock(mutex) == 0) return 0;
-    timespec begin{}, end{};
-    clock_gettime(CLOCK_MONOTONIC, &begin);
-    const int result = velkarnLibcMutexLock(mutex);
-    clock_gettime(CLOCK_MONOTONIC, &end);
-    const std::int64_t ns = (end.tv_sec - begin.tv_sec) * 1000000000LL + (end.tv_nsec - begin.tv_nsec);
-    if (ns > 1000000) outputLockWaits.fetch_add(1, std::memory_order_relaxed);
-    return result;
-}
-}
-
-#endif
 
 namespace {
 
@@ -342,21 +290,6 @@ std::vector<std::uint8_t> playRun(Harness& harness, const std::function<void()>&
     NullAudio::forget();
     platform::VirtualClock::disable();
     return captured;
-}
-
-// The energy centre, in output frames, of the marker near `expected`: the
-// second difference removes the low tone and keeps the 1 kHz burst.
-double markerCentre(const std::vector<float>& signal, double expected) {
-    const auto from = static_cast<std::int64_t>(expected) - 1764;
-    const auto to = static_cast<std::int64_t>(expected) + 1764;
-    double sum = 0.0, weighted = 0.0;
-    for (std::int64_t t = std::max<std::int64_t>(from, 1); t < to && t + 1 < static_cast<std::int64_t>(signal.size()); ++t) {
-        const double d2 = static_cast<double>(signal[static_cast<std::size_t>(t + 1)]) - 2.0 * signal[static_cast<std::size_t>(t)] +
-                          signal[static_cast<std::size_t>(t - 1)];
-        sum += d2 * d2;
-        weighted += d2 * d2 * static_cast<double>(t);
-    }
-    return sum > 0.0 ? weighted / sum : -1.0;
 }
 
 struct DeckFigures {

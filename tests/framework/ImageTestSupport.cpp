@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -173,6 +174,23 @@ Bytes readBytes(const std::string& path) {
 void writeBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool goldenRewritten(const Image& shot, const std::string& goldenPath) {
+    if (const char* update = std::getenv("VELKARN_UPDATE_GOLDENS"); update != nullptr && std::string(update) == "1") {
+        shot.writePng(goldenPath);
+        return true;
+    }
+    const Image expected(goldenPath, true);
+    EXPECT_EQ(expected.width(), shot.width()) << goldenPath;
+    EXPECT_EQ(expected.height(), shot.height()) << goldenPath;
+    if (expected.width() != shot.width() || expected.height() != shot.height()) return false;
+    int differing = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) differing += shot.getPixel(x, y).differs(expected.getPixel(x, y));
+    }
+    EXPECT_EQ(differing, 0) << "pixels that differ from " << goldenPath;
+    return false;
 }
 
 }  // namespace image_test

@@ -77,6 +77,12 @@ Image* readPngBytes(const Bytes& png);
 std::vector<int> rowFilters(const Bytes& png, int rowBytes, int rows);
 
 Bytes readBytes(const std::string& path);
+
+// Compares the picture pixel for pixel with the PNG at goldenPath (a
+// difference fails the test) and returns false. With
+// VELKARN_UPDATE_GOLDENS=1 it writes the picture there instead and returns
+// true; look at the file before committing it.
+bool goldenRewritten(const Image& shot, const std::string& goldenPath);
 void writeBytes(const std::string& path, const Bytes& bytes);
 
 }  // namespace image_test

@@ -93,21 +93,7 @@ inline std::unique_ptr<Image> presentedFrame(Window& window) {
 // With VELKARN_UPDATE_GOLDENS=1 it rewrites the golden instead and returns
 // true; look at the file before committing it.
 inline bool goldenRewritten(const Image& shot, const std::string& name) {
-    const std::string golden = testing_support::sourceDirectory() + "/tests/framework/golden/" + name + ".png";
-    if (const char* update = std::getenv("VELKARN_UPDATE_GOLDENS"); update != nullptr && std::string(update) == "1") {
-        shot.writePng(golden);
-        return true;
-    }
-    const Image expected(golden, true);
-    EXPECT_EQ(expected.width(), shot.width()) << golden;
-    EXPECT_EQ(expected.height(), shot.height()) << golden;
-    if (expected.width() != shot.width() || expected.height() != shot.height()) return false;
-    int differing = 0;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) differing += shot.getPixel(x, y).differs(expected.getPixel(x, y));
-    }
-    EXPECT_EQ(differing, 0) << "pixels that differ from " << golden;
-    return false;
+    return image_test::goldenRewritten(shot, testing_support::sourceDirectory() + "/tests/framework/golden/" + name + ".png");
 }
 
 #endif
