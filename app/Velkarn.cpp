@@ -1,5 +1,8 @@
 #include "app/Velkarn.h"
 
+#include "app/DeckLock.h"
+#include "app/GUICursor.h"
+#include "app/GUIStrip.h"
 #include "app/MidiDeviceList.h"
 #include "app/MixerParameters.h"
 #include "app/PanelDecks.h"
@@ -74,15 +77,6 @@ constexpr std::int32_t gridHorizon = 35277000;   // 800 seconds ahead
 constexpr std::int32_t editMargin = 10000;       // samples already on their way out
 constexpr std::int32_t committedFrames = 22050;  // audio already handed to the outputs
 
-// Lock 2 for the length of a scope.
-class DeckLock {
-public:
-    DeckLock() { enterCriticalSection(2); }
-    ~DeckLock() { leaveCriticalSection(2); }
-    DeckLock(const DeckLock&) = delete;
-    DeckLock& operator=(const DeckLock&) = delete;
-};
-
 }  // namespace
 
 Velkarn::Velkarn(void* instance, int showCommand)
@@ -148,6 +142,26 @@ Velkarn::Velkarn(void* instance, int showCommand)
     parameters.client = this;
     mainWindow_ = std::make_unique<Window>(parameters);
     Window& window = *mainWindow_;
+
+    // The six strips, row by row within each deck, each row following on
+    // from the last whole beat of the row above; then one hover cursor over
+    // both decks' strips of each row.
+    for (int d = 0; d < decks; ++d) {
+        for (int r = 0; r < stripRows; ++r) {
+            auto* strip = new GUIStrip(10, 10 + 145 * r + 65 * d, 800, stripHeight_, 2756.0f,
+                                       r == 0 ? "velkarn/strip/pointer" : "", d, this);
+            strips_[d][r] = strip;
+            window.add(strip);
+            strip->setStartBeat(r == 0 ? 0 : strips_[d][r - 1]->lastBeat() + 1, *trackInfo_);
+            strip->shadeAfterLastBeat(*trackInfo_);
+            strip->renderSong(*songs_[d], *trackInfo_, strip->startBeat());
+        }
+    }
+    for (int r = 0; r < stripRows; ++r) {
+        cursors_[r] = new GUICursor(10, 10 + 145 * r, 800, 2 * stripHeight_ + 5, stripHeight_, strips_[0][r],
+                                    trackInfo_.get(), this);
+        window.add(cursors_[r]);
+    }
 
     overlayRows_ = new GUIImage(6, 6, "velkarn/image/overlayRows");
     window.add(overlayRows_);

@@ -39,6 +39,7 @@ class AudioDeviceList;
 class AudioSink;
 class FIFO;
 class GUIButton;
+class GUICursor;
 class GUIImage;
 class GUIIndicator;
 class GUIMeter;
@@ -46,6 +47,7 @@ class GUIMouseArea;
 class GUIPanelGroupHorizontal;
 class GUIPanelGroupVertical;
 class GUISliderVertical;
+class GUIStrip;
 class Interpolator;
 class Limiter;
 class MidiDeviceList;
@@ -213,6 +215,10 @@ public:
     TrackAudio* second(int deck) const { return second_[deck].get(); }
     TrackInfo* trackInfo() const { return trackInfo_.get(); }
     FIFO* cueFifo() const { return cueFifo_.get(); }
+    static constexpr int stripRows = 3;
+    GUIStrip* strip(int deck, int row) const { return strips_[deck][row]; }
+    GUICursor* cursor(int row) const { return cursors_[row]; }
+    int zoomFactor() const { return zoom_; }
     GUIButton* playButton() const { return playButton_; }
     GUISliderVertical* volumeSlider() const { return volumeSlider_; }
     GUIImage* overlayRows() const { return overlayRows_; }
@@ -281,6 +287,8 @@ private:
     std::unique_ptr<TimeScalerPV> timeScaler_;
     std::unique_ptr<Window> mainWindow_;
     // Widgets and panels belong to the main window's component tree.
+    GUIStrip* strips_[2][3] = {{nullptr, nullptr, nullptr}, {nullptr, nullptr, nullptr}};
+    GUICursor* cursors_[3] = {nullptr, nullptr, nullptr};
     GUIImage* overlayRows_ = nullptr;
     GUIPanelGroupVertical* toolGroup_ = nullptr;
     PanelDrop* panelDrop_ = nullptr;

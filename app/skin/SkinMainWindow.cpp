@@ -49,6 +49,15 @@ void paintMainBackground(SkinArt& art, SkinPainter& painter, const SkinRow& /*ro
         const float top = static_cast<float>(10 + rowStep * row);
         well(painter, stripX - 3, top - 3, stripWidth + 6, deckStep + stripHeight + 6, 4);
     }
+    // Under each strip a mid-grey face, light enough that the strips' black
+    // tempo band, their faint red tint and the blue shade all read on it,
+    // and dark enough for the white fade lines.
+    for (const SkinRect& place : skinStripPlaces()) {
+        painter.fillRect(static_cast<float>(place.x), static_cast<float>(place.y), static_cast<float>(place.width),
+                         static_cast<float>(place.height),
+                         Gradient{Color{92, 95, 104, 255}, Color{74, 77, 86, 255}, static_cast<float>(place.y),
+                                  static_cast<float>(place.y + place.height), false});
+    }
     // The volume section: meters in wells, their unlit cells, a scale
     // between them and the knob's groove at the right of the track.
     const std::vector<SkinRect> meters = skinMeterPlaces();
@@ -90,4 +99,10 @@ void paintRowsOverlay(SkinArt& /*art*/, SkinPainter& painter, const SkinRow& row
         const float gap = static_cast<float>(10 + rowStep * r + stripHeight - row.y);
         painter.fillRect(static_cast<float>(stripX - row.x), gap + 2, stripWidth, 1, Color{255, 255, 255, 36});
     }
+}
+
+void paintStripPointer(SkinArt& /*art*/, SkinPainter& painter, const SkinRow& row, const std::string& /*suffix*/) {
+    // A dark veil over the played part, a little deeper at the bottom.
+    painter.fillRect(0, 0, static_cast<float>(row.width), static_cast<float>(row.height),
+                     Gradient{Color{0, 0, 0, 96}, Color{0, 0, 8, 128}, 0, static_cast<float>(row.height), false});
 }

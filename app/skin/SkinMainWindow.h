@@ -13,6 +13,8 @@ std::vector<SkinRect> skinStripPlaces();
 std::vector<SkinRect> skinMeterPlaces();
 
 void paintMainBackground(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& suffix);
+// The veil the deck strips of row 0 lay over their played columns.
+void paintStripPointer(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& suffix);
 void paintRowsOverlay(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& suffix);
 
 #endif

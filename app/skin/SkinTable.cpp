@@ -55,6 +55,13 @@ SkinTable makeTable() {
     overlay.decorate = paintRowsOverlay;
     rows.push_back(overlay);
 
+    // ---- Deck strips: the played part's veil of row 0 (one image, the
+    // strip's size, laid over the strip up to the play position).
+    SkinRow pointer = control(SkinKind::Image, "velkarn/strip/pointer", 800, 60, 10, 10);
+    pointer.decorate = paintStripPointer;
+    rows.push_back(pointer);
+    // ---- End of deck strips.
+
     // The tool panels (vertical group at the right), in tool order.
     const std::pair<const char*, const char*> tools[] = {
         {"drop", "DROP"},   {"tempo", "TEMPO"},     {"repeat", "REPEAT"}, {"delete", "DELETE"},

@@ -32,6 +32,7 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
     using namespace gui_test;
     writeFace(skins, "velkarn/background/main", 1000, 665, chrome);
     writeFace(skins, "velkarn/image/overlayRows", 808, 424, Color{255, 255, 255, 40});
+    writeFace(skins, "velkarn/strip/pointer", 800, 60, Color{0, 0, 0, 90});
     for (const char* tool : {"drop", "tempo", "repeat", "delete", "skip", "pause", "reverse", "move", "fade", "listen"}) {
         writeFace(skins, std::string("velkarn/panelGroup/") + tool, 160, 430, face);
     }
