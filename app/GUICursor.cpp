@@ -32,6 +32,7 @@ void GUICursor::redrawColumn(int column) {
 
 void GUICursor::mouseMove(const GUIPoint& point) {
     lastPoint_ = point;
+    outside_ = false;
     const bool wasVisible = visible_;
     const int oldColumn = column_;
 
@@ -63,12 +64,16 @@ void GUICursor::mouseMove(const GUIPoint& point) {
 }
 
 void GUICursor::mouseLeave() {
+    outside_ = true;
     if (!visible_) return;
     visible_ = false;
     redrawColumn(column_);
 }
 
-void GUICursor::refresh() { mouseMove(lastPoint_); }
+void GUICursor::refresh() {
+    // A mouse that left the window brings no mark back.
+    if (!outside_) mouseMove(lastPoint_);
+}
 
 void GUICursor::updateColour(std::int64_t playPosition) {
     if (!visible_) return;

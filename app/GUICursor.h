@@ -29,7 +29,8 @@ public:
     void draw(const GUIRectangle& clip) override;
     void mouseMove(const GUIPoint& point) override;
     void mouseLeave() override;
-    // The mark again at the last mouse position, after the strips moved.
+    // The mark again at the last mouse position, after the strips moved;
+    // nothing once the mouse has left the window.
     void refresh();
     // Redraws only when the colour changes.
     void updateColour(std::int64_t playPosition);
@@ -51,6 +52,7 @@ private:
     int column_ = 0;
     std::int64_t beatPosition_ = 0;
     GUIPoint lastPoint_;
+    bool outside_ = false;
     bool failureLogged_ = false;
 };
 

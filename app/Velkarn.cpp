@@ -351,7 +351,31 @@ void Velkarn::postedMessage(Window* /*window*/, int kind, int value) {
 }
 
 void Velkarn::buttonPressed(GUIButton* button) {
-    if (button == playButton_) playing_.store(true, std::memory_order_relaxed);
+    if (button == zoomIn_) {
+        zoom(true);
+    } else if (button == zoomOut_) {
+        zoom(false);
+    } else if (button == playButton_) {
+        playing_.store(true, std::memory_order_relaxed);
+    } else if (button == scopeButton_) {
+        if (scope_ != nullptr) {
+            scope_->graphWindow()->bringToFront();
+            scope_->controlWindow()->bringToFront();
+        } else {
+            openScope();
+        }
+    } else if (button == beatMapperButton_) {
+        if (askYesNo("Launching BeatMapper", "Do you want to launch the BeatMapper? [This will interrupt playback.]")) {
+            openBeatMapper("");
+        }
+        beatMapperButton_->setUp();
+    } else if (button == browserButton_) {
+        if (Browser* open = browser()) {
+            open->window()->bringToFront();
+        } else {
+            openBrowser();
+        }
+    }
 }
 
 void Velkarn::buttonReleased(GUIButton* button) {
@@ -363,6 +387,145 @@ void Velkarn::buttonReleased(GUIButton* button) {
 
 void Velkarn::sliderChanged(GUISlider* slider, float value) {
     if (slider == volumeSlider_) mixer_->setPosition(MixerParameters::mainVolume, value);
+}
+
+void Velkarn::syncVolumeSlider() {
+    const float position = mixer_->position(MixerParameters::mainVolume);
+    if (volumeSlider_->value() != position) volumeSlider_->setValue(position);
+}
+
+// ---------------------------------------------------------------------------
+// Display refresh, strip rows and zoom
+
+void Velkarn::windowTimer(Window* /*window*/) {
+    syncVolumeSlider();
+    recordingIndicator_->setState(true, recorder_->isRecording());
+    for (int c = 0; c < 2; ++c) meters_[c]->setValue(meterLevel(c));
+
+    const std::int64_t now = currentSampleTime();
+    int b = 0;
+    {
+        DeckLock hold;
+        b = trackInfo_->beatIndexAt(now);
+        beatPeriod_.store(static_cast<float>(trackInfo_->beatAt(b).length) / static_cast<float>(format_.sampleRate),
+                          std::memory_order_relaxed);
+    }
+
+    player_->tick(b);
+    playingIndicator_->setState(true, player_->isRunning());
+
+    const std::string title = titleAtBeat(b);
+    if (title != mainWindow_->fileName()) mainWindow_->setFileName(title);
+
+    {
+        DeckLock hold;
+        const std::int32_t oldest = trackInfo_->oldestBeatIndex();
+        for (int d = 0; d < decks; ++d) songs_[d]->dropFinished(oldest);
+    }
+
+    GUIStrip& first = *strips_[0][0];
+    if (b > first.lastBeat()) {
+        {
+            DeckLock hold;
+            trackInfo_->advanceTo(now, false, 0);
+        }
+        scrollRows();
+    }
+    // A stall longer than a row, or a grid re-timed under the strips, can
+    // leave the play position off row 0 even after the scroll.
+    if (b < first.startBeat() || b > first.lastBeat()) layOutRows(b);
+
+    for (int d = 0; d < decks; ++d) strips_[d][0]->setMainPointer(now);
+
+    const std::int64_t listenStart = panelListen_->listenStartTime();
+    for (int d = 0; d < decks; ++d) {
+        const bool listening = second_[d]->running();
+        const std::int64_t position = now + (second_[d]->basePosition() - listenStart);
+        for (GUIStrip* strip : strips_[d]) {
+            if (listening) {
+                strip->setSecondPointer(position);
+                strip->showSecondPointer();
+            } else {
+                strip->hideSecondPointer();
+            }
+        }
+    }
+
+    for (GUICursor* cursor : cursors_) cursor->updateColour(now);
+
+    panelNetwork_->appendStatusLine();
+}
+
+std::string Velkarn::titleAtBeat(int beat) {
+    std::string parts[2];
+    {
+        DeckLock hold;
+        for (int d = 0; d < decks; ++d) {
+            std::string title;
+            std::string artist;
+            if (songs_[d]->tagsAtBeat(beat, &title, &artist, nullptr)) parts[d] = "[" + title + " | " + artist + "]";
+        }
+    }
+    return parts[0] + (!parts[0].empty() && !parts[1].empty() ? " :: " : "") + parts[1];
+}
+
+void Velkarn::scrollRows() {
+    for (int d = 0; d < decks; ++d) {
+        for (int r = 0; r < stripRows - 1; ++r) {
+            GUIStrip& strip = *strips_[d][r];
+            const GUIStrip& below = *strips_[d][r + 1];
+            strip.setStartBeat(below.startBeat(), *trackInfo_);
+            strip.shadeAfterLastBeat(*trackInfo_);
+            strip.copyImageFrom(below);
+        }
+        GUIStrip& last = *strips_[d][stripRows - 1];
+        last.setStartBeat(strips_[d][stripRows - 2]->lastBeat() + 1, *trackInfo_);
+        last.shadeAfterLastBeat(*trackInfo_);
+        last.renderSong(*songs_[d], *trackInfo_, last.startBeat());
+    }
+    for (GUICursor* cursor : cursors_) cursor->refresh();
+}
+
+void Velkarn::layOutRows(int startBeat) {
+    const float samplesPerPixel = static_cast<float>(zoom_) * 689.0f;
+    for (int d = 0; d < decks; ++d) {
+        for (int r = 0; r < stripRows; ++r) {
+            GUIStrip& strip = *strips_[d][r];
+            strip.setScale(samplesPerPixel);
+            strip.setStartBeat(r == 0 ? startBeat : strips_[d][r - 1]->lastBeat() + 1, *trackInfo_);
+            strip.shadeAfterLastBeat(*trackInfo_);
+            strip.renderSong(*songs_[d], *trackInfo_, strip.startBeat());
+        }
+    }
+    for (GUICursor* cursor : cursors_) cursor->refresh();
+}
+
+void Velkarn::zoom(bool zoomIn) {
+    const int factor = zoomIn ? std::max(zoom_ / 2, 1) : std::min(zoom_ * 2, 16);
+    if (factor == zoom_) return;
+    zoom_ = factor;
+    const float samplesPerPixel = static_cast<float>(zoom_) * 689.0f;
+    const GUIStrip& first = *strips_[0][0];
+    const auto back =
+        static_cast<std::int64_t>(static_cast<float>(first.mainPointerColumn() - first.x0) * samplesPerPixel);
+    layOutRows(beatIndexAt(currentSampleTime() - back));
+}
+
+void Velkarn::refreshStripsFrom(int beat) {
+    for (int d = 0; d < decks; ++d) {
+        for (int r = 0; r < stripRows; ++r) {
+            GUIStrip& strip = *strips_[d][r];
+            if (r > 0) strip.setStartBeat(strips_[d][r - 1]->lastBeat() + 1, *trackInfo_);
+            strip.shadeAfterLastBeat(*trackInfo_);
+            strip.renderSong(*songs_[d], *trackInfo_, beat);
+        }
+    }
+    for (GUICursor* cursor : cursors_) cursor->refresh();
+}
+
+void Velkarn::mouseWheel(GUIMouseArea* /*area*/, const GUIPoint& /*point*/, int notches) {
+    if (notches < 0) zoom(true);
+    if (notches > 0) zoom(false);
 }
 
 // ---------------------------------------------------------------------------
@@ -780,8 +943,6 @@ void Velkarn::rerenderSecondFrom(int beat) {
     for (int d = 0; d < decks; ++d) second_[d]->renderNextBeat(*songs_[d], *trackInfo_, true, beat);
 }
 
-void Velkarn::refreshStripsFrom(int /*beat*/) {}
-
 bool Velkarn::dropSong(int deck, const std::string& path, int beat) {
     std::string refusal;
     return placeSong(deck, path, beat, false, refusal);
@@ -1057,6 +1218,3 @@ bool Velkarn::tryBeatAt(int index, TrackBeat& beat) {
 }
 
 void Velkarn::notifyMainWindow(int kind, int value) { mainWindow_->postToClient(kind, value); }
-
-// The display refresh.
-void Velkarn::windowTimer(Window* /*window*/) { panelNetwork_->appendStatusLine(); }

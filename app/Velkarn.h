@@ -107,8 +107,16 @@ public:
     // SliderClient: the volume slider sets the main volume.
     void sliderChanged(GUISlider* slider, float value) override;
 
-    // TimerClient: the display refresh.
+    // TimerClient: the display refresh, every refresh period (with the
+    // network panel's status line).
     void windowTimer(Window* window) override;
+    // GUIMouseAreaClient: a wheel turn towards the user zooms in.
+    void mouseWheel(GUIMouseArea* area, const GUIPoint& point, int notches) override;
+    // Halves (zoom in) or doubles the samples per pixel within 689 .. 11024,
+    // keeping the play position near its column.
+    void zoom(bool zoomIn);
+    // The volume slider takes the main volume's position when they differ.
+    void syncVolumeSlider();
 
     // The edit of a press at a sample position on one of the deck's strips.
     void toolClick(int deck, std::int64_t position);
@@ -220,6 +228,7 @@ public:
     GUICursor* cursor(int row) const { return cursors_[row]; }
     int zoomFactor() const { return zoom_; }
     GUIButton* playButton() const { return playButton_; }
+    GUIButton* beatMapperButton() const { return beatMapperButton_; }
     GUISliderVertical* volumeSlider() const { return volumeSlider_; }
     GUIImage* overlayRows() const { return overlayRows_; }
     GUIPanelGroupVertical* toolGroup() const { return toolGroup_; }
@@ -246,6 +255,13 @@ private:
     Motor* output_(int index) const { return outputs_[index].load(std::memory_order_acquire); }
     // Lets every open output finish the block it may be rendering.
     void passOutputLocks();
+    // Lays the six strips out anew at the current scale, row 0 from the
+    // beat, and refreshes the cursors.
+    void layOutRows(int startBeat);
+    // Rows 0 and 1 take what rows 1 and 2 show; row 2 is drawn anew.
+    void scrollRows();
+    // The text the title shows for the songs under the beat.
+    std::string titleAtBeat(int beat);
     // Empties output slot i: its sinks wait for the next device there.
     void releaseOutput(int index);
     // Taps output 0, or waits for it.

@@ -124,6 +124,10 @@ TEST_F(GUICursorTest, MovesLeaveAndRefreshRedrawTheOldAndNewColumns) {
     EXPECT_EQ(redraws(), std::vector<std::string>{area(beatColumn(37))});
     cursor->mouseLeave();
     EXPECT_TRUE(redraws().empty());
+    // A refresh after the mouse left the window brings no mark back.
+    cursor->refresh();
+    EXPECT_FALSE(cursor->markVisible());
+    EXPECT_TRUE(redraws().empty());
 
     // After the strip scrolls by ten beats the mark at the same point
     // follows the beat now under it.

@@ -1,0 +1,351 @@
+// The display refresh, the strip rows' scroll and re-layout, the zoom and
+// the main buttons, on the application with the clock moved by rendering
+// output 0 by hand.
+#include "AppTestSupport.h"
+#include "app/DeckLock.h"
+#include "app/GUICursor.h"
+#include "app/GUIStrip.h"
+#include "app/PanelListen.h"
+#include "audio/Song.h"
+#include "audio/Songs.h"
+#include "audio/TrackAudio.h"
+#include "audio/TrackInfo.h"
+#include "framework/GUIButton.h"
+#include "framework/GUIPanel.h"
+#include "framework/Image.h"
+#include "framework/Window.h"
+#include "platform/UiScript.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using app_test::AppTest;
+using app_test::boxes;
+
+constexpr std::int64_t beatFrames = 22050;  // the standard grid
+
+class DisplayRefreshTest : public AppTest {
+protected:
+    // Renders output 0 by hand until the mix clock reaches the time.
+    void playTo(std::int64_t time) {
+        std::vector<float> left(44100), right(44100);
+        float* channels[2] = {left.data(), right.data()};
+        for (std::int64_t now = app().currentSampleTime(); now < time; now = app().currentSampleTime()) {
+            app().render(app().output(0), channels, static_cast<std::int32_t>(std::min<std::int64_t>(time - now, 44100)));
+        }
+    }
+    Velkarn& app() { return *application; }
+    void tick() { app().windowTimer(app().mainWindow()); }
+
+    // A song of `beats` equal spans from the deck beat, no pictures.
+    void placeSong(int deck, int firstBeat, int beats, std::int32_t span, const char* title, const char* artist) {
+        std::vector<SongSpan> spans;
+        for (int i = 0; i < beats; ++i) spans.push_back(SongSpan{i * span, span});
+        DeckLock hold;
+        ASSERT_TRUE(app().songs(deck)->add(
+            std::make_unique<Song>(spans, firstBeat, false, 0, SongTexts{title, artist, ""})));
+    }
+    // A copy of a strip's picture.
+    static std::vector<std::uint8_t> picture(const GUIStrip& strip) {
+        const Image& image = strip.image();
+        return std::vector<std::uint8_t>(image.pixels(), image.pixels() + image.rowStep() * image.height());
+    }
+    // The picture a strip of deck d would show from the beat, drawn afresh.
+    std::vector<std::uint8_t> freshPicture(int deck, std::int32_t startBeat) {
+        const GUIStrip& model = *app().strip(deck, 0);
+        GUIStrip strip(10, 10, 800, 60, model.samplesPerPixel(), "", deck, nullptr);
+        strip.setStartBeat(startBeat, *app().trackInfo());
+        strip.shadeAfterLastBeat(*app().trackInfo());
+        strip.renderSong(*app().songs(deck), *app().trackInfo(), startBeat);
+        return picture(strip);
+    }
+    // Weights that rise across the rows, so every beat's tempo band sits
+    // at its own height and rows differ from each other.
+    void rampWeights() {
+        {
+            DeckLock hold;
+            app().trackInfo()->setTempoFade(0, 0.0f, 1.0f, 300);
+        }
+        app().refreshStripsFrom(0);
+    }
+    static int columnOf(std::int64_t offset, float samplesPerPixel) {
+        return static_cast<int>(static_cast<float>(offset) / samplesPerPixel);
+    }
+};
+
+TEST_F(DisplayRefreshTest, TheTitleNamesTheSongsUnderThePlayPosition) {
+    start();
+    placeSong(0, 0, 20, 22050, "Zero", "Artist 0");
+    placeSong(1, 10, 20, 22050, "One", "Artist 1");
+    struct Case {
+        std::int32_t beat;
+        const char* title;
+    };
+    const Case cases[] = {
+        {5, "[Zero | Artist 0]"},
+        {15, "[Zero | Artist 0] :: [One | Artist 1]"},
+        {25, "[One | Artist 1]"},  // deck 1 alone: no separator
+        {35, ""},
+    };
+    for (const Case& c : cases) {
+        playTo(c.beat * beatFrames + 10);
+        tick();
+        EXPECT_EQ(app().mainWindow()->fileName(), c.title) << "beat " << c.beat;
+    }
+}
+
+TEST_F(DisplayRefreshTest, TheBeatPeriodIsThePlayedBeatsLength) {
+    start();
+    placeSong(0, 0, 400, 20000, "Zero", "Artist 0");
+    app().rebuildBeatInfo(0, 0);
+    playTo(5 * 20000 + 3);
+    tick();
+    EXPECT_FLOAT_EQ(app().beatPeriod(), 20000.0f / 44100.0f);
+    EXPECT_EQ(app().currentBeatIndex(), 5);
+}
+
+TEST_F(DisplayRefreshTest, FinishedSongsAreForgottenOnlyOnceTheGridHasLetThemGo) {
+    start();
+    placeSong(1, 0, 10, 22050, "One", "Artist 1");
+    playTo(20 * beatFrames);
+    tick();
+    // The play beat is past the song, but the grid still holds its beats.
+    EXPECT_EQ(app().songs(1)->count(), 1);
+    // The refresh that moves the grid on forgets the song at the next one.
+    playTo(TrackInfo::historyFrames + 30 * beatFrames);
+    tick();
+    tick();
+    EXPECT_EQ(app().songs(1)->count(), 0);
+}
+
+TEST_F(DisplayRefreshTest, LeavingRowZeroScrollsTheRowsUpByOne) {
+    start();
+    rampWeights();
+    std::vector<std::uint8_t> before[2][Velkarn::stripRows];
+    std::int32_t starts[2][Velkarn::stripRows];
+    for (int d = 0; d < 2; ++d) {
+        for (int r = 0; r < Velkarn::stripRows; ++r) {
+            before[d][r] = picture(*app().strip(d, r));
+            starts[d][r] = app().strip(d, r)->startBeat();
+        }
+    }
+    const std::int32_t firstLast = app().strip(0, 0)->lastBeat();
+    playTo((firstLast + 1) * beatFrames + 77);
+    tick();
+    for (int d = 0; d < 2; ++d) {
+        SCOPED_TRACE("deck " + std::to_string(d));
+        EXPECT_EQ(app().strip(d, 0)->startBeat(), starts[d][1]);
+        EXPECT_EQ(app().strip(d, 1)->startBeat(), starts[d][2]);
+        EXPECT_TRUE(picture(*app().strip(d, 0)) == before[d][1]);
+        EXPECT_TRUE(picture(*app().strip(d, 1)) == before[d][2]);
+        const GUIStrip& last = *app().strip(d, 2);
+        EXPECT_EQ(last.startBeat(), app().strip(d, 1)->lastBeat() + 1);
+        EXPECT_TRUE(picture(last) == freshPicture(d, last.startBeat()));
+        EXPECT_FALSE(picture(last) == before[d][2]);
+        EXPECT_EQ(app().strip(d, 0)->mainPointerColumn(),
+                  10 + columnOf(app().currentSampleTime() - app().strip(d, 0)->startPosition(), 2756.0f));
+    }
+}
+
+TEST_F(DisplayRefreshTest, AStallLongerThanARowLaysTheRowsOutFromThePlayBeat) {
+    start();
+    // Two and a half rows of play without a refresh.
+    const std::int32_t perRow = app().strip(0, 0)->lastBeat() + 1;
+    const std::int32_t playBeat = perRow * 5 / 2;
+    playTo(playBeat * beatFrames + 1000);
+    tick();
+    for (int d = 0; d < 2; ++d) {
+        const GUIStrip& first = *app().strip(d, 0);
+        EXPECT_EQ(first.startBeat(), playBeat);
+        EXPECT_EQ(first.mainPointerColumn(), 10 + columnOf(1000, 2756.0f));
+        EXPECT_EQ(app().strip(d, 1)->startBeat(), first.lastBeat() + 1);
+        EXPECT_EQ(app().strip(d, 2)->startBeat(), app().strip(d, 1)->lastBeat() + 1);
+    }
+    // The next refreshes go on from there.
+    playTo((playBeat + 3) * beatFrames);
+    tick();
+    EXPECT_EQ(app().strip(0, 0)->startBeat(), playBeat);
+}
+
+TEST_F(DisplayRefreshTest, SecondPointersShowOnlyWhileTheListenRenderersRun) {
+    start();
+    app().panelListen()->setListenStartTime(3 * beatFrames);
+    for (int d = 0; d < 2; ++d) {
+        DeckLock hold;
+        app().second(d)->startThread(*app().songs(d), *app().trackInfo(), 40 * beatFrames, 40);
+    }
+    playTo(5 * beatFrames + 7);
+    tick();
+    // now + (the renderer's base - the listen start): beat 42 and 7 frames.
+    const std::int64_t position = 5 * beatFrames + 7 + (40 * beatFrames - 3 * beatFrames);
+    for (int d = 0; d < 2; ++d) {
+        for (int r = 0; r < Velkarn::stripRows; ++r) {
+            const GUIStrip& strip = *app().strip(d, r);
+            EXPECT_TRUE(strip.secondPointerVisible()) << d << "," << r;
+            EXPECT_EQ(strip.secondPointerColumn(), 10 + columnOf(position - strip.startPosition(), 2756.0f))
+                << d << "," << r;
+        }
+    }
+    app().stopSecondRenderers();
+    tick();
+    for (int d = 0; d < 2; ++d) {
+        for (int r = 0; r < Velkarn::stripRows; ++r) EXPECT_FALSE(app().strip(d, r)->secondPointerVisible());
+    }
+}
+
+TEST_F(DisplayRefreshTest, TheHoverMarkTurnsWhiteWhenThePlayReachesItsBeat) {
+    start();
+    GUICursor& cursor = *app().cursor(0);
+    const int x = 10 + columnOf(6 * beatFrames, 2756.0f) + 1;  // inside beat 6
+    cursor.mouseMove(GUIPoint(x, 30));
+    ASSERT_TRUE(cursor.markVisible());
+    playTo(6 * beatFrames - 1);
+    tick();
+    EXPECT_FALSE(cursor.colour().differs(GUICursor::markBlue));
+    playTo(6 * beatFrames);
+    tick();
+    EXPECT_FALSE(cursor.colour().differs(GUICursor::markWhite));
+}
+
+class ZoomAndButtonsTest : public DisplayRefreshTest {
+protected:
+    // A press and release at the centre of a main button, through the
+    // window's component tree.
+    void click(int x, int y) {
+        app().mainWindow()->root()->mouseDown(GUIPoint(x, y), false);
+        app().mainWindow()->root()->mouseUp(GUIPoint(x, y));
+    }
+};
+
+TEST_F(ZoomAndButtonsTest, ZoomStopsAtOneAndSixteen) {
+    start();
+    rampWeights();
+    const int buttons[2][2] = {{831 + 14, 450 + 14}, {861 + 14, 450 + 14}};  // in, out
+    struct Step {
+        bool in;
+        int factor;
+    };
+    const Step steps[] = {{true, 2}, {true, 1}, {true, 1}, {false, 2}, {false, 4}, {false, 8}, {false, 16}, {false, 16}};
+    for (const Step& step : steps) {
+        const std::vector<std::uint8_t> shown = picture(*app().strip(1, 2));
+        const int previous = app().zoomFactor();
+        click(buttons[step.in ? 0 : 1][0], buttons[step.in ? 0 : 1][1]);
+        EXPECT_EQ(app().zoomFactor(), step.factor);
+        for (int d = 0; d < 2; ++d) {
+            for (int r = 0; r < Velkarn::stripRows; ++r) {
+                EXPECT_EQ(app().strip(d, r)->samplesPerPixel(), step.factor * 689.0f);
+            }
+        }
+        if (previous == step.factor) {
+            EXPECT_TRUE(picture(*app().strip(1, 2)) == shown) << "unchanged at " << previous;
+        } else {
+            EXPECT_TRUE(picture(*app().strip(1, 2)) == freshPicture(1, app().strip(1, 2)->startBeat()));
+        }
+    }
+}
+
+TEST_F(ZoomAndButtonsTest, ThePlayPositionKeepsItsColumnAcrossAZoom) {
+    start();
+    playTo(30 * beatFrames + 12345);
+    tick();
+    const int before = app().strip(0, 0)->mainPointerColumn();
+    ASSERT_EQ(before, 10 + columnOf(30 * beatFrames + 12345, 2756.0f));
+    for (const bool in : {false, true, true}) {
+        const int old = app().strip(0, 0)->mainPointerColumn();
+        const float scale = (in ? app().zoomFactor() / 2 : app().zoomFactor() * 2) * 689.0f;
+        const std::int64_t now = app().currentSampleTime();
+        const auto back = static_cast<std::int64_t>(static_cast<float>(old - 10) * scale);
+        // The beat under now - back, which may lie before time 0.
+        const auto startBeat = static_cast<std::int32_t>(std::floor(static_cast<double>(now - back) / beatFrames));
+        app().zoom(in);
+        tick();
+        const GUIStrip& first = *app().strip(0, 0);
+        EXPECT_EQ(first.startBeat(), startBeat);
+        EXPECT_EQ(first.mainPointerColumn(), 10 + columnOf(now - startBeat * beatFrames, scale));
+        // Row 0 starts on a whole beat: the pointer lands at most a beat's
+        // columns right of where it was, and never left of it.
+        EXPECT_GE(first.mainPointerColumn(), old);
+        EXPECT_LE(first.mainPointerColumn(), old + columnOf(beatFrames, scale) + 1);
+    }
+}
+
+TEST_F(ZoomAndButtonsTest, TheWheelZoomsInTowardsTheUserAndOutAway) {
+    start();
+    struct Turn {
+        int notches;
+        int factor;
+    };
+    for (const Turn& turn : {Turn{-1, 2}, Turn{-3, 1}, Turn{1, 2}, Turn{2, 4}, Turn{0, 4}}) {
+        app().mouseWheel(nullptr, GUIPoint(400, 100), turn.notches);
+        EXPECT_EQ(app().zoomFactor(), turn.factor) << turn.notches;
+    }
+}
+
+TEST_F(ZoomAndButtonsTest, ARefreshFromABeatLeavesTheColumnsBeforeItAlone) {
+    start();
+    const std::vector<std::uint8_t> before = picture(*app().strip(0, 0));
+    {
+        DeckLock hold;
+        app().trackInfo()->setTempoFade(10, 0.0f, 1.0f, 20);
+    }
+    app().refreshStripsFrom(20);
+    const std::vector<std::uint8_t> after = picture(*app().strip(0, 0));
+    const int boundary = columnOf(20 * beatFrames, 2756.0f);
+    const std::size_t rowBytes = 800 * 4;
+    bool leftSame = true;
+    bool rightChanged = false;
+    for (int y = 0; y < 60; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * rowBytes;
+        leftSame = leftSame && std::memcmp(&before[row], &after[row], static_cast<std::size_t>(boundary) * 4) == 0;
+        rightChanged = rightChanged || std::memcmp(&before[row + boundary * 4], &after[row + boundary * 4],
+                                                   rowBytes - static_cast<std::size_t>(boundary) * 4) != 0;
+    }
+    EXPECT_TRUE(leftSame);
+    EXPECT_TRUE(rightChanged);
+    // Beats 10 to 19 still show their old weights.
+    EXPECT_FALSE(after == freshPicture(0, 0));
+}
+
+TEST_F(ZoomAndButtonsTest, TheBeatMapperButtonAsksFirstAndComesUpEitherWay) {
+    start();
+    const int x = 830 + 36, y = 558 + 16;
+    const std::string question =
+        "Launching BeatMapper|Do you want to launch the BeatMapper? [This will interrupt playback.]";
+    platform::uiScript::clearRequests();
+    platform::uiScript::pushNo();
+    app().mainWindow()->root()->mouseDown(GUIPoint(x, y), false);
+    EXPECT_EQ(boxes(), std::vector<std::string>{question});
+    EXPECT_EQ(app().beatMapper(), nullptr);
+    EXPECT_FALSE(app().beatMapperButton()->isDown());
+    app().mainWindow()->root()->mouseUp(GUIPoint(x, y));
+
+    platform::uiScript::clearRequests();
+    platform::uiScript::pushYes();
+    app().mainWindow()->root()->mouseDown(GUIPoint(x, y), false);
+    EXPECT_EQ(boxes(), std::vector<std::string>{question});
+    EXPECT_NE(app().beatMapper(), nullptr);
+    EXPECT_FALSE(app().beatMapperButton()->isDown());
+    app().mainWindow()->root()->mouseUp(GUIPoint(x, y));
+    app().closeBeatMapper();
+}
+
+TEST_F(ZoomAndButtonsTest, ScopeAndBrowserOpenOnceThenStay) {
+    start();
+    click(830 + 36, 522 + 16);
+    Scope* scope = app().scope();
+    ASSERT_NE(scope, nullptr);
+    click(830 + 36, 522 + 16);
+    EXPECT_EQ(app().scope(), scope);
+
+    click(830 + 36, 486 + 16);
+    Browser* browser = app().browser();
+    ASSERT_NE(browser, nullptr);
+    click(830 + 36, 486 + 16);
+    EXPECT_EQ(app().browser(), browser);
+}
+
+}  // namespace
