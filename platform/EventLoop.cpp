@@ -65,6 +65,9 @@ void unregisterWindow(WindowHandle window) {
     LoopState& s = loop();
     std::lock_guard lock(s.mutex);
     s.windows.erase(window);
+    // What was posted to it can no longer be dispatched; leaving it queued
+    // would hand the main loop messages for a window that is gone.
+    std::erase_if(s.queue, [window](const Message& message) { return message.window == window; });
 }
 
 bool isWindow(WindowHandle window) {

@@ -26,7 +26,8 @@ void setUiThread();
 bool onUiThread();
 
 // Handles of windows and controls. A handle is never reused, so a stale
-// one is simply unknown.
+// one is simply unknown; unregistering drops the messages still queued for
+// the window.
 WindowHandle registerWindow(MessageTarget* target);
 void unregisterWindow(WindowHandle window);
 bool isWindow(WindowHandle window);

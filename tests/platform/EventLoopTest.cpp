@@ -100,8 +100,17 @@ TEST_F(EventLoop, GetMessageWaitsForAMessageFromAnotherThread) {
 TEST_F(EventLoop, UnknownAndDestroyedWindowsTakeNoMessages) {
     platform::WindowHandle gone = platform::registerWindow(&target);
     platform::setWindowObject(gone, &target);
+    // Messages queued before it went are dropped with it, others stay.
+    platform::postMessage(gone, platform::clientMessage, 1, 0);
+    platform::postMessage(window, platform::clientMessage, 2, 0);
+    platform::postMessage(gone, platform::closeRequestMessage, 0, 0);
     EXPECT_EQ(platform::windowObject(gone), &target);
     platform::unregisterWindow(gone);
+    EXPECT_EQ(platform::queuedMessageCount(), 1);
+    Message left;
+    ASSERT_TRUE(platform::getMessage(left));
+    EXPECT_EQ(left.window, window);
+    EXPECT_EQ(left.wParam, 2u);
     EXPECT_FALSE(platform::isWindow(gone));
     EXPECT_EQ(platform::windowObject(gone), nullptr);
     EXPECT_FALSE(platform::postMessage(gone, platform::clientMessage, 0, 0));
