@@ -20,8 +20,8 @@ void NumberButtonGroup::setButtonState(GUIButton* button, bool down) {
 }
 
 NumberButtonGroup::NumberButtonGroup(GUIPanel& panel, std::vector<float> values, int x, int y, int stepX, int stepY,
-                                     int initial)
-    : values_(std::move(values)), manager_(nullptr) {
+                                     int initial, ButtonGroupClient* client)
+    : values_(std::move(values)), manager_(client) {
     for (std::size_t k = 0; k < values_.size(); ++k) {
         char key[48];
         std::snprintf(key, sizeof key, "button/numbers/%g", static_cast<double>(values_[k]));

@@ -20,9 +20,9 @@ public:
     static void setButtonState(GUIButton* button, bool down);
 
     // Button k at (x + k * stepX, y + k * stepY), added to the panel, which
-    // owns it.
+    // owns it. The client (may be null) hears of each press.
     NumberButtonGroup(GUIPanel& panel, std::vector<float> values, int x, int y, int stepX, int stepY,
-                      int initial = 0);
+                      int initial = 0, ButtonGroupClient* client = nullptr);
     NumberButtonGroup(const NumberButtonGroup&) = delete;
     NumberButtonGroup& operator=(const NumberButtonGroup&) = delete;
 
@@ -34,6 +34,7 @@ public:
     void select(int index) { manager_.select(index); }
     GUIButton* button(int index) const { return buttons_[static_cast<std::size_t>(index)]; }
     int count() const { return static_cast<int>(buttons_.size()); }
+    const GUIButtonManager* manager() const { return &manager_; }
 
 private:
     std::vector<float> values_;

@@ -1,20 +1,32 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the effect settings panel on its background, answering the
-// render path's five value functions over its initial selections (delay
-// and flanger buttons 0, D toggles up, sliders 0, reverb "medium"); setters
-// for tests. Read on the output thread once per block.
+// The effect settings panel: per deck a group of three sub-panels (delay,
+// flanger, reverb). Delay and flanger each offer six note lengths, a D
+// toggle that makes them half as long again, and an amount from 0 to 100;
+// the reverb a small, medium or large room. The render path reads the
+// values once per block through relaxed atomics that the panel sets as
+// its controls change.
 #ifndef VELKARN_APP_PANELEFFECTS_H
 #define VELKARN_APP_PANELEFFECTS_H
 
-#include "app/ApplicationInterface.h"
+#include "framework/ButtonClient.h"
+#include "framework/ButtonGroupClient.h"
+#include "framework/GUIButtonManager.h"
 #include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "framework/SliderClient.h"
 
+#include <array>
 #include <atomic>
-#include <cmath>
+#include <memory>
 
-class PanelEffects : public GUIPanel {
+class ApplicationInterface;
+class GUIButton;
+class GUINumberSlider;
+class GUIPanelGroup;
+class GUIPanelGroupHorizontal;
+class NumberButtonGroup;
+
+class PanelEffects : public GUIPanel, public ButtonClient, public ButtonGroupClient, public SliderClient {
 public:
+    // What a deck's controls show, for tests and programmatic set-up.
     struct DeckChoice {
         int delayIndex = 0;
         bool delayDotted = false;
@@ -25,65 +37,45 @@ public:
         int reverbIndex = 1;
     };
 
-    PanelEffects(GUIPanelGroup* group, ApplicationInterface* /*application*/)
-        : GUIPanel(10, 445, "velkarn/panelGroup/effects", true) {
-        group->add(this);
-        for (int d = 0; d < 2; ++d) setChoice(d, DeckChoice{});
-    }
+    PanelEffects(GUIPanelGroup* group, ApplicationInterface* application);
+    ~PanelEffects() override;
 
-    void setChoice(int deck, const DeckChoice& c) {
-        delayIndex_[deck].store(c.delayIndex, std::memory_order_relaxed);
-        delayDotted_[deck].store(c.delayDotted, std::memory_order_relaxed);
-        delaySlider_[deck].store(c.delaySlider, std::memory_order_relaxed);
-        flangerIndex_[deck].store(c.flangerIndex, std::memory_order_relaxed);
-        flangerDotted_[deck].store(c.flangerDotted, std::memory_order_relaxed);
-        flangerSlider_[deck].store(c.flangerSlider, std::memory_order_relaxed);
-        reverbIndex_[deck].store(c.reverbIndex, std::memory_order_relaxed);
-    }
+    // Sets the deck's controls (their clients not told) and the values.
+    void setChoice(int deck, const DeckChoice& choice);
 
     // Seconds for a beat period of x seconds: 2^(index - 2) x, 1.5 times
     // that with the D toggle down.
-    void delayTimes(float* times, float x) const {
-        for (int d = 0; d < 2; ++d) {
-            const DeckChoice c = choice(d);
-            times[d] = std::ldexp(1.0f, c.delayIndex - 2) * (c.delayDotted ? 1.5f : 1.0f) * x;
-        }
-    }
-    void delayAmounts(float* amounts) const {
-        for (int d = 0; d < 2; ++d) amounts[d] = choice(d).delaySlider * 0.01f;
-    }
+    void delayTimes(float* times, float x) const;
+    void delayAmounts(float* amounts) const;
     // Hertz: 1 / (4^(index - 1) x), with 1.5 x under the D toggle.
-    void flangerRates(float* rates, float x) const {
-        for (int d = 0; d < 2; ++d) {
-            const DeckChoice c = choice(d);
-            rates[d] = 1.0f / (std::pow(4.0f, static_cast<float>(c.flangerIndex - 1)) *
-                               (c.flangerDotted ? 1.5f : 1.0f) * x);
-        }
-    }
-    void flangerAmounts(float* amounts) const {
-        for (int d = 0; d < 2; ++d) amounts[d] = choice(d).flangerSlider * 0.01f;
-    }
-    void reverbSizes(float* sizes) const {
-        for (int d = 0; d < 2; ++d) sizes[d] = static_cast<float>(choice(d).reverbIndex + 1) * 0.5f;
-    }
-    int refreshCount() const { return refreshes_; }
-    void refresh() { ++refreshes_; }
+    void flangerRates(float* rates, float x) const;
+    void flangerAmounts(float* amounts) const;
+    // 0.5, 1.0 or 1.5.
+    void reverbSizes(float* sizes) const;
+    // The six sliders tell their values.
+    void refresh();
+
+    void buttonPressed(GUIButton* button) override;
+    void buttonReleased(GUIButton* button) override;
+    void groupButtonPressed(GUIButtonManager* group, int index) override;
+    void sliderChanged(GUISlider* slider, float value) override;
+
+    enum Effect : int { delay, flanger };
+    GUIPanelGroupHorizontal* deckGroup(int deck) const { return groups_[static_cast<std::size_t>(deck)]; }
+    const NumberButtonGroup& lengths(int deck, int effect) const;
+    GUIButton* dottedButton(int deck, int effect) const;
+    GUINumberSlider* amountSlider(int deck, int effect) const;
+    GUIButton* reverbButton(int deck, int index) const;
 
 private:
-    DeckChoice choice(int deck) const {
-        return DeckChoice{delayIndex_[deck].load(std::memory_order_relaxed),
-                          delayDotted_[deck].load(std::memory_order_relaxed),
-                          delaySlider_[deck].load(std::memory_order_relaxed),
-                          flangerIndex_[deck].load(std::memory_order_relaxed),
-                          flangerDotted_[deck].load(std::memory_order_relaxed),
-                          flangerSlider_[deck].load(std::memory_order_relaxed),
-                          reverbIndex_[deck].load(std::memory_order_relaxed)};
-    }
+    struct Deck;
+    void store(int deck);
 
+    std::array<GUIPanelGroupHorizontal*, 2> groups_{};
+    std::array<std::unique_ptr<Deck>, 2> decks_;
     std::atomic<int> delayIndex_[2], flangerIndex_[2], reverbIndex_[2];
     std::atomic<bool> delayDotted_[2], flangerDotted_[2];
     std::atomic<float> delaySlider_[2], flangerSlider_[2];
-    int refreshes_ = 0;
 };
 
 #endif

@@ -130,6 +130,8 @@ std::pair<int, int> SkinArt::freeSpan(const SkinRow& panel, const SkinGroup& gro
         // Rows of other windows cover nothing here.
         if (windowOf(*table_, other) != windowOf(*table_, panel)) continue;
         if (other.key == panel.parent || !other.rect().meets(band)) continue;
+        // Only what lies beside the panel or on it can cover its tabs.
+        if (other.parent != panel.parent && other.parent != panel.key) continue;
         // Panels that merely contain the band are its surroundings.
         if (other.rect().contains(band)) continue;
         if (group.vertical) {

@@ -4,6 +4,7 @@
 #include "app/skin/SkinPainter.h"
 #include "app/skin/SkinPalette.h"
 
+#include <cctype>
 #include <map>
 #include <vector>
 
@@ -44,11 +45,54 @@ const std::map<std::string, std::vector<Mark>>& panelMarks() {
         {"velkarn/panelGroup/listen",
          {caption(890, 60, 100, 16, "BALANCE"), across(905, 82, 76, 26), caption(890, 108, 15, 16, "1"),
           caption(975, 108, 15, 16, "2"), down(950, 128, 26, 106), caption(890, 170, 58, 16, "VOLUME")}},
+        // ---- Function panels (x 10 .. 810, y 445 .. 655; band to 475) ----
+        {"velkarn/panelGroup/decks",
+         {across(310, 495, 205, 35), across(96, 495, 210, 35), across(524, 495, 210, 35), across(96, 575, 206, 35),
+          across(524, 575, 206, 35), down(35, 495, 45, 109), down(745, 495, 45, 109), well(331, 541, 40, 26),
+          well(447, 541, 40, 26), well(389, 541, 40, 26), caption(331, 569, 40, 14, "BPM"),
+          caption(389, 569, 40, 14, "BPM"), caption(447, 569, 40, 14, "BPM"), well(102, 615, 191, 22),
+          well(530, 615, 191, 22), well(41, 615, 31, 22), well(751, 615, 31, 22), caption(96, 485, 210, 10, "FILTER"),
+          caption(524, 485, 210, 10, "FILTER"), caption(310, 485, 205, 10, "CROSSFADER"),
+          caption(30, 485, 55, 10, "GAIN"), caption(740, 485, 55, 10, "GAIN")}},
+        {"velkarn/panelGroup/effects", {caption(20, 476, 360, 13, "DECK 1"), caption(448, 476, 360, 13, "DECK 2")}},
+        {"velkarn/panelGroup/effectsDelay",
+         {caption(40, 529, 232, 14, "BEATS"), across(40, 589, 156, 26), well(228, 589, 55, 26),
+          caption(40, 576, 156, 13, "AMOUNT")}},
+        {"velkarn/panelGroup/effectsFlanger",
+         {caption(40, 529, 232, 14, "BEATS PER SWEEP"), across(40, 589, 156, 26), well(228, 589, 55, 26),
+          caption(40, 576, 156, 13, "AMOUNT")}},
+        {"velkarn/panelGroup/effectsReverb", {caption(40, 529, 232, 14, "ROOM")}},
     };
     return marks;
 }
 
 }  // namespace
+
+std::vector<SkinRect> skinDecksControls() {
+    std::vector<SkinRect> places{
+        {310, 495, 205, 35}, {96, 495, 210, 35},  {524, 495, 210, 35}, {96, 575, 206, 35},  {524, 575, 206, 35},
+        {35, 495, 45, 109},  {745, 495, 45, 109}, {331, 541, 40, 26},  {447, 541, 40, 26},  {389, 541, 40, 26},
+        {102, 615, 191, 22}, {530, 615, 191, 22}, {41, 615, 31, 22},   {751, 615, 31, 22},  {331, 588, 50, 24},
+        {447, 588, 50, 24},  {389, 588, 50, 24},
+    };
+    for (int d = 0; d < 2; ++d) {
+        for (int e = 0; e < 3; ++e) places.push_back({(d == 0 ? 103 : 531) + 65 * e, 541, 60, 26});
+    }
+    return places;
+}
+
+void paintDecksOverlay(SkinArt& /*art*/, SkinPainter& painter, const SkinRow& row, const std::string& /*suffix*/) {
+    // Deck one's controls span x 35 .. 306, deck two's 524 .. 790; the
+    // frames run in the gaps around them.
+    const float top = static_cast<float>(482 - row.y);
+    const float height = static_cast<float>(640 - 482);
+    const float frames[2][2] = {{26, 309 - 26}, {519, 797 - 519}};
+    for (int d = 0; d < 2; ++d) {
+        const Color colour = d == 0 ? palette::deck0 : palette::deck1;
+        painter.strokeRoundRect(frames[d][0] - static_cast<float>(row.x), top, frames[d][1], height, 5, 1.5f,
+                                Color{colour.red, colour.green, colour.blue, 150});
+    }
+}
 
 void paintPanelMarks(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& /*suffix*/) {
     const auto found = panelMarks().find(row.key);
@@ -85,8 +129,9 @@ void paintPanelMarks(SkinArt& art, SkinPainter& painter, const SkinRow& row, con
     }
 }
 
-void paintNumberButton(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& suffix) {
-    const std::string text = row.key.substr(row.key.rfind('/') + 1);
+void paintSmallLabel(SkinArt& art, SkinPainter& painter, const SkinRow& row, const std::string& suffix) {
+    std::string text = row.key.substr(row.key.rfind('/') + 1);
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const SkinFont::Extent extent = art.smallFont().measure(text);
     if (extent.right - extent.left + 6 > row.width) {
         art.problem("The label \"" + text + "\" is wider than " + row.key + ".");

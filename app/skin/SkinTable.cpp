@@ -115,9 +115,9 @@ SkinTable makeTable() {
                                                           {"16", 5}, {"32", 6}, {"64", 7}, {"128", 8}};
         for (const auto& [value, index] : beatCounts) {
             on("tempo", SkinKind::Button, std::string("button/numbers/") + value, 32, 28, 923, 27 + 32 * index)
-                ->decorate = paintNumberButton;
+                ->decorate = paintSmallLabel;
         }
-        on("fade", SkinKind::Button, "button/numbers/256", 32, 28, 923, 68 + 32 * 6)->decorate = paintNumberButton;
+        on("fade", SkinKind::Button, "button/numbers/256", 32, 28, 923, 68 + 32 * 6)->decorate = paintSmallLabel;
 
         for (int i = 0; i < 3; ++i) {
             const char* deleteWords[] = {"all", "allBefore", "allAfter"};
@@ -169,6 +169,67 @@ SkinTable makeTable() {
     // ---- The browser and its previewer --------------------------------------
     // Their own windows; the rows and their art are in SkinBrowser.cpp.
     for (SkinRow& row : skinBrowserRows()) rows.push_back(std::move(row));
+
+    // ---- Decks and effects panels' controls ------------------------------------
+    {
+        table.groups.push_back({"effectsDeck", false, 30});
+        auto on = [&](const std::string& parent, SkinKind kind, const std::string& key, int width, int height, int x,
+                      int y, const std::string& label = {}) {
+            SkinRow row = control(kind, key, width, height, x, y, label);
+            row.parent = "velkarn/panelGroup/" + parent;
+            rows.push_back(row);
+            return &rows.back();
+        };
+        auto slider = [&](const std::string& parent, const std::string& key, int knobWidth, int knobHeight, int x,
+                          int y, int trackWidth, int trackHeight) {
+            SkinRow* row = on(parent, SkinKind::Slider, key, knobWidth, knobHeight, x, y);
+            row->trackWidth = trackWidth;
+            row->trackHeight = trackHeight;
+        };
+        for (SkinRow& row : rows) {
+            if (row.key == "velkarn/panelGroup/decks" || row.key == "velkarn/panelGroup/effects") {
+                row.decorate = paintPanelMarks;
+            }
+        }
+        // The filter knobs are 45 wide, so both travel the band bar's 130
+        // pixels: the high-pass knob points at it with its right part, the
+        // low-pass knob with its left edge.
+        slider("decks", "velkarn/slider/", 20, 33, 310, 495, 205, 35);
+        slider("decks", "velkarn/slider/left", 45, 33, 96, 495, 175, 35);
+        slider("decks", "velkarn/slider/right", 45, 33, 131, 495, 175, 35);
+        slider("decks", "velkarn/slider/small", 14, 23, 96, 575, 206, 35);
+        slider("decks", "slider/flat20", 40, 20, 35, 495, 45, 109);
+        const char* effects[] = {"delay", "flanger", "reverb"};
+        for (int e = 0; e < 3; ++e) {
+            on("decks", SkinKind::Button, std::string("velkarn/button/decks/") + effects[e], 60, 26, 103 + 65 * e, 541)
+                ->decorate = paintSmallLabel;
+        }
+        on("decks", SkinKind::Button, "velkarn/button/decks/cue", 50, 24, 331, 588, "CUE");
+        on("decks", SkinKind::Button, "velkarn/button/decks/keyLock", 50, 24, 389, 588, "KEY");
+        SkinRow* overlayDecks = on("decks", SkinKind::Image, "velkarn/image/overlayDecks", 778, 160, 21, 481);
+        overlayDecks->clear = skinDecksControls();
+        overlayDecks->decorate = paintDecksOverlay;
+
+        const std::pair<const char*, const char*> subPanels[] = {
+            {"effectsDelay", "DELAY"}, {"effectsFlanger", "FLANGER"}, {"effectsReverb", "REVERB"}};
+        for (const auto& [word, label] : subPanels) {
+            SkinRow row = panel(word, label, "effectsDeck", 20, 490, 360, 130);
+            row.parent = "velkarn/panelGroup/effects";
+            row.decorate = paintPanelMarks;
+            rows.push_back(row);
+        }
+        on("effectsDelay", SkinKind::Button, "button/numbers/0.25", 32, 28, 40, 546)->decorate = paintSmallLabel;
+        on("effectsDelay", SkinKind::Button, "button/numbers/0.5", 32, 28, 80, 546)->decorate = paintSmallLabel;
+        on("effectsDelay", SkinKind::Button, "velkarn/button/effects/D", 40, 28, 290, 546, "D");
+        slider("effectsDelay", "beatMapper/slider/small", 12, 22, 40, 589, 156, 26);
+        const char* rooms[] = {"small", "medium", "large"};
+        const char* roomLabels[] = {"SMALL", "MEDIUM", "LARGE"};
+        for (int k = 0; k < 3; ++k) {
+            on("effectsReverb", SkinKind::Button, std::string("velkarn/button/effects/") + rooms[k], 72, 28, 40 + 80 * k,
+               546, roomLabels[k]);
+        }
+        on("settings", SkinKind::Button, "button/numbers/6", 32, 28, 372, 587)->decorate = paintSmallLabel;
+    }
     return table;
 }
 

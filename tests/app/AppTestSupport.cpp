@@ -75,6 +75,9 @@ void writeApplicationSkins(image_test::SkinDirectory& skins) {
         case SkinKind::DigitSet:
             writeDigitSkin(skins, row.key, row.width, row.height, Color{20, 20, 20, 255}, Color{200, 200, 200, 255});
             break;
+        case SkinKind::Image:  // laid over panels: translucent, so it shows
+            writeFace(skins, row.key, row.width, row.height, Color{255, 255, 255, 40});
+            break;
         default:
             writeFace(skins, row.key, row.width, row.height, face);
             break;
