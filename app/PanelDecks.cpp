@@ -38,11 +38,20 @@ constexpr int effectStep = 65;
 constexpr int effectY = 541;
 const char* const effectWords[3] = {"delay", "flanger", "reverb"};
 
-using Switch = void (ApplicationInterface::*)(int);
-constexpr Switch switchesOff[3] = {&ApplicationInterface::disableDelay, &ApplicationInterface::disableFlanger,
-                                   &ApplicationInterface::disableReverb};
-constexpr Switch switchesOn[3] = {&ApplicationInterface::enableDelay, &ApplicationInterface::enableFlanger,
-                                  &ApplicationInterface::enableReverb};
+// The application's switch of a deck's effect.
+void switchEffect(ApplicationInterface& application, int deck, int effect, bool on) {
+    switch (effect) {
+    case PanelDecks::delay:
+        on ? application.enableDelay(deck) : application.disableDelay(deck);
+        break;
+    case PanelDecks::flanger:
+        on ? application.enableFlanger(deck) : application.disableFlanger(deck);
+        break;
+    default:
+        on ? application.enableReverb(deck) : application.disableReverb(deck);
+        break;
+    }
+}
 
 const Color bandColour{56, 182, 236, 255};
 const Color textColour{226, 228, 232, 255};
@@ -234,10 +243,10 @@ void PanelDecks::switchOn(int deck, int effect) {
     for (int e = 0; e < 3; ++e) {
         GUIButton* other = effectButton(deck, e);
         if (e == effect || !other->isDown()) continue;
-        (application_->*switchesOff[e])(deck);
+        switchEffect(*application_, deck, e, false);
         other->setUp();
     }
-    (application_->*switchesOn[effect])(deck);
+    switchEffect(*application_, deck, effect, true);
 }
 
-void PanelDecks::switchOff(int deck, int effect) { (application_->*switchesOff[effect])(deck); }
+void PanelDecks::switchOff(int deck, int effect) { switchEffect(*application_, deck, effect, false); }
