@@ -1189,6 +1189,31 @@ void Velkarn::endMove() {
 
 void Velkarn::mouseUp(GUIMouseArea* /*area*/, const GUIPoint& /*point*/) { endMove(); }
 
+void Velkarn::mouseMove(GUIMouseArea* /*area*/, const GUIPoint& point) {
+    if (!moveDragging_) return;
+    // The strip under the mouse, rows in order, deck 0 first.
+    for (int row = 0; row < 3; ++row) {
+        for (int d = 0; d < decks; ++d) {
+            GUIStrip* strip = strips_[d][row];
+            if (!strip->contains(point)) continue;
+            std::int64_t position = 0;
+            if (strip->positionAt(point.x, position)) moveDragTo(d, position);
+            return;
+        }
+    }
+}
+
+void Velkarn::stripClicked(GUIStrip* strip, std::int64_t position) {
+    for (int d = 0; d < decks; ++d) {
+        for (GUIStrip* own : strips_[d]) {
+            if (own == strip) {
+                toolClick(d, position);
+                return;
+            }
+        }
+    }
+}
+
 void Velkarn::listenFrom(int beat) {
     const TrackBeat record = beatAt(beat);
     panelListen_->setListenStartTime(currentSampleTime());

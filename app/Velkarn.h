@@ -118,10 +118,15 @@ public:
     // The volume slider takes the main volume's position when they differ.
     void syncVolumeSlider();
 
+    // GUIStripClient: a press on a deck's strip is the selected tool's
+    // edit at that sample position.
+    void stripClicked(GUIStrip* strip, std::int64_t position) override;
     // The edit of a press at a sample position on one of the deck's strips.
     void toolClick(int deck, std::int64_t position);
-    // GUIMouseAreaClient: a release anywhere ends a move drag.
+    // GUIMouseAreaClient: a release anywhere ends a move drag; a move over
+    // a strip of the dragged deck drives it.
     void mouseUp(GUIMouseArea* area, const GUIPoint& point) override;
+    void mouseMove(GUIMouseArea* area, const GUIPoint& point) override;
     bool isMoveDragging() const { return moveDragging_; }
 
     // AudioClient.
