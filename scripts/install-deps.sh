@@ -21,6 +21,8 @@ packages=(
   # tests: reference values (curves, code pages, archive reader), the X server
   # test with its screenshots and clicks, the shell's opener and mailer
   python3 xvfb imagemagick xdotool xdg-utils
+  # the program's smoke test on Xvfb: its window manager's close request
+  libx11-dev
   # MP3 test streams and their reference values (lame, sox, ffprobe)
   lame sox ffmpeg
   # ID3v2 tags written by a second tool for the tag reader tests

@@ -349,12 +349,8 @@ ProgramRun* AppEndToEnd::dragged = nullptr;
 ProgramRun* AppEndToEnd::whole = nullptr;
 
 TEST_F(AppEndToEnd, StartsWithEveryRecordTheGoldenFrameAndNoBox) {
-    std::istringstream lines(testing_support::runPython("app/settings_records.py", {}));
-    std::string name, hex;
     int records = 0;
-    while (lines >> name >> hex) {
-        std::string bytes;
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    for (const auto& [name, bytes] : app_test::firstStartRecords()) {
         EXPECT_EQ(whole->recordsAtStart[name], bytes) << name;
         ++records;
     }

@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 namespace app_test {
 
@@ -125,6 +126,19 @@ std::optional<std::string> storedValue(const std::string& name) {
     }
     registry::closeKey(key);
     return bytes;
+}
+
+std::vector<std::pair<std::string, std::string>> firstStartRecords() {
+    std::istringstream lines(testing_support::runPython("app/settings_records.py", {}));
+    std::vector<std::pair<std::string, std::string>> records;
+    for (std::string name, hex; lines >> name >> hex;) {
+        std::string bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+        records.emplace_back(name, bytes);
+    }
+    return records;
 }
 
 void AppTest::SetUp() {

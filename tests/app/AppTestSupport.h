@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace app_test {
@@ -37,6 +38,10 @@ std::vector<std::string> boxes();
 
 // The stored bytes of a settings value; nullopt when it is missing.
 std::optional<std::string> storedValue(const std::string& name);
+
+// The seven records of a first start, as the packing script writes them:
+// value name and bytes, in the records' order.
+std::vector<std::pair<std::string, std::string>> firstStartRecords();
 
 class AppTest : public ::testing::Test {
 protected:

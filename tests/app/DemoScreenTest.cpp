@@ -2,6 +2,7 @@
 // pattern at the place it was put, and a click must paint exactly the
 // square around the pointer.
 #include "TestEnvironment.h"
+#include "XvfbSession.h"
 
 #include "app/demo/DemoPattern.h"
 #include "platform/Process.h"
@@ -9,107 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
-#include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 using testing_support::TemporaryDirectory;
-
-constexpr int screenWidth = 1280;
-constexpr int screenHeight = 1024;
-
-// A child whose stdout (and stderr) come through a pipe, line by line.
-class Child {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment, int keepDescriptor = -1) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-        // The given variables replace inherited ones of the same name.
-        std::vector<std::string> variables = environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            std::string inherited = *entry;
-            std::string name = inherited.substr(0, inherited.find('=') + 1);
-            bool replaced = false;
-            for (const auto& variable : environment) replaced = replaced || variable.rfind(name, 0) == 0;
-            if (!replaced) variables.push_back(inherited);
-        }
-        std::vector<char*> envp;
-        for (auto& variable : variables) envp.push_back(variable.data());
-        envp.push_back(nullptr);
-        std::vector<char*> args;
-        for (const auto& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
-        args.push_back(nullptr);
-        if (keepDescriptor >= 0) ::fcntl(keepDescriptor, F_SETFD, 0);
-        if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        output_ = out[0];
-    }
-    ~Child() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (output_ >= 0) ::close(output_);
-    }
-    bool started() const { return pid_ > 0; }
-
-    // The next line that starts with prefix, or empty after the timeout.
-    std::string waitForLine(const std::string& prefix, int timeoutMs = 10000) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (true) {
-            std::size_t newline;
-            while ((newline = buffered_.find('\n')) != std::string::npos) {
-                std::string line = buffered_.substr(0, newline);
-                buffered_.erase(0, newline + 1);
-                transcript += line + "\n";
-                if (line.rfind(prefix, 0) == 0) return line;
-            }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            if (left <= 0) return {};
-            pollfd poller{output_, POLLIN, 0};
-            if (::poll(&poller, 1, static_cast<int>(left)) <= 0) return {};
-            char chunk[512];
-            ssize_t n = ::read(output_, chunk, sizeof chunk);
-            if (n <= 0) return {};
-            buffered_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-    // The exit status, or -1 when it did not end in time.
-    int waitForExit(int timeoutMs) {
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-
-    std::string transcript;
-
-private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    std::string buffered_;
-};
+using xvfb_test::Child;
+using xvfb_test::screenHeight;
+using xvfb_test::screenWidth;
 
 struct Placement {
     int x = 0;
@@ -122,50 +31,12 @@ protected:
         for (const char* tool : {"Xvfb", "import", "xdotool"}) {
             if (platform::findOnPath(tool).empty()) GTEST_SKIP() << tool << " is not installed";
         }
-        int display[2];
-        ASSERT_EQ(::pipe2(display, O_CLOEXEC), 0);
-        server = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(display[1]), "-screen",
-                                                                  "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-                                         std::vector<std::string>{}, display[1]);
-        ::close(display[1]);
-        ASSERT_TRUE(server->started());
-        // The server writes the number and then a newline, separately; the
-        // pipe stays open until the end, since a write into a closed pipe
-        // stops the server.
-        displayPipe = display[0];
-        std::string number;
-        while (number.find('\n') == std::string::npos) {
-            pollfd poller{displayPipe, POLLIN, 0};
-            ASSERT_GT(::poll(&poller, 1, 10000), 0) << "Xvfb did not start";
-            char chunk[16];
-            ssize_t n = ::read(displayPipe, chunk, sizeof chunk);
-            ASSERT_GT(n, 0) << "Xvfb did not start";
-            number.append(chunk, static_cast<std::size_t>(n));
-        }
-        displayName = ":" + std::to_string(std::atoi(number.c_str()));
-        displayVariable.emplace("DISPLAY", displayName);  // for the X tools
-        // Wait until a client is served. (-noreset: without it the server
-        // starts over, and announces its number again, whenever its last
-        // client leaves.)
-        bool serving = false;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!serving && std::chrono::steady_clock::now() < deadline) {
-            serving = testing_support::runProgram({"xdotool", "getmouselocation"}, home.file("probe.log")) == 0;
-            if (!serving) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        server->waitForLine("\x01", 100);  // collects what the server said so far
-        ASSERT_TRUE(serving) << "Xvfb on " << displayName << " does not take clients: "
-                             << testing_support::readFile(home.file("probe.log")) << "\n" << server->transcript;
+        std::string error;
+        ASSERT_TRUE(server.start(home.path(), error)) << error;
+        displayName = server.displayName();
     }
 
-    // The root window's pixels, RGB.
-    std::string screenshot() {
-        std::string file = home.file("screen.rgb");
-        int status = testing_support::runProgram({"import", "-display", displayName, "-window", "root", "-depth", "8", "rgb:" + file},
-                                                 home.file("import.log"));
-        if (status != 0) return {};
-        return testing_support::readFile(file);
-    }
+    std::string screenshot() { return server.screenshot(home.path()); }
 
     // Pixels of the window area that differ from what it must show.
     int differences(const std::string& screen, Placement at, const demo::Area* square) {
@@ -206,16 +77,9 @@ protected:
         return last;
     }
 
-    void TearDown() override {
-        server.reset();
-        if (displayPipe >= 0) ::close(displayPipe);
-    }
-
     TemporaryDirectory home;
-    int displayPipe = -1;
-    std::unique_ptr<Child> server;
+    xvfb_test::XvfbServer server;
     std::string displayName;
-    std::optional<testing_support::ScopedEnvironment> displayVariable;
 };
 
 TEST_F(DemoScreen, TheWindowShowsThePatternWhereItWasPlacedAndAClickPaintsOnlyItsSquare) {

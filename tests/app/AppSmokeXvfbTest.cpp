@@ -1,0 +1,191 @@
+// The velkarn program as run.sh starts it (no arguments) on an X server of
+// its own without a window manager: the null output capturing to WAV in
+// real time, an empty data directory and boxes answered Yes. Its first frame
+// must equal the offscreen golden; the volume knob is dragged and play
+// clicked twice with xdotool; the close request comes as a window manager
+// sends it; then the exit status, the capture (read by Python's wave) and
+// the stored settings records are checked.
+#include "AppTestSupport.h"
+#include "TestEnvironment.h"
+#include "XvfbSession.h"
+
+#include "framework/Image.h"
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using testing_support::TemporaryDirectory;
+using xvfb_test::screenHeight;
+using xvfb_test::screenWidth;
+
+// Places in the main window's client area.
+struct Area {
+    int x, y, width, height;
+};
+constexpr Area playButton{830, 600, 72, 44};
+constexpr Area volumeKnob{910, 551, 75, 12};  // at the start-up volume 0.45
+
+struct Placement {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Pixels in `area` of the window that differ from the golden frame (-1 for
+// a screen of the wrong size).
+int differences(const std::string& screen, const Placement& at, const Image& golden, const Area& area) {
+    if (screen.size() != static_cast<std::size_t>(screenWidth) * screenHeight * 3) return -1;
+    int count = 0;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            const Color expected = golden.getPixel(x, y);
+            const std::size_t i = (static_cast<std::size_t>(at.y + y) * screenWidth + static_cast<std::size_t>(at.x + x)) * 3;
+            count += static_cast<std::uint8_t>(screen[i]) != expected.red ||
+                     static_cast<std::uint8_t>(screen[i + 1]) != expected.green ||
+                     static_cast<std::uint8_t>(screen[i + 2]) != expected.blue;
+        }
+    }
+    return count;
+}
+
+std::string runForOutput(const std::vector<std::string>& argv, const std::string& log) {
+    if (testing_support::runProgram(argv, log) != 0) return {};
+    return testing_support::readFile(log);
+}
+
+class AppSmokeXvfb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // CI installs every tool (scripts/install-deps.sh): a missing one is
+        // a failure, never a skip.
+        for (const char* tool : {"Xvfb", "import", "xdotool", "convert"}) {
+            ASSERT_FALSE(platform::findOnPath(tool).empty()) << tool << " is not installed";
+        }
+        std::string error;
+        ASSERT_TRUE(server.start(scratch.path(), error)) << error;
+    }
+
+    // Looks until the area of the window shows what `wanted` says of its
+    // difference count (drawing reaches the server a little after the
+    // program presents); returns the last count.
+    template <class Wanted>
+    int settle(const Placement& at, const Image& golden, const Area& area, Wanted wanted) {
+        int last = -1;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            last = differences(server.screenshot(scratch.path()), at, golden, area);
+            if (last >= 0 && wanted(last)) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return last;
+    }
+
+    int xdotool(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"xdotool"});
+        return testing_support::runProgram(arguments, scratch.file("xdotool.log"));
+    }
+
+    TemporaryDirectory scratch;
+    TemporaryDirectory home;
+    TemporaryDirectory capture;
+    xvfb_test::XvfbServer server;
+};
+
+TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseRequest) {
+    const Image golden(testing_support::sourceDirectory() + "/tests/app/golden/AppEndToEnd.png", true);
+    const std::string record = scratch.file("requests.txt");
+    const auto begin = std::chrono::steady_clock::now();
+    xvfb_test::Child program({VELKARN_PROGRAM},
+                             {"DISPLAY=" + server.displayName(), "QT_QPA_PLATFORM=xcb", "VELKARN_HOME=" + home.path(),
+                              "VELKARN_AUDIO=null", "VELKARN_NULL_CAPTURE=" + capture.path(), "VELKARN_UI_SCRIPT=yes\n",
+                              "VELKARN_UI_RECORD=" + record});
+    ASSERT_TRUE(program.started());
+
+    const std::string found = runForOutput({"xdotool", "search", "--sync", "--name", "^Velkarn$"}, scratch.file("search.log"));
+    ASSERT_FALSE(found.empty()) << program.transcript;
+    const std::string window = found.substr(0, found.find('\n'));
+    const auto shown = std::chrono::steady_clock::now();
+    std::istringstream geometry(
+        runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, scratch.file("geometry.log")));
+    Placement at;
+    for (std::string line; std::getline(geometry, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string name = line.substr(0, equals);
+        const int value = std::atoi(line.c_str() + equals + 1);
+        if (name == "X") at.x = value;
+        if (name == "Y") at.y = value;
+        if (name == "WIDTH") at.width = value;
+        if (name == "HEIGHT") at.height = value;
+    }
+    ASSERT_EQ(at.width, golden.width());
+    ASSERT_EQ(at.height, golden.height());
+    const Area whole{0, 0, golden.width(), golden.height()};
+    EXPECT_EQ(settle(at, golden, whole, [](int n) { return n == 0; }), 0);
+    // The picture of the screen, kept in the build tree (docs/screenshots/
+    // holds a copy that was looked at).
+    testing_support::runProgram({"convert", "-size", "1280x1024", "-depth", "8", "rgb:" + scratch.file("screen.rgb"),
+                                 std::string(VELKARN_SCREENSHOT_DIRECTORY) + "/velkarn_xvfb.png"},
+                                scratch.file("convert.log"));
+
+    // The knob down by 40 px: it leaves its place.
+    const int knobX = at.x + volumeKnob.x + volumeKnob.width / 2;
+    const int knobY = at.y + volumeKnob.y + volumeKnob.height / 2;
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(knobX), std::to_string(knobY), "mousedown", "1",
+                       "mousemove", "--sync", std::to_string(knobX), std::to_string(knobY + 40), "mouseup", "1"}),
+              0);
+    EXPECT_GT(settle(at, golden, volumeKnob, [](int n) { return n > 0; }), 0);
+    // Play off (the button comes up), then on again (as at the start).
+    const int playX = at.x + playButton.x + playButton.width / 2;
+    const int playY = at.y + playButton.y + playButton.height / 2;
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(playX), std::to_string(playY), "click", "1"}), 0);
+    EXPECT_GT(settle(at, golden, playButton, [](int n) { return n > 0; }), 0);
+    // Apart in time, so that the two clicks are not one double click.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_EQ(xdotool({"click", "1"}), 0);
+    EXPECT_EQ(settle(at, golden, playButton, [](int n) { return n == 0; }), 0);
+
+    const auto closing = std::chrono::steady_clock::now();
+    ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, window}, scratch.file("close.log")), 0)
+        << testing_support::readFile(scratch.file("close.log"));
+    EXPECT_EQ(program.waitForExit(30000), 0) << program.transcript;
+    const auto end = std::chrono::steady_clock::now();
+
+    // Exactly the quit question was asked (and answered Yes).
+    std::ifstream requests(record);
+    std::vector<std::string> asked;
+    for (std::string line; std::getline(requests, line);) asked.push_back(line);
+    ASSERT_EQ(asked.size(), 1u) << testing_support::readFile(record);
+    EXPECT_NE(asked[0].find("Do you want to quit Velkarn?"), std::string::npos) << asked[0];
+
+    // The main output's capture: CD format, as long as the program played
+    // (at least from the window's showing to the close request, at most the
+    // whole run), and silent (no song was loaded).
+    std::istringstream info(testing_support::runPython("app/capture_info.py", {capture.file("1.wav")}));
+    int channels = 0, width = 0, rate = 0, largest = -1;
+    long long frames = -1;
+    ASSERT_TRUE(info >> channels >> width >> rate >> frames >> largest);
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(width, 2);
+    EXPECT_EQ(rate, 44100);
+    const auto seconds = [](auto from, auto to) { return std::chrono::duration<double>(to - from).count(); };
+    EXPECT_GE(static_cast<double>(frames), (seconds(shown, closing) - 0.5) * 44100.0);
+    EXPECT_LE(static_cast<double>(frames), (seconds(begin, end) + 0.5) * 44100.0);
+    EXPECT_EQ(largest, 0);
+
+    // The records of a first start, byte for byte.
+    testing_support::ScopedEnvironment programHome("VELKARN_HOME", home.path());
+    int checked = 0;
+    for (const auto& [name, bytes] : app_test::firstStartRecords()) {
+        EXPECT_EQ(app_test::storedValue(name), bytes) << name;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 7);
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+// Tests that run programs on an X server of their own (Xvfb, 1280 x 1024,
+// no window manager): a child process whose output comes through a pipe,
+// and the server with its display name and a picture of its screen.
+#ifndef VELKARN_TESTS_APP_XVFBSESSION_H
+#define VELKARN_TESTS_APP_XVFBSESSION_H
+
+#include "TestEnvironment.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace xvfb_test {
+
+constexpr int screenWidth = 1280;
+constexpr int screenHeight = 1024;
+
+// A child whose stdout (and stderr) come through a pipe, line by line.
+class Child {
+public:
+    // The given variables replace inherited ones of the same name;
+    // keepDescriptor stays open in the child.
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment, int keepDescriptor = -1);
+    ~Child();  // ends a child still running (SIGTERM)
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    bool started() const { return pid_ > 0; }
+
+    // The next line that starts with prefix, or empty after the timeout.
+    std::string waitForLine(const std::string& prefix, int timeoutMs = 10000);
+    // The exit status, or -1 when it did not end in time.
+    int waitForExit(int timeoutMs);
+
+    std::string transcript;
+
+private:
+    int pid_ = -1;
+    int output_ = -1;
+    std::string buffered_;
+};
+
+class XvfbServer {
+public:
+    XvfbServer() = default;
+    ~XvfbServer();
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // Starts the server and waits until it serves a client (probe output in
+    // scratchDirectory); on failure says why in error. DISPLAY names it
+    // (for the X tools and children) while the server object lives.
+    bool start(const std::string& scratchDirectory, std::string& error);
+    const std::string& displayName() const { return displayName_; }
+    // The root window's pixels (RGB, row after row), empty on failure.
+    std::string screenshot(const std::string& scratchDirectory) const;
+
+private:
+    std::unique_ptr<Child> server_;
+    std::optional<testing_support::ScopedEnvironment> displayVariable_;
+    int displayPipe_ = -1;
+    std::string displayName_;
+};
+
+}  // namespace xvfb_test
+
+#endif
