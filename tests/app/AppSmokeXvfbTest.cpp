@@ -31,6 +31,18 @@ struct Area {
     int x, y, width, height;
 };
 constexpr Area playButton{830, 600, 72, 44};
+// What the display refresh changes from the first frame on its first ticks,
+// which the real-time clock runs before the frame can be read back: row 0 of
+// both decks' strips (the play pointer's veil) and the recording and player
+// lamps (enabled, off). The first frame is compared around them.
+constexpr Area refreshed[] = {{0, 0, 820, 145}, {247, 455, 154, 18}};
+
+bool isRefreshed(int x, int y) {
+    for (const Area& a : refreshed) {
+        if (x >= a.x && x < a.x + a.width && y >= a.y && y < a.y + a.height) return true;
+    }
+    return false;
+}
 constexpr Area volumeKnob{910, 551, 75, 12};  // at the start-up volume 0.45
 
 struct Placement {
@@ -39,11 +51,13 @@ struct Placement {
 
 // Pixels in `area` of the window that differ from the golden frame (-1 for
 // a screen of the wrong size).
-int differences(const std::string& screen, const Placement& at, const Image& golden, const Area& area) {
+int differences(const std::string& screen, const Placement& at, const Image& golden, const Area& area,
+                bool skipRefreshed = false) {
     if (screen.size() != static_cast<std::size_t>(screenWidth) * screenHeight * 3) return -1;
     int count = 0;
     for (int y = area.y; y < area.y + area.height; ++y) {
         for (int x = area.x; x < area.x + area.width; ++x) {
+            if (skipRefreshed && isRefreshed(x, y)) continue;
             const Color expected = golden.getPixel(x, y);
             const std::size_t i = (static_cast<std::size_t>(at.y + y) * screenWidth + static_cast<std::size_t>(at.x + x)) * 3;
             count += static_cast<std::uint8_t>(screen[i]) != expected.red ||
@@ -75,10 +89,10 @@ protected:
     // difference count (drawing reaches the server a little after the
     // program presents); returns the last count.
     template <class Wanted>
-    int settle(const Placement& at, const Image& golden, const Area& area, Wanted wanted) {
+    int settle(const Placement& at, const Image& golden, const Area& area, Wanted wanted, bool skipRefreshed = false) {
         int last = -1;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            last = differences(server.screenshot(scratch.path()), at, golden, area);
+            last = differences(server.screenshot(scratch.path()), at, golden, area, skipRefreshed);
             if (last >= 0 && wanted(last)) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
@@ -126,7 +140,12 @@ TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseReque
     ASSERT_EQ(at.width, golden.width());
     ASSERT_EQ(at.height, golden.height());
     const Area whole{0, 0, golden.width(), golden.height()};
-    EXPECT_EQ(settle(at, golden, whole, [](int n) { return n == 0; }), 0);
+    // The X pointer starts at the screen's centre, over the window; hover
+    // marks drawn under it are not part of the first frame.
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(at.x + at.width + 40),
+                       std::to_string(at.y + at.height + 40)}),
+              0);
+    EXPECT_EQ(settle(at, golden, whole, [](int n) { return n == 0; }, true), 0);
     // The picture of the screen, kept in the build tree (docs/screenshots/
     // holds a copy that was looked at).
     testing_support::runProgram({"convert", "-size", "1280x1024", "-depth", "8", "rgb:" + scratch.file("screen.rgb"),

@@ -52,7 +52,8 @@ TEST_F(ServerClient, The129thClientIsClosedAtOnce) {
     platform::closeSocket(extra);
     for (auto handle : raw) platform::closeSocket(handle);
     EXPECT_TRUE(eventually([&] { return listener.disconnectedCount() == 128; }));
-    EXPECT_EQ(server.connectionCount(), 0);
+    // A connection leaves the list after its listener heard of it.
+    EXPECT_TRUE(eventually([&] { return server.connectionCount() == 0; }));
 }
 
 TEST_F(ServerClient, StopTellsEveryClientButNotItsListener) {

@@ -49,6 +49,17 @@ def wait_for(condition, seconds, what):
     raise AssertionError("timed out waiting for " + what)
 
 
+def listening(port):
+    """Whether an IPv4 socket listens on the port (read from the kernel's
+    table, so that the check itself connects to nobody)."""
+    with open("/proc/net/tcp", encoding="ascii") as table:
+        for line in table.readlines()[1:]:
+            fields = line.split()
+            if int(fields[1].split(":")[1], 16) == port and fields[3] == "0A":
+                return True
+    return False
+
+
 def free_port():
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
@@ -276,6 +287,8 @@ def run(velkarn, work, shots):
         for instance in instances:
             instance.click(NETWORK_TAB)
         a.click(MODE_BUTTONS["server"])
+        # Under load A may take the click late; B connects once A listens.
+        wait_for(lambda: listening(port), 30, "A to listen")
         b.click(MODE_BUTTONS["client"])
         wait_for(lambda: b.last() and b.last()[5] == 1, 30, "B to synchronise")
         # From two beats ahead the grid is the server's.
