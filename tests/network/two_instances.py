@@ -148,9 +148,23 @@ class Instance:
         env.update(DISPLAY=self.x.display, VELKARN_HOME=self.home, VELKARN_AUDIO="null",
                    VELKARN_TEST_STATUS=self.status, VELKARN_NET_PORT=str(port),
                    VELKARN_UI_SCRIPT="yes\n", VELKARN_UI_RECORD=self.record)
-        self.log = open(self.log_path, "w")
-        self.process = subprocess.Popen([velkarn], env=env, stdout=self.log, stderr=subprocess.STDOUT)
-        self.window = wait_for(self.main_window, 60, name + "'s main window")
+        # An X server whose display another program took away makes the
+        # program stop before its window shows: start both again then.
+        for attempt in range(3):
+            self.log = open(self.log_path, "w")
+            self.process = subprocess.Popen([velkarn], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+            try:
+                self.window = wait_for(self.main_window, 60, name + "'s main window")
+                return
+            except AssertionError:
+                self.log.close()
+                with open(self.log_path, encoding="utf-8", errors="replace") as file:
+                    transcript = file.read()
+                if "could not connect to display" not in transcript or attempt == 2:
+                    raise AssertionError("%s did not show its window; its output:\n%s" % (name, transcript[-3000:]))
+                self.x.stop()
+                self.x = XServer()
+                env["DISPLAY"] = self.x.display
 
     def xdotool(self, *arguments):
         result = subprocess.run(["xdotool", *map(str, arguments)], env=dict(os.environ, DISPLAY=self.x.display),
