@@ -70,9 +70,9 @@ public:
     }
     void render(Motor* device, float** channels, std::int32_t frames) override {
         const std::int64_t start = app_.currentSampleTime();
-        onOutputThread = true;
+        setOnOutputThread(true);
         app_.render(device, channels, frames);
-        onOutputThread = false;
+        setOnOutputThread(false);
         if (blocks < capacity && frames == period) {
             std::copy(channels[0], channels[0] + frames, left.begin() + static_cast<std::ptrdiff_t>(blocks * period));
             std::copy(channels[1], channels[1] + frames, right.begin() + static_cast<std::ptrdiff_t>(blocks * period));
@@ -502,9 +502,9 @@ TEST_F(AppEndToEnd, TheOutputThreadNeitherAllocatesNorRunsDry) {
 #if VELKARN_COUNT_OUTPUT_CALLS
     // The counter sees an allocation made under the flag.
     const std::int64_t before = outputAllocations.load();
-    onOutputThread = true;
+    setOnOutputThread(true);
     auto probe = std::make_unique<std::vector<int>>(100);
-    onOutputThread = false;
+    setOnOutputThread(false);
     EXPECT_GE(outputAllocations.load() - before, 2) << probe->size();
 #endif
 }

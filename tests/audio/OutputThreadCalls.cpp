@@ -5,7 +5,11 @@
 
 #include <cstddef>
 
+namespace {
 thread_local bool onOutputThread = false;
+}
+
+void setOnOutputThread(bool on) { onOutputThread = on; }
 std::atomic<std::int64_t> outputAllocations{0};
 std::atomic<std::int64_t> outputLockWaits{0};
 

@@ -16,8 +16,10 @@
 #define VELKARN_COUNT_OUTPUT_CALLS 1
 #endif
 
-// Set while the output client renders a block.
-extern thread_local bool onOutputThread;
+// Set while the output client renders a block. A function rather than an
+// extern thread_local: the sanitizer build's null check misreads the latter
+// through its access wrapper.
+void setOnOutputThread(bool on);
 extern std::atomic<std::int64_t> outputAllocations;
 extern std::atomic<std::int64_t> outputLockWaits;  // over 1 ms
 

@@ -119,7 +119,7 @@ public:
     }
 
     void render(Motor*, float** channels, std::int32_t frames) override {
-        onOutputThread = true;
+        setOnOutputThread(true);
         const std::int64_t time = sampleTime.load(std::memory_order_relaxed);
         const std::int64_t block = time / period;
         std::fill(channels[0], channels[0] + frames, 0.0f);
@@ -148,7 +148,7 @@ public:
         peaks[0] = std::max(peaks[0], peakLevel(channels[0], frames));
         peaks[1] = std::max(peaks[1], peakLevel(channels[1], frames));
         sampleTime.store(time + frames, std::memory_order_release);
-        onOutputThread = false;
+        setOnOutputThread(false);
     }
 
     // The re-render after an edit during playback: from the first beat that
@@ -311,9 +311,9 @@ TEST(TwoDeckRender, TwoDecksPlayOnTheGridWithoutGapsOrClicks) {
     {
         // The counter sees an allocation made while rendering.
         const std::int64_t before = outputAllocations.load();
-        onOutputThread = true;
+        setOnOutputThread(true);
         auto probe = std::make_unique<std::vector<int>>(100);
-        onOutputThread = false;
+        setOnOutputThread(false);
         ASSERT_GE(outputAllocations.load() - before, 2) << probe->size();
     }
 #endif
