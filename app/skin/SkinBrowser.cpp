@@ -3,6 +3,7 @@
 #include "app/skin/SkinArt.h"
 #include "app/skin/SkinPainter.h"
 #include "app/skin/SkinPalette.h"
+#include "app/skin/SkinTable.h"
 
 namespace palette = skin_palette;
 
@@ -32,20 +33,6 @@ constexpr int rows = 25;
 // comments and select button.
 constexpr int columnRules[] = {56, 256, 458, 489, 691, 722};
 
-SkinRow place(SkinKind kind, const std::string& key, int width, int height, int x, int y, const std::string& parent,
-              const std::string& label = {}) {
-    SkinRow row;
-    row.kind = kind;
-    row.key = key;
-    row.width = width;
-    row.height = height;
-    row.x = x;
-    row.y = y;
-    row.parent = parent;
-    row.label = label;
-    return row;
-}
-
 // A sunken light field with a dark rim.
 void field(SkinPainter& painter, float x, float y, float width, float height) {
     painter.fillRect(x, y, width, height, paperEdge);
@@ -61,37 +48,37 @@ void well(SkinPainter& painter, float x, float y, float width, float height) {
 
 std::vector<SkinRow> skinBrowserRows() {
     std::vector<SkinRow> rows;
-    SkinRow browser = place(SkinKind::Background, browserBackground, 1000, 670, 0, 0, {});
+    SkinRow browser = skinRow(SkinKind::Background, browserBackground, 1000, 670, 0, 0, {});
     browser.decorate = paintBrowserBackground;
     rows.push_back(browser);
-    rows.push_back(place(SkinKind::Button, "browser/button/rootSet", 40, 18, 16, 17, browserBackground, "SET"));
-    rows.push_back(place(SkinKind::Button, "browser/button/tempo", 80, 30, 664, 13, browserBackground, "TEMPO"));
+    rows.push_back(skinRow(SkinKind::Button, "browser/button/rootSet", 40, 18, 16, 17, browserBackground, "SET"));
+    rows.push_back(skinRow(SkinKind::Button, "browser/button/tempo", 80, 30, 664, 13, browserBackground, "TEMPO"));
     rows.push_back(
-        place(SkinKind::Button, "beatMapper/button/stopPlaying", 58, 30, 803, 13, browserBackground, "STOP"));
+        skinRow(SkinKind::Button, "beatMapper/button/stopPlaying", 58, 30, 803, 13, browserBackground, "STOP"));
     rows.push_back(
-        place(SkinKind::Button, "browser/button/deleteRecord", 68, 30, 865, 13, browserBackground, "DELETE"));
-    rows.push_back(place(SkinKind::Button, "browser/button/editRecord", 56, 30, 937, 13, browserBackground, "EDIT"));
-    rows.push_back(place(SkinKind::Button, "browser/button/clearFilter", 56, 30, 937, 58, browserBackground, "CLEAR"));
+        skinRow(SkinKind::Button, "browser/button/deleteRecord", 68, 30, 865, 13, browserBackground, "DELETE"));
+    rows.push_back(skinRow(SkinKind::Button, "browser/button/editRecord", 56, 30, 937, 13, browserBackground, "EDIT"));
+    rows.push_back(skinRow(SkinKind::Button, "browser/button/clearFilter", 56, 30, 937, 58, browserBackground, "CLEAR"));
     // The row buttons fit the 20-pixel rows (shown here on the first row).
-    SkinRow play = place(SkinKind::Button, "browser/button/playSmall", 26, 18, 462, 155, browserBackground);
+    SkinRow play = skinRow(SkinKind::Button, "browser/button/playSmall", 26, 18, 462, 155, browserBackground);
     play.decorate = paintPlaySmall;
     rows.push_back(play);
-    SkinRow select = place(SkinKind::Button, "browser/button/selectSmall", 26, 18, 695, 155, browserBackground);
+    SkinRow select = skinRow(SkinKind::Button, "browser/button/selectSmall", 26, 18, 695, 155, browserBackground);
     select.decorate = paintSelectSmall;
     rows.push_back(select);
-    SkinRow scrollbar = place(SkinKind::Slider, "browser/slider/scrollbar", 24, 40, 970, 150, browserBackground);
+    SkinRow scrollbar = skinRow(SkinKind::Slider, "browser/slider/scrollbar", 24, 40, 970, 150, browserBackground);
     scrollbar.trackWidth = 24;
     scrollbar.trackHeight = 509;
     rows.push_back(scrollbar);
 
-    SkinRow previewer = place(SkinKind::Background, previewerBackground, 800, 340, 0, 0, {});
+    SkinRow previewer = skinRow(SkinKind::Background, previewerBackground, 800, 340, 0, 0, {});
     previewer.decorate = paintPreviewerBackground;
     rows.push_back(previewer);
     // Its volume slider's knob "slider/round20" is the listen panel's.
     // The beat markers laid over the previewer's map: the face, its hit
     // mask and the playing pointer, all of one size.
     for (const char* suffix : {"", "Mask", "Pointer"}) {
-        SkinRow marker = place(SkinKind::Image, std::string("beatMapper/marker/square7") + suffix, 7, 7, 100, 100,
+        SkinRow marker = skinRow(SkinKind::Image, std::string("beatMapper/marker/square7") + suffix, 7, 7, 100, 100,
                                previewerBackground);
         marker.decorate = paintMarker;
         rows.push_back(marker);

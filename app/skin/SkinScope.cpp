@@ -3,6 +3,7 @@
 #include "app/skin/SkinArt.h"
 #include "app/skin/SkinPainter.h"
 #include "app/skin/SkinPalette.h"
+#include "app/skin/SkinTable.h"
 
 #include <string>
 
@@ -107,22 +108,8 @@ void paintLetter(SkinArt& art, SkinPainter& painter, const SkinRow& row, const s
                                 static_cast<float>(row.height) / 2, grey);
 }
 
-SkinRow scopeRow(SkinKind kind, const std::string& key, int width, int height, int x, int y,
-                 const std::string& parent, const std::string& label = {}) {
-    SkinRow row;
-    row.kind = kind;
-    row.key = key;
-    row.width = width;
-    row.height = height;
-    row.x = x;
-    row.y = y;
-    row.parent = parent;
-    row.label = label;
-    return row;
-}
-
 SkinRow scopePanel(const std::string& word, const std::string& label, SkinDecorator decorate) {
-    SkinRow row = scopeRow(SkinKind::Panel, "scope/panelGroup/" + word, panelWidth, panelHeight, panelX, panelY,
+    SkinRow row = skinRow(SkinKind::Panel, "scope/panelGroup/" + word, panelWidth, panelHeight, panelX, panelY,
                            controlBackground, label);
     row.group = group;
     row.decorate = decorate;
@@ -135,41 +122,41 @@ SkinGroup skinScopeGroup() { return {group, false, band}; }
 
 std::vector<SkinRow> skinScopeRows() {
     std::vector<SkinRow> rows;
-    SkinRow graph = scopeRow(SkinKind::Background, graphBackground, 512, 200, 0, 0, {});
+    SkinRow graph = skinRow(SkinKind::Background, graphBackground, 512, 200, 0, 0, {});
     graph.decorate = paintGraphBackground;
     rows.push_back(graph);
-    rows.push_back(scopeRow(SkinKind::Indicator, "scope/indicator/frequency", 30, 16, 10, 15, graphBackground, "FFT"));
+    rows.push_back(skinRow(SkinKind::Indicator, "scope/indicator/frequency", 30, 16, 10, 15, graphBackground, "FFT"));
     rows.push_back(
-        scopeRow(SkinKind::Indicator, "scope/indicator/triggerLost", 50, 16, 280, 15, graphBackground, "LOST"));
-    rows.push_back(scopeRow(SkinKind::Indicator, "scope/indicator/running", 50, 16, 340, 15, graphBackground, "RUN"));
+        skinRow(SkinKind::Indicator, "scope/indicator/triggerLost", 50, 16, 280, 15, graphBackground, "LOST"));
+    rows.push_back(skinRow(SkinKind::Indicator, "scope/indicator/running", 50, 16, 340, 15, graphBackground, "RUN"));
 
-    rows.push_back(scopeRow(SkinKind::Background, controlBackground, 400, 160, 0, 0, {}));
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/run", 66, 30, 324, 20, controlBackground, "RUN"));
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/trigger", 36, 30, 339, 60, controlBackground, "TRIG"));
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/frequency", 66, 30, 324, 101, controlBackground, "FFT"));
+    rows.push_back(skinRow(SkinKind::Background, controlBackground, 400, 160, 0, 0, {}));
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/run", 66, 30, 324, 20, controlBackground, "RUN"));
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/trigger", 36, 30, 339, 60, controlBackground, "TRIG"));
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/frequency", 66, 30, 324, 101, controlBackground, "FFT"));
     rows.push_back(scopePanel("control", "SCOPE", paintControlPanel));
     rows.push_back(scopePanel("spectrum", "SPECTRUM", paintSpectrumPanel));
     rows.push_back(scopePanel("startUp", "START-UP", paintStartUpPanel));
     rows.push_back(scopePanel("about", "ABOUT", paintAboutPanel));
 
-    SkinRow slider = scopeRow(SkinKind::Slider, "scope/slider/generic", 12, rowHeight, controlSliders[0].x,
+    SkinRow slider = skinRow(SkinKind::Slider, "scope/slider/generic", 12, rowHeight, controlSliders[0].x,
                               controlSliders[0].y, "scope/panelGroup/control");
     slider.trackWidth = trackWidth;
     slider.trackHeight = rowHeight;
     rows.push_back(slider);
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/logFreqScale", 80, 24, 19, 105, "scope/panelGroup/spectrum",
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/logFreqScale", 80, 24, 19, 105, "scope/panelGroup/spectrum",
                             "LOG"));
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/labelMax", 80, 24, 215, 105, "scope/panelGroup/spectrum",
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/labelMax", 80, 24, 215, 105, "scope/panelGroup/spectrum",
                             "PEAK"));
-    rows.push_back(scopeRow(SkinKind::Button, "scope/button/startUp", 190, 30, 61, 71, "scope/panelGroup/startUp",
+    rows.push_back(skinRow(SkinKind::Button, "scope/button/startUp", 190, 30, 61, 71, "scope/panelGroup/startUp",
                             "SAVE START-UP"));
-    rows.push_back(scopeRow(SkinKind::Button, "button/pelgraveSoftware", 64, 32, 123, 63, "scope/panelGroup/about",
+    rows.push_back(skinRow(SkinKind::Button, "button/pelgraveSoftware", 64, 32, 123, 63, "scope/panelGroup/about",
                             "WEB"));
 
     // The note read-out's letters, in cells of the size of the digits
     // under the same key, which the tool panels' rows bring.
     for (const char* letter : {"A", "B", "C", "D", "E", "F", "G", "Sharp", "Bemol"}) {
-        SkinRow row = scopeRow(SkinKind::Image, std::string(fontKey) + letter, cellWidth, cellHeight, 0, 0, {});
+        SkinRow row = skinRow(SkinKind::Image, std::string(fontKey) + letter, cellWidth, cellHeight, 0, 0, {});
         row.decorate = paintLetter;
         rows.push_back(row);
     }

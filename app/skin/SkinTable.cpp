@@ -7,12 +7,8 @@
 #include "app/skin/SkinRecorderPanel.h"
 #include "app/skin/SkinScope.h"
 
-namespace {
-
-constexpr const char* mainBackground = "velkarn/background/main";
-
-SkinRow control(SkinKind kind, const std::string& key, int width, int height, int x, int y,
-                const std::string& label = {}, SkinSymbol symbol = SkinSymbol::None) {
+SkinRow skinRow(SkinKind kind, const std::string& key, int width, int height, int x, int y,
+                const std::string& parent, const std::string& label) {
     SkinRow row;
     row.kind = kind;
     row.key = key;
@@ -20,8 +16,18 @@ SkinRow control(SkinKind kind, const std::string& key, int width, int height, in
     row.height = height;
     row.x = x;
     row.y = y;
-    row.parent = mainBackground;
+    row.parent = parent;
     row.label = label;
+    return row;
+}
+
+namespace {
+
+constexpr const char* mainBackground = "velkarn/background/main";
+
+SkinRow control(SkinKind kind, const std::string& key, int width, int height, int x, int y,
+                const std::string& label = {}, SkinSymbol symbol = SkinSymbol::None) {
+    SkinRow row = skinRow(kind, key, width, height, x, y, mainBackground, label);
     row.symbol = symbol;
     return row;
 }

@@ -77,6 +77,10 @@ struct SkinRow {
     }
 };
 
+// A row of the given kind, size and place on its parent image.
+SkinRow skinRow(SkinKind kind, const std::string& key, int width, int height, int x, int y,
+                const std::string& parent, const std::string& label = {});
+
 // A panel group: its panels are the Panel rows naming it, as tabs in table
 // order; the band (part of every panel's image) is `band` pixels along the
 // top (horizontal) or left edge (vertical), divided as the group divides
