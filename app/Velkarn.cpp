@@ -181,8 +181,8 @@ Velkarn::Velkarn(void* instance, int showCommand)
 
     devices_->validateChoice(true, startUp.outputType, startUp.outputDevice, startUp.latencyMs);
     devices_->validateChoice(true, startUp3.secondOutputType, startUp3.secondOutputDevice, startUp3.secondLatencyMs);
-    midiDevices_->validateOutputName(startUp3.midiOutputDevice);
-    midiDevices_->validateInputName(startUp4.midiInputDevice);
+    midiDevices_->validateName(true, startUp3.midiOutputDevice);
+    midiDevices_->validateName(false, startUp4.midiInputDevice);
 
     functionGroup_ = new GUIPanelGroupHorizontal(6, 30, nullptr);
     window.add(functionGroup_);

@@ -25,18 +25,19 @@ Timer::~Timer() {
     service.waitUntilIdle(this);
 }
 
-void Timer::trigger(int delayMs) {
+bool Timer::trigger(int delayMs) {
     unsigned delay = std::max(static_cast<unsigned>(std::max(delayMs, 0)), resolutionMs.load());
     std::lock_guard lock(mutex_);
-    if (destroying_) return;
+    if (destroying_) return false;
     // Scheduled under the timer's lock, so a destructor that runs meanwhile
     // either sees the event in pending_ or finds destroying_ set first.
     std::uint32_t event = platform::TimerService::instance().schedule(delay, expired, this);
     if (event == 0) {
         logMessage("Cannot set timer.", __FILE__, __LINE__);
-        return;
+        return false;
     }
     pending_.push_back(event);
+    return true;
 }
 
 void Timer::expired(void* user, std::uint32_t event) {

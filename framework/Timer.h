@@ -25,8 +25,8 @@ public:
     Timer& operator=(const Timer&) = delete;
 
     // Any thread, also from inside tick. A refused event logs "Cannot set
-    // timer." and schedules nothing.
-    void trigger(int delayMs);
+    // timer.", schedules nothing and gives false.
+    bool trigger(int delayMs);
 
 private:
     static void expired(void* user, std::uint32_t event);
