@@ -1,55 +1,216 @@
-// Stand-in until "DJ application III: recorder, played-songs lists, tool panels, function panels, settings panel and dialogs"
-// replaces it: the settings panel on its background, answering the
-// crossfade knee and the exit-on-load toggle from the records it was given;
-// activate (the late set-up that opens MIDI and controller devices) is only
-// counted. Setters for tests.
+// The settings panel: six sub-panels (various, sound, browser, MIDI, main
+// output, second output) in a group of their own, showing the settings
+// records StartUp to StartUp6 as controls. A change is applied at once
+// through the application interface, but only once activate has run (the
+// application calls it when everything is built): before that the
+// controls keep their state and nobody is told. save writes the records,
+// factory applies the defaults without writing them.
+//
+// The MIDI rows, the PMD and SiLabs buttons keep their state and do
+// nothing more here; each has a handler of its own below, where the
+// devices' actions go.
 #ifndef VELKARN_APP_PANELSETTINGS_H
 #define VELKARN_APP_PANELSETTINGS_H
 
-#include "app/ApplicationInterface.h"
 #include "app/VelkarnStartUpValues.h"
 #include "app/VelkarnStartUpValues2.h"
 #include "app/VelkarnStartUpValues3.h"
 #include "app/VelkarnStartUpValues4.h"
 #include "app/VelkarnStartUpValues5.h"
 #include "app/VelkarnStartUpValues6.h"
+#include "framework/ButtonClient.h"
+#include "framework/ButtonGroupClient.h"
+#include "framework/GUIButtonManager.h"
 #include "framework/GUIPanel.h"
-#include "framework/GUIPanelGroup.h"
+#include "framework/SliderClient.h"
 
+#include <array>
 #include <atomic>
+#include <memory>
+#include <string>
 
+class ApplicationInterface;
 class AudioDeviceList;
+class GUIButton;
+class GUINumberSlider;
+class GUIPanelGroup;
+class GUIPanelGroupHorizontal;
+class GUITextHorizontal;
 class MidiDeviceList;
+class NumberButtonGroup;
 
-class PanelSettings : public GUIPanel {
+class PanelSettings : public GUIPanel, public ButtonClient, public ButtonGroupClient, public SliderClient {
 public:
-    PanelSettings(GUIPanelGroup* group, ApplicationInterface* /*application*/, const VelkarnStartUpValues& startUp,
-                  const VelkarnStartUpValues2& startUp2, const VelkarnStartUpValues3& /*startUp3*/,
-                  const VelkarnStartUpValues4& /*startUp4*/, const VelkarnStartUpValues5& /*startUp5*/,
-                  const VelkarnStartUpValues6& /*startUp6*/, AudioDeviceList* /*devices*/,
-                  MidiDeviceList* /*midiDevices*/)
-        : GUIPanel(10, 445, "velkarn/panelGroup/settings", true),
-          knee_(startUp.crossfadeKnee * 0.01f),
-          exitOnLoad_(startUp2.exitOnLoad) {
-        group->add(this);
-    }
+    enum SubPanel : int { various, sound, browser, midi, audio1, audio2, subPanelCount };
 
-    // The crossfader's knee: the knee slider's value x 0.01. Read on the
-    // output thread.
+    // Dialog "WMA Support": its template, its text and its download button.
+    static constexpr int wmaDialog = 112;
+    static constexpr int wmaTextControl = 1038;
+    static constexpr int wmaDownloadButton = 1037;
+    static constexpr const char* wmaDownloadPage = "https://ffmpeg.org/download.html";
+    static constexpr const char* wmaSupported = "WMA is supported.";
+    static constexpr const char* wmaRebootFirst = "WMA is not yet supported. You have to reboot first.";
+    static constexpr const char* wmaDownloadFirst =
+        "WMA is not yet supported. You have to download and install the Microsoft library. Be sure to quit all "
+        "applications before executing the installer.";
+
+    // The records are copied; the device lists are not owned.
+    PanelSettings(GUIPanelGroup* group, ApplicationInterface* application, const VelkarnStartUpValues& startUp,
+                  const VelkarnStartUpValues2& startUp2, const VelkarnStartUpValues3& startUp3,
+                  const VelkarnStartUpValues4& startUp4, const VelkarnStartUpValues5& startUp5,
+                  const VelkarnStartUpValues6& startUp6, AudioDeviceList* devices, MidiDeviceList* midiDevices);
+    ~PanelSettings() override;
+
+    // The crossfade knee: the knee slider's value x 0.01. Any thread (the
+    // output thread reads it for every block).
     float deckGain() const { return knee_.load(std::memory_order_relaxed); }
-    void setDeckGain(float knee) { knee_.store(knee, std::memory_order_relaxed); }
-    bool isExitOnLoad() const { return exitOnLoad_; }
-    void setExitOnLoad(bool on) { exitOnLoad_ = on; }
-    void activate() { ++activations_; }
-    int activationCount() const { return activations_; }
-    int refreshCount() const { return refreshes_; }
-    void refresh() { ++refreshes_; }
+    // The knee slider moved there (knee x 100), without telling anyone.
+    void setDeckGain(float knee);
+    bool isExitOnLoad() const;
+
+    // The late set-up once the application is complete: the controller
+    // devices the records ask for, then the panel takes changes.
+    void activate();
+    bool isReady() const { return ready_; }
+    // Every slider tells its value (ignored before activate).
+    void refresh();
+
+    // Writes StartUp .. StartUp6 from the controls.
+    void save();
+    // Applies the default records without writing them.
+    void factory();
+    // Runs the dialog "WMA Support" over the main window.
+    void showWmaSupport();
+
+    // The record texts the controls stand for (save builds them so).
+    VelkarnStartUpValues startUpRecord() const;
+    VelkarnStartUpValues2 startUp2Record() const;
+    VelkarnStartUpValues3 startUp3Record() const;
+    VelkarnStartUpValues4 startUp4Record() const;
+    VelkarnStartUpValues5 startUp5Record() const;
+    VelkarnStartUpValues6 startUp6Record() const;
+
+    void buttonPressed(GUIButton* button) override;
+    void buttonReleased(GUIButton* button) override;
+    void groupButtonPressed(GUIButtonManager* group, int index) override;
+    void sliderChanged(GUISlider* slider, float value) override;
+
+    // Components, for tests and screens.
+    GUIPanelGroupHorizontal* subPanels() const { return subPanels_; }
+    GUINumberSlider* kneeSlider() const { return kneeSlider_; }
+    GUINumberSlider* refreshSlider() const { return refreshSlider_; }
+    GUINumberSlider* overlapSlider() const { return overlapSlider_; }
+    GUINumberSlider* latencySlider(int output) const { return outputs_[index(output)].latency; }
+    const NumberButtonGroup& filterButtons() const { return *filter_; }
+    GUIButton* overlayButton() const { return overlay_; }
+    GUIButton* wmaButton() const { return wma_; }
+    GUIButton* pmdButton() const { return pmd_; }
+    GUIButton* siLabsButton() const { return siLabs_; }
+    GUIButton* exitOnLoadButton() const { return exitOnLoad_; }
+    GUIButton* midiOnButton() const { return midiOn_; }
+    GUIButton* mapButton() const { return map_; }
+    GUIButton* generateClockButton() const { return generateClock_; }
+    // MIDI input (0) or output (1): previous and next.
+    GUIButton* midiPreviousButton(int port) const { return midiPorts_[index(port)].previous; }
+    GUIButton* midiNextButton(int port) const { return midiPorts_[index(port)].next; }
+    GUITextHorizontal* midiNameText(int port) const { return midiPorts_[index(port)].name; }
+    GUIButton* typeButton(int type) const { return types_[index(type)]; }
+    GUIButton* activeButton() const { return active_; }
+    GUIButton* previousButton(int output) const { return outputs_[index(output)].previous; }
+    GUIButton* nextButton(int output) const { return outputs_[index(output)].next; }
+    GUITextHorizontal* deviceText(int output) const { return outputs_[index(output)].name; }
+    GUIButton* saveButton() const { return save_; }
+    GUIButton* factoryButton() const { return factory_; }
+
+    // The main output's type (0 waveOut, 1 DirectSound) and an output's
+    // selected device name.
+    int outputType() const;
+    std::string deviceName(int output) const;
+    // The entries of the list an output chooses from.
+    int deviceCount(int output) const;
 
 private:
+    struct Output {
+        GUINumberSlider* latency = nullptr;
+        GUIButton* previous = nullptr;
+        GUIButton* next = nullptr;
+        GUITextHorizontal* name = nullptr;
+        int waveIndex = 0;
+        int directSoundIndex = 0;
+        float openedLatency = 0.0f;  // the latency the output was last opened with
+    };
+    struct MidiPort {
+        GUIButton* previous = nullptr;
+        GUIButton* next = nullptr;
+        GUITextHorizontal* name = nullptr;
+    };
+
+    static std::size_t index(int i) { return static_cast<std::size_t>(i); }
+
+    void build(const VelkarnStartUpValues& startUp, const VelkarnStartUpValues2& startUp2,
+               const VelkarnStartUpValues3& startUp3, const VelkarnStartUpValues4& startUp4,
+               const VelkarnStartUpValues5& startUp5);
+    GUIButton* addButton(GUIPanel* panel, int x, int y, const std::string& word, int mode, bool down);
+    GUINumberSlider* addNumberSlider(GUIPanel* panel, int x, int y, float value, float minimum, float maximum,
+                                     bool linear);
+    GUITextHorizontal* addNameText(GUIPanel* panel, int x, int y, const std::string& text);
+
+    // ---- Outputs -------------------------------------------------------------
+    // Output 1 always uses the waveOut list.
+    bool usesDirectSound(int output) const { return output == 0 && outputType() == 1; }
+    int& deviceIndex(int output);
+    void reopenOutput(int output);
+    void closeSecondOutput();
+    void stepDevice(int output, int step);
+    void latencyChanged(int output);
+    void typeChosen(int type);
+    void activeChanged(bool on);
+    void showDeviceName(int output);
+
+    // ---- MIDI and controllers (state only here) ---------------------------
+    void midiOnChanged(bool on);
+    void mapPressed();
+    void stepMidiPort(int port, int step);
+    void generateClockChanged(bool on);
+    void pmdPressed();
+    void siLabsPressed();
+    void startControllers();
+    // The kept MIDI and controller records back to their defaults.
+    void factoryControllers();
+
+    ApplicationInterface* application_;
+    AudioDeviceList* devices_;
+    MidiDeviceList* midiDevices_;
+    bool ready_ = false;
     std::atomic<float> knee_;
-    bool exitOnLoad_;
-    int activations_ = 0;
-    int refreshes_ = 0;
+
+    // What save writes as loaded: StartUp2's path, StartUp3's MIDI clock
+    // fields, StartUp4 and StartUp6 whole.
+    VelkarnStartUpValues2 keptStartUp2_;
+    VelkarnStartUpValues3 keptStartUp3_;
+    VelkarnStartUpValues4 keptStartUp4_;
+    VelkarnStartUpValues6 keptStartUp6_;
+
+    GUIPanelGroupHorizontal* subPanels_ = nullptr;
+    GUINumberSlider* kneeSlider_ = nullptr;
+    GUINumberSlider* refreshSlider_ = nullptr;
+    GUINumberSlider* overlapSlider_ = nullptr;
+    std::unique_ptr<NumberButtonGroup> filter_;
+    GUIButton* overlay_ = nullptr;
+    GUIButton* wma_ = nullptr;
+    GUIButton* pmd_ = nullptr;
+    GUIButton* siLabs_ = nullptr;
+    GUIButton* exitOnLoad_ = nullptr;
+    GUIButton* midiOn_ = nullptr;
+    GUIButton* map_ = nullptr;
+    GUIButton* generateClock_ = nullptr;
+    std::array<MidiPort, 2> midiPorts_{};
+    std::array<GUIButton*, 2> types_{};
+    GUIButtonManager typeGroup_;
+    GUIButton* active_ = nullptr;
+    std::array<Output, 2> outputs_{};
+    GUIButton* save_ = nullptr;
+    GUIButton* factory_ = nullptr;
 };
 
 #endif

@@ -133,6 +133,7 @@ std::uint64_t currentTimeMs() { return platform::monotonicMs(); }
 
 bool isWmaAvailable() { return wmaAvailable.load(); }
 bool isWmaRebootNeeded() { return wmaRebootNeeded.load(); }
+void setWmaRebootNeeded(bool needed) { wmaRebootNeeded.store(needed); }
 
 void checkWmaLibrary() {
     wmaAvailable.store(false);

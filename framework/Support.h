@@ -61,6 +61,9 @@ std::uint64_t currentTimeMs();
 
 bool isWmaAvailable();
 bool isWmaRebootNeeded();
+// Marks a decoder installed but waiting for a restart (tests; nothing on
+// this system installs one that way).
+void setWmaRebootNeeded(bool needed);
 // The start-up step: available when the audio engine's loader finds its
 // decoder (there is no set-up record to read on this system).
 void checkWmaLibrary();

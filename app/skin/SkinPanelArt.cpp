@@ -62,6 +62,24 @@ const std::map<std::string, std::vector<Mark>>& panelMarks() {
          {caption(40, 529, 232, 14, "BEATS PER SWEEP"), across(40, 589, 156, 26), well(228, 589, 55, 26),
           caption(40, 576, 156, 13, "AMOUNT")}},
         {"velkarn/panelGroup/effectsReverb", {caption(40, 529, 232, 14, "ROOM")}},
+        // ---- Settings pages (x 159 .. 779, y 490 .. 625; band to 515) -------
+        {"velkarn/panelGroup/settings", {caption(20, 500, 130, 14, "SETTINGS")}},
+        {"velkarn/panelGroup/settingsVarious",
+         {caption(165, 552, 120, 25, "X-FADE KNEE"), across(290, 552, 206, 25), well(551, 552, 40, 25),
+          caption(165, 590, 120, 25, "REFRESH / S"), across(290, 590, 206, 25), well(551, 590, 40, 25)}},
+        {"velkarn/panelGroup/settingsSound",
+         {caption(165, 552, 120, 25, "OVERLAP MS"), across(290, 552, 206, 25), well(551, 552, 40, 25),
+          caption(165, 587, 120, 28, "FILTER ORDER")}},
+        {"velkarn/panelGroup/settingsBrowser", {caption(340, 547, 250, 28, "THE BROWSER CLOSES AFTER A LOAD")}},
+        {"velkarn/panelGroup/settingsMidi",
+         {caption(165, 548, 66, 28, "MIDI IN"), caption(165, 587, 66, 28, "MIDI OUT"), well(361, 552, 230, 25),
+          well(361, 591, 230, 25)}},
+        {"velkarn/panelGroup/settingsAudio1",
+         {caption(185, 577, 206, 12, "LATENCY MS"), across(185, 590, 206, 25), well(446, 590, 40, 25),
+          caption(536, 536, 230, 14, "DEVICE"), well(536, 552, 230, 25)}},
+        {"velkarn/panelGroup/settingsAudio2",
+         {caption(185, 577, 206, 12, "LATENCY MS"), across(185, 590, 206, 25), well(446, 590, 40, 25),
+          caption(536, 536, 230, 14, "DEVICE"), well(536, 552, 230, 25)}},
     };
     return marks;
 }

@@ -6,6 +6,7 @@
 #include "app/skin/SkinPanelArt.h"
 #include "app/skin/SkinRecorderPanel.h"
 #include "app/skin/SkinScope.h"
+#include "app/skin/SkinSettingsPanel.h"
 
 SkinRow skinRow(SkinKind kind, const std::string& key, int width, int height, int x, int y,
                 const std::string& parent, const std::string& label) {
@@ -234,8 +235,10 @@ SkinTable makeTable() {
             on("effectsReverb", SkinKind::Button, std::string("velkarn/button/effects/") + rooms[k], 72, 28, 40 + 80 * k,
                546, roomLabels[k]);
         }
-        on("settings", SkinKind::Button, "button/numbers/6", 32, 28, 372, 587)->decorate = paintSmallLabel;
     }
+
+    // ---- The settings panel: its sub-panels and buttons.
+    addSettingsPanelRows(table);
     return table;
 }
 

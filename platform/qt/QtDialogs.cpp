@@ -167,6 +167,8 @@ private:
         case ControlKind::Static: {
             auto* label = new QLabel(text, host_);
             if (control.style & controlStyle::border) label->setFrameStyle(QFrame::Box | QFrame::Plain);
+            // A multi-line static wraps its text at word ends within its width.
+            if (control.style & controlStyle::multiline) label->setWordWrap(true);
             widget = label;
             break;
         }

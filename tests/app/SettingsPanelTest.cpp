@@ -1,0 +1,577 @@
+// The settings panel on a window of its own, over a recording application
+// interface and fake sound devices (three waveOut entries and two
+// DirectSound outputs): its controls through Qt's event path (pages chosen
+// by their tabs, buttons clicked; number sliders set as a drag sets them),
+// the calls each makes, the quiet before activate, the records save writes
+// (decoded by tests/app/settings_records.py), factory, and the "WMA
+// Support" dialog in its three states.
+#include "AppTestSupport.h"
+#include "RecordingApplication.h"
+
+#include "app/MidiDeviceList.h"
+#include "app/NumberButtonGroup.h"
+#include "app/PanelSettings.h"
+#include "audio/AudioDeviceList.h"
+#include "framework/AudioEngineServices.h"
+#include "framework/GUIButton.h"
+#include "framework/GUINumberSlider.h"
+#include "framework/GUIPanelGroupHorizontal.h"
+#include "framework/GUISliderHorizontal.h"
+#include "framework/GUITextHorizontal.h"
+#include "framework/Support.h"
+#include "framework/Window.h"
+#include "platform/Shell.h"
+#include "platform/TestInput.h"
+#include "platform/UiScript.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace input = platform::test_input;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+using Fields = std::map<std::string, std::string>;
+
+platform::Point centre(const GUIRectangle& r) { return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2}; }
+
+// A float as Python's repr prints it (shortest round trip, ".0" when whole).
+std::string pythonFloat(float value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(value)).ptr;
+    std::string shown(text, end);
+    if (shown.find_first_of(".e") == std::string::npos) shown += ".0";
+    return shown;
+}
+
+std::string hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char c : bytes) {
+        text += digits[c >> 4];
+        text += digits[c & 15];
+    }
+    return text;
+}
+
+// An xdg-open in bin that appends its arguments to bin/opened, first on
+// the PATH returned.
+testing_support::ScopedEnvironment fakeOpener(testing_support::TemporaryDirectory& bin) {
+    testing_support::writeScript(bin.file("xdg-open"), "printf '%s\\n' \"$@\" >> '" + bin.file("opened") + "'\n");
+    return testing_support::ScopedEnvironment("PATH", bin.path() + ":/bin");
+}
+
+// A number slider moved to the value as a drag there would leave it.
+void slide(GUINumberSlider* slider, float value) {
+    slider->setValue(value);
+    slider->notifyListener();
+}
+
+// The stored record decoded field by field by the committed struct script.
+Fields decodeStored(const std::string& name) {
+    const std::optional<std::string> bytes = app_test::storedValue(name);
+    if (!bytes) {
+        ADD_FAILURE() << name << " was not stored";
+        return {};
+    }
+    std::istringstream lines(testing_support::runPython("app/settings_records.py", {"decode", name, hex(*bytes)}));
+    Fields fields;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return fields;
+}
+
+class SettingsPanel : public app_test::AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        useDevices(3, 2);
+        devices = std::make_unique<AudioDeviceList>(FormatAudio(2, 44100, 16));
+        freshWindow();
+    }
+
+    // A new window with an empty group for the next panel.
+    void freshWindow() {
+        window.reset();
+        WindowParameters parameters;
+        parameters.backgroundKey = "velkarn/background/main";
+        parameters.title = "Settings";
+        window = std::make_unique<Window>(parameters);
+        app.window = window.get();
+        group = new GUIPanelGroupHorizontal(1, 30, nullptr);
+        window->add(group);
+        panel = nullptr;
+    }
+
+    void TearDown() override {
+        window.reset();
+        setWmaLibraryLoader(nullptr, nullptr);
+        checkWmaLibrary();
+        setWmaRebootNeeded(false);
+        AppTest::TearDown();
+    }
+
+    // The panel built from the stored records (defaults where none are).
+    PanelSettings& build() {
+        startUp.load();
+        startUp2.load();
+        startUp3.load();
+        startUp4.load();
+        startUp5.load();
+        startUp6.load();
+        panel = new PanelSettings(group, &app, startUp, startUp2, startUp3, startUp4, startUp5, startUp6,
+                                  devices.get(), &midiDevices);
+        window->redraw(GUIRectangle(0, 0, window->width() - 1, window->height() - 1));
+        return *panel;
+    }
+
+    PanelSettings& buildActive() {
+        build();
+        panel->refresh();
+        panel->activate();
+        app.take();
+        return *panel;
+    }
+
+    void click(GUIComponent* component) { ASSERT_TRUE(input::click(window->handle(), centre(*component))); }
+
+    // The page's tab in the band above the sub-panels.
+    void choosePage(int page) {
+        const GUIRectangle& r = *panel->subPanels();
+        const int width = r.x1 - r.x0 + 1;
+        const int x = r.x0 + (width * page + width / 2) / PanelSettings::subPanelCount;
+        ASSERT_TRUE(input::click(window->handle(), {x, r.y0 + 10}));
+        ASSERT_EQ(panel->subPanels()->selectedIndex(), page);
+    }
+
+    std::string wave(int index) const { return devices->name(AudioDeviceList::Kind::WaveOut, index); }
+    std::string sound(int index) const { return devices->name(AudioDeviceList::Kind::DirectSound, index); }
+
+    RecordingApplication app;
+    std::unique_ptr<AudioDeviceList> devices;
+    MidiDeviceList midiDevices;
+    std::unique_ptr<Window> window;
+    GUIPanelGroupHorizontal* group = nullptr;
+    PanelSettings* panel = nullptr;
+    VelkarnStartUpValues startUp;
+    VelkarnStartUpValues2 startUp2;
+    VelkarnStartUpValues3 startUp3;
+    VelkarnStartUpValues4 startUp4;
+    VelkarnStartUpValues5 startUp5;
+    VelkarnStartUpValues6 startUp6;
+};
+
+// What a change does: the page it is on, the change, the calls, and what
+// the panel shows or answers afterwards.
+struct Change {
+    const char* name;
+    int page;
+    std::function<void(PanelSettings&)> act;
+    std::function<Calls(const AudioDeviceList&)> calls;
+    std::function<void(PanelSettings&, const AudioDeviceList&)> check;
+};
+
+std::string wave(const AudioDeviceList& d, int i) { return d.name(AudioDeviceList::Kind::WaveOut, i); }
+std::string sound(const AudioDeviceList& d, int i) { return d.name(AudioDeviceList::Kind::DirectSound, i); }
+
+Calls reopen(int output, const std::string& kind, const std::string& name, const std::string& latency) {
+    const std::string o = std::to_string(output);
+    return {"stopOutputDevice " + o, "openOutputDevice " + o + " " + kind + " " + name + " " + latency,
+            "startOutputDevice " + o};
+}
+
+Calls operator+(Calls first, const Calls& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+std::vector<Change> changes(const std::function<void(GUIComponent*)>& click) {
+    using Panel = PanelSettings;
+    using Devices = AudioDeviceList;
+    auto none = [](const Devices&) { return Calls{}; };
+    auto calls = [](Calls c) { return [c](const Devices&) { return c; }; };
+    return {
+        {"refresh 25", Panel::various, [](Panel& p) { slide(p.refreshSlider(), 25); },
+         calls({"setRefreshInterval 40"}), nullptr},
+        {"knee 40", Panel::various, [](Panel& p) { slide(p.kneeSlider(), 40); }, calls({"setCrossfadeKnee 0.4"}),
+         [](Panel& p, const Devices&) { EXPECT_FLOAT_EQ(p.deckGain(), 0.4f); }},
+        {"overlay up and down", Panel::various,
+         [click](Panel& p) {
+             click(p.overlayButton());
+             click(p.overlayButton());
+         },
+         calls({"hideOverlays", "showOverlays"}), [](Panel& p, const Devices&) { EXPECT_TRUE(p.overlayButton()->isDown()); }},
+        {"overlap 120", Panel::sound, [](Panel& p) { slide(p.overlapSlider(), 120); }, calls({"setOverlapMs 120"}),
+         nullptr},
+        {"filter radio 2", Panel::sound, [click](Panel& p) { click(p.filterButtons().button(2)); },
+         calls({"setFilterOrder 6"}), [](Panel& p, const Devices&) { EXPECT_EQ(p.filterButtons().selectedIndex(), 2); }},
+        {"filter radio 3 then 0", Panel::sound,
+         [click](Panel& p) {
+             click(p.filterButtons().button(3));
+             click(p.filterButtons().button(0));
+         },
+         calls({"setFilterOrder 8", "setFilterOrder 2"}), nullptr},
+        {"exit on load", Panel::browser, [click](Panel& p) { click(p.exitOnLoadButton()); }, none,
+         [](Panel& p, const Devices&) { EXPECT_FALSE(p.isExitOnLoad()); }},
+        {"MIDI on, map, previous, next, clock", Panel::midi,
+         [click](Panel& p) {
+             click(p.midiOnButton());
+             click(p.mapButton());
+             click(p.midiPreviousButton(0));
+             click(p.midiNextButton(1));
+             click(p.generateClockButton());
+         },
+         none,
+         [](Panel& p, const Devices&) {
+             EXPECT_TRUE(p.midiOnButton()->isDown());
+             EXPECT_TRUE(p.generateClockButton()->isDown());
+             EXPECT_FALSE(p.mapButton()->isDown());
+         }},
+        {"main output to DirectSound", Panel::audio1, [click](Panel& p) { click(p.typeButton(1)); },
+         [](const Devices& d) { return reopen(0, "ds", sound(d, 0), "50"); },
+         [](Panel& p, const Devices& d) {
+             EXPECT_EQ(p.outputType(), 1);
+             EXPECT_FALSE(p.typeButton(0)->isDown());
+             EXPECT_EQ(p.deviceText(0)->text(), sound(d, 0));
+         }},
+        {"main output latency 80", Panel::audio1, [](Panel& p) { slide(p.latencySlider(0), 80); },
+         [](const Devices& d) { return reopen(0, "mm", wave(d, 0), "80"); }, nullptr},
+        {"main output latency unchanged", Panel::audio1, [](Panel& p) { slide(p.latencySlider(0), 50); }, none,
+         nullptr},
+        {"main output previous on the first", Panel::audio1, [click](Panel& p) { click(p.previousButton(0)); },
+         [](const Devices& d) { return reopen(0, "mm", wave(d, 2), "50"); },
+         [](Panel& p, const Devices& d) { EXPECT_EQ(p.deviceText(0)->text(), wave(d, 2)); }},
+        {"main output next past the last DirectSound output", Panel::audio1,
+         [click](Panel& p) {
+             click(p.typeButton(1));
+             for (int i = 0; i < p.deviceCount(0); ++i) click(p.nextButton(0));
+         },
+         [](const Devices& d) {
+             Calls expected = reopen(0, "ds", sound(d, 0), "50");
+             const int count = d.count(AudioDeviceList::Kind::DirectSound);
+             for (int i = 1; i <= count; ++i) expected = expected + reopen(0, "ds", sound(d, i % count), "50");
+             return expected;
+         },
+         [](Panel& p, const Devices& d) { EXPECT_EQ(p.deviceText(0)->text(), sound(d, 0)); }},
+        {"second output active down and up", Panel::audio2,
+         [click](Panel& p) {
+             click(p.activeButton());
+             click(p.activeButton());
+         },
+         [](const Devices& d) {
+             return reopen(1, "mm", wave(d, 0), "50") + Calls{"stopOutputDevice 1", "closeOutputDevice 1"};
+         },
+         nullptr},
+        {"second output next and latency while inactive", Panel::audio2,
+         [click](Panel& p) {
+             click(p.nextButton(1));
+             slide(p.latencySlider(1), 120);
+         },
+         none, [](Panel& p, const Devices& d) { EXPECT_EQ(p.deviceText(1)->text(), wave(d, 1)); }},
+        {"second output next and latency while active", Panel::audio2,
+         [click](Panel& p) {
+             click(p.activeButton());
+             click(p.nextButton(1));
+             slide(p.latencySlider(1), 120);
+         },
+         [](const Devices& d) {
+             return reopen(1, "mm", wave(d, 0), "50") + reopen(1, "mm", wave(d, 1), "50") +
+                    reopen(1, "mm", wave(d, 1), "120");
+         },
+         nullptr},
+        {"second output previous on the first, on the waveOut list", Panel::audio2,
+         [click](Panel& p) {
+             click(p.activeButton());
+             click(p.previousButton(1));
+         },
+         [](const Devices& d) { return reopen(1, "mm", wave(d, 0), "50") + reopen(1, "mm", wave(d, 2), "50"); },
+         nullptr},
+    };
+}
+
+TEST_F(SettingsPanel, TheFakeDevicesAreThreeWaveOutsAndTwoDirectSoundOutputs) {
+    EXPECT_EQ(devices->count(AudioDeviceList::Kind::WaveOut), 3);
+    EXPECT_GE(devices->count(AudioDeviceList::Kind::DirectSound), 2);
+    EXPECT_NE(wave(0), wave(2));
+}
+
+TEST_F(SettingsPanel, EachControlMakesItsCalls) {
+    for (const Change& change : changes([this](GUIComponent* c) { click(c); })) {
+        SCOPED_TRACE(change.name);
+        freshWindow();
+        buildActive();
+        choosePage(change.page);
+        change.act(*panel);
+        EXPECT_EQ(app.take(), change.calls(*devices));
+        if (change.check) change.check(*panel, *devices);
+    }
+}
+
+TEST_F(SettingsPanel, NothingIsCalledBeforeActivate) {
+    for (const Change& change : changes([this](GUIComponent* c) { click(c); })) {
+        SCOPED_TRACE(change.name);
+        freshWindow();
+        build();
+        panel->refresh();
+        choosePage(change.page);
+        change.act(*panel);
+        click(panel->saveButton());
+        click(panel->factoryButton());
+        EXPECT_EQ(app.take(), Calls{});
+    }
+    // Nothing was saved either: the store holds what the first load wrote.
+    const auto records = app_test::firstStartRecords();
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(app_test::storedValue(records[i].first), records[i].second) << i;
+}
+
+TEST_F(SettingsPanel, AfterActivateARefreshAppliesTheSlidersButReopensNoOutput) {
+    build();
+    panel->refresh();
+    EXPECT_FALSE(panel->isReady());
+    EXPECT_EQ(app.take(), Calls{});
+    panel->activate();
+    EXPECT_TRUE(panel->isReady());
+    EXPECT_EQ(app.take(), Calls{});
+    panel->refresh();
+    EXPECT_EQ(app.take(), (Calls{"setCrossfadeKnee 0.75", "setRefreshInterval 50", "setOverlapMs 10"}));
+}
+
+TEST_F(SettingsPanel, AKneeDraggedThroughTheToolkitReachesTheRenderAndTheRenderers) {
+    buildActive();
+    GUISliderHorizontal* knob = panel->kneeSlider()->slider();
+    const platform::Point from = centre(knob->knobRectangle());
+    ASSERT_TRUE(input::press(window->handle(), from));
+    ASSERT_TRUE(input::move(window->handle(), {from.x - 40, from.y}));
+    ASSERT_TRUE(input::release(window->handle(), {from.x - 40, from.y}));
+    const float value = panel->kneeSlider()->value();
+    EXPECT_LT(value, 75.0f);
+    EXPECT_FLOAT_EQ(panel->deckGain(), value * 0.01f);
+    const Calls calls = app.take();
+    ASSERT_FALSE(calls.empty());
+    for (const std::string& call : calls) EXPECT_EQ(call.rfind("setCrossfadeKnee ", 0), 0u) << call;
+    // The call is recorded to six decimals.
+    EXPECT_NEAR(std::stod(calls.back().substr(17)), value * 0.01, 1e-6);
+}
+
+TEST_F(SettingsPanel, SaveWritesEveryRecordFromTheControlsAndKeepsWhatItDoesNotShow) {
+    // Stored beforehand: the database path, the MIDI devices and map, the
+    // PMD's use and calibration.
+    VelkarnStartUpValues2 path;
+    std::snprintf(path.databasePath, sizeof path.databasePath, "%s", "/music/tracks.db");
+    path.save();
+    VelkarnStartUpValues3 clock;
+    clock.midiClockOn = true;
+    std::snprintf(clock.midiOutputDevice, sizeof clock.midiOutputDevice, "%s", "Clock Out");
+    clock.save();
+    VelkarnStartUpValues4 midi;
+    midi.midiInOn = true;
+    std::snprintf(midi.midiInputDevice, sizeof midi.midiInputDevice, "%s", "Keys In");
+    for (int i = 0; i < 10; ++i) midi.controllerNumbers[i] = 40 + i;
+    midi.save();
+    VelkarnStartUpValues6 pmd;
+    pmd.pmdInUse = true;
+    pmd.slidersControlEffects = true;
+    for (int i = 0; i < VelkarnStartUpValues6::inputCount; ++i) {
+        pmd.calibrationMinimum[i] = 1000.0f + static_cast<float>(i);
+        pmd.calibrationMaximum[i] = 1500.5f + static_cast<float>(i);
+    }
+    pmd.save();
+
+    buildActive();
+    slide(panel->kneeSlider(), 60);
+    slide(panel->refreshSlider(), 25);
+    slide(panel->overlapSlider(), 30);
+    choosePage(PanelSettings::sound);
+    click(panel->filterButtons().button(3));
+    choosePage(PanelSettings::browser);
+    click(panel->exitOnLoadButton());
+    choosePage(PanelSettings::audio1);
+    click(panel->typeButton(1));
+    click(panel->nextButton(0));
+    slide(panel->latencySlider(0), 80);
+    choosePage(PanelSettings::audio2);
+    click(panel->activeButton());
+    click(panel->nextButton(1));
+    slide(panel->latencySlider(1), 120);
+    choosePage(PanelSettings::various);
+    click(panel->overlayButton());
+    app.take();
+    click(panel->saveButton());
+    EXPECT_EQ(app.take(), Calls{});
+
+    auto number = [](GUINumberSlider* slider) { return pythonFloat(slider->value()); };
+    EXPECT_EQ(decodeStored("StartUp"), (Fields{{"crossfadeKnee", number(panel->kneeSlider())},
+                                               {"filterOrder", "8"},
+                                               {"overlapMs", number(panel->overlapSlider())},
+                                               {"reserved", "0"},
+                                               {"refreshRate", number(panel->refreshSlider())},
+                                               {"outputType", "1"},
+                                               {"outputDevice", sound(1)},
+                                               {"latencyMs", number(panel->latencySlider(0))}}));
+    EXPECT_EQ(decodeStored("StartUp2"), (Fields{{"databasePath", "/music/tracks.db"}, {"exitOnLoad", "0"}}));
+    EXPECT_EQ(decodeStored("StartUp3"), (Fields{{"secondOutputOn", "1"},
+                                                {"secondOutputType", "0"},
+                                                {"secondOutputDevice", wave(1)},
+                                                {"secondLatencyMs", number(panel->latencySlider(1))},
+                                                {"midiClockOn", "1"},
+                                                {"midiOutputDevice", "Clock Out"}}));
+    EXPECT_EQ(decodeStored("StartUp4"), (Fields{{"midiInOn", "1"},
+                                                {"midiInputDevice", "Keys In"},
+                                                {"controllerNumbers", "40,41,42,43,44,45,46,47,48,49"}}));
+    EXPECT_EQ(decodeStored("StartUp5"), (Fields{{"overlaysShown", "0"}}));
+    EXPECT_EQ(decodeStored("StartUp6"),
+              (Fields{{"pmdInUse", "1"},
+                      {"slidersControlEffects", "1"},
+                      {"calibrationMinimum", "1000.0,1001.0,1002.0,1003.0,1004.0,1005.0,1006.0,1007.0"},
+                      {"calibrationMaximum", "1500.5,1501.5,1502.5,1503.5,1504.5,1505.5,1506.5,1507.5"}}));
+    // The values the sliders were moved to, as stored.
+    EXPECT_EQ(number(panel->kneeSlider()), "60.0");
+    EXPECT_EQ(number(panel->latencySlider(1)), "120.0");
+}
+
+TEST_F(SettingsPanel, FactoryAppliesTheDefaultsAndLeavesTheStoreAsItWas) {
+    VelkarnStartUpValues main;
+    main.crossfadeKnee = 30.0f;
+    main.filterOrder = 8;
+    main.overlapMs = 100.0f;
+    main.refreshRate = 10.0f;
+    main.outputType = 1;
+    std::snprintf(main.outputDevice, sizeof main.outputDevice, "%s", sound(1).c_str());
+    main.latencyMs = 150.0f;
+    main.save();
+    VelkarnStartUpValues2 browser;
+    browser.exitOnLoad = false;
+    browser.save();
+    VelkarnStartUpValues3 second;
+    second.secondOutputOn = true;
+    std::snprintf(second.secondOutputDevice, sizeof second.secondOutputDevice, "%s", wave(2).c_str());
+    second.secondLatencyMs = 20.0f;
+    second.midiClockOn = true;
+    second.save();
+    VelkarnStartUpValues4 midi;
+    midi.midiInOn = true;
+    midi.controllerNumbers[3] = 99;
+    midi.save();
+    VelkarnStartUpValues5 overlays;
+    overlays.overlaysShown = false;
+    overlays.save();
+    VelkarnStartUpValues6 pmd;
+    pmd.pmdInUse = true;
+    pmd.save();
+
+    buildActive();
+    EXPECT_EQ(panel->deviceText(0)->text(), sound(1));
+    EXPECT_EQ(panel->deviceText(1)->text(), wave(2));
+    const char* names[] = {"StartUp", "StartUp2", "StartUp3", "StartUp4", "StartUp5", "StartUp6"};
+    std::vector<std::optional<std::string>> before;
+    for (const char* name : names) before.push_back(app_test::storedValue(name));
+
+    click(panel->factoryButton());
+    EXPECT_EQ(app.take(), (Calls{"setCrossfadeKnee 0.75", "setRefreshInterval 50", "setOverlapMs 10",
+                                 "setFilterOrder 2"} +
+                           reopen(0, "mm", wave(0), "50") +
+                           Calls{"stopOutputDevice 1", "closeOutputDevice 1", "showOverlays"}));
+    for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(app_test::storedValue(names[i]), before[i]) << names[i];
+
+    EXPECT_FLOAT_EQ(panel->deckGain(), 0.75f);
+    EXPECT_EQ(panel->kneeSlider()->value(), 75.0f);
+    EXPECT_EQ(panel->filterButtons().selectedIndex(), 0);
+    EXPECT_EQ(panel->outputType(), 0);
+    EXPECT_EQ(panel->deviceText(0)->text(), wave(0));
+    EXPECT_EQ(panel->deviceText(1)->text(), wave(0));
+    EXPECT_FALSE(panel->activeButton()->isDown());
+    EXPECT_TRUE(panel->overlayButton()->isDown());
+    EXPECT_TRUE(panel->isExitOnLoad());
+    EXPECT_FALSE(panel->midiOnButton()->isDown());
+    EXPECT_FALSE(panel->generateClockButton()->isDown());
+
+    // Saved afterwards, the records are the defaults (the chosen device
+    // named, the database path kept).
+    click(panel->saveButton());
+    const auto records = app_test::firstStartRecords();
+    for (std::size_t i = 2; i < 6; ++i) {
+        if (i == 2) continue;  // StartUp3 names the chosen device
+        EXPECT_EQ(app_test::storedValue(records[i].first), records[i].second) << records[i].first;
+    }
+    const Fields third = decodeStored("StartUp3");
+    EXPECT_EQ(third.at("secondOutputOn"), "0");
+    EXPECT_EQ(third.at("secondOutputDevice"), wave(0));
+    EXPECT_EQ(third.at("midiClockOn"), "0");
+    EXPECT_EQ(decodeStored("StartUp").at("outputDevice"), wave(0));
+    EXPECT_EQ(decodeStored("StartUp").at("refreshRate"), "20.0");
+}
+
+TEST_F(SettingsPanel, WmaSupportShowsItsThreeStatesAndDownloadOpensTheLibraryPage) {
+    testing_support::TemporaryDirectory bin;
+    const testing_support::ScopedEnvironment pathVariable = fakeOpener(bin);
+    struct State {
+        const char* name;
+        bool decoder;
+        bool rebootNeeded;
+        const char* text;
+        bool downloadEnabled;
+    };
+    const State states[] = {
+        {"decoder present", true, false, PanelSettings::wmaSupported, false},
+        {"decoder present, restart flagged", true, true, PanelSettings::wmaSupported, false},
+        {"restart pending", false, true, PanelSettings::wmaRebootFirst, false},
+        {"nothing installed", false, false, PanelSettings::wmaDownloadFirst, true},
+    };
+    buildActive();
+    for (const State& state : states) {
+        SCOPED_TRACE(state.name);
+        const bool decoder = state.decoder;
+        setWmaLibraryLoader([decoder] { return decoder; }, [] {});
+        checkWmaLibrary();
+        setWmaRebootNeeded(state.rebootNeeded);
+        int shown = 0;
+        std::string caption;
+        std::string text;
+        bool enabled = false;
+        platform::uiScript::setDialogResponder(PanelSettings::wmaDialog, [&](platform::Dialog& dialog) {
+            ++shown;
+            caption = dialog.caption();
+            text = dialog.text(PanelSettings::wmaTextControl, 1024);
+            enabled = dialog.controlEnabled(PanelSettings::wmaDownloadButton);
+            if (enabled) dialog.press(PanelSettings::wmaDownloadButton);
+            dialog.press(platform::okButton);
+        });
+        click(panel->wmaButton());
+        platform::waitForShellOpeners();
+        EXPECT_EQ(shown, 1);
+        EXPECT_EQ(caption, "WMA Support");
+        EXPECT_EQ(text, state.text);
+        EXPECT_EQ(enabled, state.downloadEnabled);
+        EXPECT_FALSE(panel->wmaButton()->isDown());
+    }
+    // Only the state without a decoder offered the download, once.
+    EXPECT_EQ(testing_support::readFile(bin.file("opened")), std::string(PanelSettings::wmaDownloadPage) + "\n");
+    EXPECT_EQ(app.take(), Calls{});
+}
+
+TEST_F(SettingsPanel, CancelClosesWmaSupportWithoutOpeningAnything) {
+    testing_support::TemporaryDirectory bin;
+    const testing_support::ScopedEnvironment pathVariable = fakeOpener(bin);
+    buildActive();
+    int shown = 0;
+    platform::uiScript::setDialogResponder(PanelSettings::wmaDialog, [&](platform::Dialog& dialog) {
+        ++shown;
+        dialog.press(platform::cancelButton);
+    });
+    click(panel->wmaButton());
+    platform::waitForShellOpeners();
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(std::filesystem::exists(bin.file("opened")));
+}
+
+}  // namespace
