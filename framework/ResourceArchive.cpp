@@ -132,3 +132,11 @@ std::optional<platform::DialogTemplate> loadDialogTemplate(int id) {
     }
     return std::nullopt;
 }
+
+int runDialogTemplate(platform::WindowHandle owner, int id, platform::DialogHandler& handler) {
+    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(id);
+    if (!dialog) return -1;
+    const int result = platform::runDialog(owner, *dialog, handler);
+    if (result < 0) logMessage("Dialog " + std::to_string(id) + " could not be shown.", __FILE__, __LINE__);
+    return result;
+}

@@ -7,6 +7,7 @@
 #ifndef VELKARN_FRAMEWORK_RESOURCEARCHIVE_H
 #define VELKARN_FRAMEWORK_RESOURCEARCHIVE_H
 
+#include "platform/Dialog.h"
 #include "platform/DialogTemplate.h"
 
 #include <cstddef>
@@ -40,6 +41,11 @@ bool fileExists(const std::string& name, bool absolute);
 // Dialog template "dialogs/<id>.dlg" through openFile; nullopt, the reason
 // logged, when it cannot be read or parsed.
 std::optional<platform::DialogTemplate> loadDialogTemplate(int id);
+
+// UI thread: loads template id and runs it modally over owner with the
+// handler; the dialog's result, or -1 (logged) when it cannot be loaded or
+// shown.
+int runDialogTemplate(platform::WindowHandle owner, int id, platform::DialogHandler& handler);
 
 // The built-in archive's bytes.
 const std::uint8_t* builtInArchive(std::size_t& size);

@@ -29,12 +29,7 @@ constexpr std::size_t addressCharacters = 128;
 constexpr std::size_t talkCharacters = 512;
 
 void runTemplate(Window* owner, int id, platform::DialogHandler& handler) {
-    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(id);
-    if (!dialog) return;
-    const platform::WindowHandle handle = owner != nullptr ? owner->handle() : platform::noWindow;
-    if (platform::runDialog(handle, *dialog, handler) < 0) logMessage("Dialog " + std::to_string(id) +
-                                                                          " could not be shown.",
-                                                                      __FILE__, __LINE__);
+    runDialogTemplate(owner != nullptr ? owner->handle() : platform::noWindow, id, handler);
 }
 
 // VELKARN_NET_PORT when it is a port number, else the standard port.
