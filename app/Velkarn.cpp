@@ -399,7 +399,15 @@ void Velkarn::syncVolumeSlider() {
 
 void Velkarn::windowTimer(Window* /*window*/) {
     syncVolumeSlider();
-    recordingIndicator_->setState(true, recorder_->isRecording());
+    panelDecks_->syncFromMixer(*mixer_);
+
+    int hours = 0, minutes = 0, seconds = 0, centiseconds = 0;
+    recorder_->elapsedTime(hours, minutes, seconds, centiseconds);
+    panelRecorder_->setTime(hours, minutes, seconds, centiseconds);
+    const bool recording = recorder_->isRecording();
+    recordingIndicator_->setState(true, recording);
+    panelRecorder_->setRecording(recording);
+
     for (int c = 0; c < 2; ++c) meters_[c]->setValue(meterLevel(c));
 
     const std::int64_t now = currentSampleTime();
@@ -414,8 +422,22 @@ void Velkarn::windowTimer(Window* /*window*/) {
     player_->tick(b);
     playingIndicator_->setState(true, player_->isRunning());
 
-    const std::string title = titleAtBeat(b);
+    float deckTempos[decks] = {};
+    {
+        DeckLock hold;
+        for (int d = 0; d < decks; ++d) {
+            deckTempos[d] = static_cast<float>(format_.sampleRate) / songs_[d]->beatLengthAt(b) * 60.0f;
+        }
+    }
+    const float mixTempo = 60.0f / beatPeriod_.load(std::memory_order_relaxed);
+    panelDecks_->setDeckTempos(deckTempos[0], deckTempos[1]);
+    panelDecks_->setCommonTempo(mixTempo);
+    if (Browser* open = browser()) open->showCurrentTempo(mixTempo);
+
+    std::string songTitles[decks];
+    const std::string title = titleAtBeat(b, songTitles);
     if (title != mainWindow_->fileName()) mainWindow_->setFileName(title);
+    for (int d = 0; d < decks; ++d) panelDecks_->setSongText(d, songTitles[d]);
 
     {
         DeckLock hold;
@@ -456,14 +478,16 @@ void Velkarn::windowTimer(Window* /*window*/) {
     panelNetwork_->appendStatusLine();
 }
 
-std::string Velkarn::titleAtBeat(int beat) {
+std::string Velkarn::titleAtBeat(int beat, std::string* titles) {
     std::string parts[2];
     {
         DeckLock hold;
         for (int d = 0; d < decks; ++d) {
             std::string title;
             std::string artist;
-            if (songs_[d]->tagsAtBeat(beat, &title, &artist, nullptr)) parts[d] = "[" + title + " | " + artist + "]";
+            const bool found = songs_[d]->tagsAtBeat(beat, &title, &artist, nullptr);
+            if (found) parts[d] = "[" + title + " | " + artist + "]";
+            titles[d] = found ? title : std::string();
         }
     }
     return parts[0] + (!parts[0].empty() && !parts[1].empty() ? " :: " : "") + parts[1];

@@ -265,8 +265,9 @@ private:
     void layOutRows(int startBeat);
     // Rows 0 and 1 take what rows 1 and 2 show; row 2 is drawn anew.
     void scrollRows();
-    // The text the title shows for the songs under the beat.
-    std::string titleAtBeat(int beat);
+    // The text the title shows for the songs under the beat; titles[d] is
+    // deck d's song title there (empty when none).
+    std::string titleAtBeat(int beat, std::string* titles);
     // Empties output slot i: its sinks wait for the next device there.
     void releaseOutput(int index);
     // Taps output 0, or waits for it.

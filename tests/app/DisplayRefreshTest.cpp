@@ -5,16 +5,26 @@
 #include "app/DeckLock.h"
 #include "app/GUICursor.h"
 #include "app/GUIStrip.h"
+#include "app/MixerParameters.h"
+#include "app/PanelDecks.h"
 #include "app/PanelListen.h"
+#include "app/PanelRecorder.h"
+#include "app/Recorder.h"
 #include "audio/Song.h"
 #include "audio/Songs.h"
 #include "audio/TrackAudio.h"
 #include "audio/TrackInfo.h"
 #include "framework/GUIButton.h"
+#include "framework/GUINumberHorizontal.h"
+#include "framework/GUISlider.h"
+#include "framework/GUITextHorizontal.h"
 #include "framework/GUIPanel.h"
 #include "framework/Image.h"
 #include "framework/Window.h"
 #include "platform/UiScript.h"
+#include "platform/audio/NullAudio.h"
+#include "tools/Browser.h"
+#include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +106,72 @@ TEST_F(DisplayRefreshTest, TheTitleNamesTheSongsUnderThePlayPosition) {
         tick();
         EXPECT_EQ(app().mainWindow()->fileName(), c.title) << "beat " << c.beat;
     }
+}
+
+// The panels' read-outs follow the refresh: the decks panel's sliders take
+// the mixer's positions, its tempo numbers the songs and grid under the play
+// beat, its texts the songs' titles; the recorder panel the recording's
+// time and state; an open browser the mix tempo.
+TEST_F(DisplayRefreshTest, ThePanelsReadOutsFollowThePlayBeat) {
+    start();
+    placeSong(0, 0, 20, 20000, "Zero", "Artist 0");
+    placeSong(1, 10, 20, 24000, "One", "Artist 1");
+    app().rebuildBeatInfo(0, 0);
+    ASSERT_TRUE(app().openBrowser() != nullptr);
+    struct Case {
+        std::int32_t beat;
+        const char* song0;
+        const char* song1;
+        float crossfader;
+    };
+    const Case cases[] = {
+        {5, "Zero", "", 0.25f},
+        {15, "Zero", "One", 0.75f},
+        {25, "", "One", 0.5f},
+    };
+    PanelDecks* decks = app().panelDecks();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.beat);
+        app().mixerParameters()->setPosition(MixerParameters::crossfader, c.crossfader);
+        playTo(app().beatAt(c.beat).position + 10);
+        tick();
+        ASSERT_EQ(app().currentBeatIndex(), c.beat);
+        EXPECT_EQ(decks->slider(PanelDecks::crossfader)->value(), c.crossfader);
+        EXPECT_EQ(decks->songText(0)->text(), c.song0);
+        EXPECT_EQ(decks->songText(1)->text(), c.song1);
+        // A deck's tempo is its song's where one plays.
+        if (*c.song0) {
+            EXPECT_FLOAT_EQ(decks->tempoNumber(0)->value(), 44100.0f / 20000.0f * 60.0f);
+        }
+        if (*c.song1) {
+            EXPECT_FLOAT_EQ(decks->tempoNumber(1)->value(), 44100.0f / 24000.0f * 60.0f);
+        }
+        const float mix = 44100.0f / static_cast<float>(app().beatAt(c.beat).length) * 60.0f;
+        EXPECT_NEAR(decks->tempoNumber(2)->value(), mix, 1e-3f);
+        EXPECT_EQ(app().browser()->tempoText()->text(), std::to_string(static_cast<int>(mix + 0.5f)));
+    }
+}
+
+TEST_F(DisplayRefreshTest, TheRecorderPanelShowsTheRecordingsTimeAndState) {
+    start();
+    testing_support::TemporaryDirectory directory;
+    Recorder* recorder = app().recorder();
+    PanelRecorder* panel = app().panelRecorder();
+    const auto shown = [panel] {
+        return std::vector<float>{panel->timeValue(0), panel->timeValue(1), panel->timeValue(2), panel->timeValue(3)};
+    };
+    ASSERT_TRUE(recorder->setFileName(directory.path() + "/refresh.wav"));
+    ASSERT_TRUE(recorder->start());
+    tick();
+    EXPECT_TRUE(panel->recordButton()->isDown());
+    EXPECT_EQ(shown(), (std::vector<float>{0, 0, 0, 0}));
+    // 25 periods of 50 ms, all written once the recorder stops.
+    for (int i = 0; i < 25; ++i) ASSERT_TRUE(platform::audio::NullAudio::advanceToDeadline(streamOf(0), 1));
+    ASSERT_TRUE(recorder->stop());
+    ASSERT_EQ(recorder->framesWritten(), 25 * 2205);
+    tick();
+    EXPECT_FALSE(panel->recordButton()->isDown());
+    EXPECT_EQ(shown(), (std::vector<float>{0, 0, 1, 25}));
 }
 
 TEST_F(DisplayRefreshTest, TheBeatPeriodIsThePlayedBeatsLength) {
