@@ -15,7 +15,9 @@
 #include "platform/UiScript.h"
 #include "platform/audio/NullAudio.h"
 
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <filesystem>
 #include <sstream>
 
@@ -211,6 +213,32 @@ Velkarn& AppTest::start() {
 
 int AppTest::streamOf(int output) const {
     return output < static_cast<int>(streams.size()) ? streams[static_cast<std::size_t>(output)] : 0;
+}
+
+std::pair<double, double> toneLevels(const std::vector<float>& signal, std::size_t from, std::size_t count,
+                                     std::int64_t time0, double f0, double f1) {
+    constexpr int m = 5;
+    double a[m][m + 1] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = static_cast<double>(time0 + static_cast<std::int64_t>(i)) / 44100.0;
+        const double w0 = 2.0 * std::numbers::pi * f0 * t, w1 = 2.0 * std::numbers::pi * f1 * t;
+        const double x[m] = {std::sin(w0), std::cos(w0), std::sin(w1), std::cos(w1), 1.0};
+        const double y = signal[from + i];
+        for (int r = 0; r < m; ++r) {
+            for (int c = 0; c < m; ++c) a[r][c] += x[r] * x[c];
+            a[r][m] += x[r] * y;
+        }
+    }
+    for (int c = 0; c < m; ++c) {
+        for (int r = 0; r < m; ++r) {
+            if (r == c) continue;
+            const double f = a[r][c] / a[c][c];
+            for (int k = c; k <= m; ++k) a[r][k] -= f * a[c][k];
+        }
+    }
+    double coefficient[m];
+    for (int r = 0; r < m; ++r) coefficient[r] = a[r][m] / a[r][r];
+    return {std::hypot(coefficient[0], coefficient[1]), std::hypot(coefficient[2], coefficient[3])};
 }
 
 }  // namespace app_test

@@ -43,6 +43,12 @@ std::optional<std::string> storedValue(const std::string& name);
 // value name and bytes, in the records' order.
 std::vector<std::pair<std::string, std::string>> firstStartRecords();
 
+// Amplitudes of two tones (f0, f1 in Hz) in count samples of a signal from
+// index from, whose first sample is at mix time time0: least squares on
+// sine, cosine and a constant (the stretch need not hold whole cycles).
+std::pair<double, double> toneLevels(const std::vector<float>& signal, std::size_t from, std::size_t count,
+                                     std::int64_t time0, double f0, double f1);
+
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -47,7 +47,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <numbers>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -55,6 +54,7 @@
 namespace {
 
 namespace input = platform::test_input;
+using app_test::toneLevels;
 using platform::audio::NullAudio;
 
 constexpr std::int32_t period = 2205;   // the default latency's block
@@ -117,7 +117,7 @@ struct DeckRun {
     std::int64_t deckUnderruns = -1, streamUnderruns = -1, allocations = -1;
 };
 
-// Keeps the same objects alive for every song of the run.
+// A copy of an image's pixels.
 std::vector<std::uint8_t> pixelsOf(const Image& image) {
     return std::vector<std::uint8_t>(image.pixels(), image.pixels() + image.rowStep() * image.height());
 }
@@ -370,34 +370,6 @@ DeckRun runProgram() {
     platform::VirtualClock::disable();
     platform::uiScript::disable();
     return run;
-}
-
-// Amplitudes of two tones in a stretch, by least squares on sine, cosine
-// and a constant (the stretch need not hold whole cycles).
-std::pair<double, double> toneLevels(const std::vector<float>& signal, std::size_t from, std::size_t count,
-                                     std::int64_t time0, double f0, double f1) {
-    constexpr int m = 5;
-    double a[m][m + 1] = {};
-    for (std::size_t i = 0; i < count; ++i) {
-        const double t = static_cast<double>(time0 + static_cast<std::int64_t>(i)) / 44100.0;
-        const double w0 = 2.0 * std::numbers::pi * f0 * t, w1 = 2.0 * std::numbers::pi * f1 * t;
-        const double x[m] = {std::sin(w0), std::cos(w0), std::sin(w1), std::cos(w1), 1.0};
-        const double y = signal[from + i];
-        for (int r = 0; r < m; ++r) {
-            for (int c = 0; c < m; ++c) a[r][c] += x[r] * x[c];
-            a[r][m] += x[r] * y;
-        }
-    }
-    for (int c = 0; c < m; ++c) {
-        for (int r = 0; r < m; ++r) {
-            if (r == c) continue;
-            const double f = a[r][c] / a[c][c];
-            for (int k = c; k <= m; ++k) a[r][k] -= f * a[c][k];
-        }
-    }
-    double coefficient[m];
-    for (int r = 0; r < m; ++r) coefficient[r] = a[r][m] / a[r][r];
-    return {std::hypot(coefficient[0], coefficient[1]), std::hypot(coefficient[2], coefficient[3])};
 }
 
 class DeckEndToEnd : public ::testing::Test {
