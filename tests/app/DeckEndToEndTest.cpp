@@ -43,6 +43,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -185,6 +186,7 @@ public:
         }
         hover();
         run_.afterEdits = frameOf(*app.mainWindow());
+        screen("edited");
 
         // Play past beat 64, noting the title under each play beat.
         while (app.currentSampleTime() < run_.grid.at(66) && run_.main->blocks < capacity) {
@@ -207,6 +209,25 @@ private:
         const std::vector<std::uint8_t> frame =
             window.nativeWindow()->readBack(platform::Rect{0, 0, window.width(), window.height()});
         return std::unique_ptr<Image>(image_test::imageFromBytes(window.width(), window.height(), frame));
+    }
+
+    // On an X server (VELKARN_DECK_SCREENS names a directory): once the
+    // frame has reached the server, the root window's pixels and the main
+    // window's geometry as <name>.rgb and <name>.geometry there.
+    static void screen(const std::string& name) {
+        const char* directory = std::getenv("VELKARN_DECK_SCREENS");
+        if (directory == nullptr || *directory == '\0') return;
+        for (int i = 0; i < 10; ++i) {
+            platform::dispatchPostedMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+        const std::string base = std::string(directory) + "/" + name;
+        EXPECT_EQ(testing_support::runProgram({"xdotool", "search", "--name", "^Velkarn", "getwindowgeometry", "--shell"},
+                                              base + ".geometry"),
+                  0);
+        EXPECT_EQ(testing_support::runProgram({"import", "-window", "root", "-depth", "8", "rgb:" + base + ".rgb"},
+                                              base + ".log"),
+                  0);
     }
 
     // A click on the tool's tab in the vertical group's band.
@@ -306,6 +327,7 @@ private:
         for (int r = 0; r < 3; ++r) run_.rowStartsAfterScroll[r] = app_->strip(1, r)->startBeat();
         run_.row0AfterScroll = pixelsOf(app_->strip(1, 0)->image());
         run_.afterScroll = frameOf(*app_->mainWindow());
+        screen("scrolled");
     }
 
     // One period of both outputs, once both decks are a second ahead; then
