@@ -33,9 +33,10 @@ struct Area {
 constexpr Area playButton{830, 600, 72, 44};
 // What the display refresh changes from the first frame on its first ticks,
 // which the real-time clock runs before the frame can be read back: row 0 of
-// both decks' strips (the play pointer's veil) and the recording and player
-// lamps (enabled, off). The first frame is compared around them.
-constexpr Area refreshed[] = {{0, 0, 820, 145}, {247, 455, 154, 18}};
+// both decks' strips (the play pointer's veil), the recording and player
+// lamps (enabled, off) and the decks panel's three tempo read-outs (the
+// grid's 120 BPM). The first frame is compared around them.
+constexpr Area refreshed[] = {{0, 0, 820, 145}, {247, 455, 154, 18}, {331, 541, 156, 26}};
 
 bool isRefreshed(int x, int y) {
     for (const Area& a : refreshed) {
