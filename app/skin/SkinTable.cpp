@@ -1,5 +1,6 @@
 #include "app/skin/SkinTable.h"
 
+#include "app/skin/SkinBeatMapper.h"
 #include "app/skin/SkinBrowser.h"
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
@@ -176,6 +177,9 @@ SkinTable makeTable() {
     // ---- The browser and its previewer --------------------------------------
     // Their own windows; the rows and their art are in SkinBrowser.cpp.
     for (SkinRow& row : skinBrowserRows()) rows.push_back(std::move(row));
+
+    // ---- The beat mapper: its own window; rows and art in SkinBeatMapper.cpp.
+    for (SkinRow& row : skinBeatMapperRows()) rows.push_back(std::move(row));
 
     // ---- Decks and effects panels' controls ------------------------------------
     {
