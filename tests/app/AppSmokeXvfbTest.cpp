@@ -7,6 +7,7 @@
 // the stored settings records are checked.
 #include "AppTestSupport.h"
 #include "TestEnvironment.h"
+#include "ToneSongs.h"
 #include "XvfbSession.h"
 
 #include "framework/Image.h"
@@ -74,6 +75,31 @@ std::string runForOutput(const std::vector<std::string>& argv, const std::string
     return testing_support::readFile(log);
 }
 
+// Where xdotool finds the window it names.
+Placement placementOf(const std::string& window, const std::string& log) {
+    std::istringstream geometry(runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, log));
+    Placement at;
+    for (std::string line; std::getline(geometry, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string name = line.substr(0, equals);
+        const int value = std::atoi(line.c_str() + equals + 1);
+        if (name == "X") at.x = value;
+        if (name == "Y") at.y = value;
+        if (name == "WIDTH") at.width = value;
+        if (name == "HEIGHT") at.height = value;
+    }
+    return at;
+}
+
+// The screen's pixel at (x, y), black outside.
+Color screenPixel(const std::string& screen, int x, int y) {
+    const std::size_t i = (static_cast<std::size_t>(y) * screenWidth + static_cast<std::size_t>(x)) * 3;
+    if (x < 0 || y < 0 || x >= screenWidth || y >= screenHeight || i + 2 >= screen.size()) return Color{0, 0, 0, 255};
+    return Color{static_cast<std::uint8_t>(screen[i]), static_cast<std::uint8_t>(screen[i + 1]),
+                 static_cast<std::uint8_t>(screen[i + 2]), 255};
+}
+
 class AppSmokeXvfb : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -125,19 +151,7 @@ TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseReque
     ASSERT_FALSE(found.empty()) << program.transcript;
     const std::string window = found.substr(0, found.find('\n'));
     const auto shown = std::chrono::steady_clock::now();
-    std::istringstream geometry(
-        runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, scratch.file("geometry.log")));
-    Placement at;
-    for (std::string line; std::getline(geometry, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        const std::string name = line.substr(0, equals);
-        const int value = std::atoi(line.c_str() + equals + 1);
-        if (name == "X") at.x = value;
-        if (name == "Y") at.y = value;
-        if (name == "WIDTH") at.width = value;
-        if (name == "HEIGHT") at.height = value;
-    }
+    const Placement at = placementOf(window, scratch.file("geometry.log"));
     ASSERT_EQ(at.width, golden.width());
     ASSERT_EQ(at.height, golden.height());
     const Area whole{0, 0, golden.width(), golden.height()};
@@ -208,6 +222,105 @@ TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseReque
         ++checked;
     }
     EXPECT_EQ(checked, 7);
+}
+
+TEST_F(AppSmokeXvfb, TheBeatMapperOpensFromTheMainWindowEmptyThenLoadsASong) {
+    ToneSongSpec spec;
+    spec.seconds = 20.0;
+    const ToneSong song = writeToneSong(home.path(), "Tone Song", spec);
+    const std::string record = scratch.file("requests.txt");
+    // Yes to launching the mapper, the song for its load chooser, Yes to
+    // quitting.
+    xvfb_test::Child program({VELKARN_PROGRAM},
+                             {"DISPLAY=" + server.displayName(), "QT_QPA_PLATFORM=xcb", "VELKARN_HOME=" + home.path(),
+                              "VELKARN_AUDIO=null", "VELKARN_UI_SCRIPT=yes\npath " + song.path + "\nyes\n",
+                              "VELKARN_UI_RECORD=" + record});
+    ASSERT_TRUE(program.started());
+    const std::string found = runForOutput({"xdotool", "search", "--sync", "--name", "^Velkarn$"}, scratch.file("search.log"));
+    ASSERT_FALSE(found.empty()) << program.transcript;
+    const std::string mainWindow = found.substr(0, found.find('\n'));
+    const Placement main = placementOf(mainWindow, scratch.file("geometry.log"));
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(main.x + 830 + 36), std::to_string(main.y + 558 + 16),
+                       "click", "1"}),
+              0);
+
+    const std::string mapperFound =
+        runForOutput({"xdotool", "search", "--sync", "--name", "^BeatMapper"}, scratch.file("mapper.log"));
+    ASSERT_FALSE(mapperFound.empty()) << program.transcript;
+    const std::string mapperWindow = mapperFound.substr(0, mapperFound.find('\n'));
+    const Placement at = placementOf(mapperWindow, scratch.file("mapperGeometry.log"));
+    ASSERT_EQ(at.width, 1005);
+    ASSERT_EQ(at.height, 660);
+    // Out of the way of hover marks.
+    ASSERT_EQ(xdotool({"mousemove", "--sync", "1270", "1015"}), 0);
+
+    // Counts the beat map's pixels that are neither white nor the well's
+    // black: the grey columns of an analysed song.
+    const auto greyColumns = [&](const std::string& screen) {
+        int grey = 0;
+        for (int y = 15; y < 265; y += 3) {
+            for (int x = 105; x < 975; x += 3) {
+                const Color c = screenPixel(screen, at.x + x, at.y + y);
+                grey += c.red == c.green && c.green == c.blue && c.red > 20 && c.red < 250;
+            }
+        }
+        return grey;
+    };
+    // Drawn once the status field's paper and the white map show.
+    std::string screen;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        screen = server.screenshot(scratch.path());
+        const Color field = screenPixel(screen, at.x + 500, at.y + 640);
+        const Color map = screenPixel(screen, at.x + 500, at.y + 100);
+        if (field.red == 244 && field.green == 245 && map.red == 255 && map.blue == 255) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(screenPixel(screen, at.x + 500, at.y + 640).red, 244) << "the window was not drawn";
+    EXPECT_EQ(greyColumns(screen), 0) << "an empty mapper shows a blank map";
+    const auto keep = [&](const std::string& name) {
+        testing_support::runProgram({"convert", "-size", "1280x1024", "-depth", "8", "rgb:" + scratch.file("screen.rgb"),
+                                     "-crop",
+                                     std::to_string(at.width) + "x" + std::to_string(at.height) + "+" +
+                                         std::to_string(at.x) + "+" + std::to_string(at.y),
+                                     "+repage", std::string(VELKARN_SCREENSHOT_DIRECTORY) + "/" + name},
+                                    scratch.file("convert.log"));
+    };
+    keep("beat_mapper_empty.png");
+
+    // The load button: the chooser answers with the song, which is loaded
+    // and drawn in rows of beats.
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(at.x + 40 + 28), std::to_string(at.y + 569 + 20),
+                       "click", "1", "mousemove", "--sync", "1270", "1015"}),
+              0);
+    int grey = 0;
+    for (int attempt = 0; attempt < 150 && grey < 500; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        screen = server.screenshot(scratch.path());
+        grey = greyColumns(screen);
+    }
+    EXPECT_GE(grey, 500) << "the song's rows are not shown";
+    // The status line shows the path in black on its paper.
+    int ink = 0;
+    for (int x = 32; x < 400; ++x) ink += screenPixel(screen, at.x + x, at.y + 638).red < 100;
+    EXPECT_GT(ink, 10) << "no status text";
+    keep("beat_mapper_song.png");
+
+    ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, mapperWindow}, scratch.file("closeMapper.log")), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, mainWindow}, scratch.file("close.log")), 0);
+    EXPECT_EQ(program.waitForExit(30000), 0) << program.transcript;
+
+    std::ifstream requests(record);
+    std::vector<std::string> asked;
+    for (std::string line; std::getline(requests, line);) asked.push_back(line);
+    // The launch question, the chooser, the progress dialog of the song's
+    // analysis (it has no stored envelope), the quit question.
+    ASSERT_EQ(asked.size(), 4u) << testing_support::readFile(record);
+    EXPECT_NE(asked[0].find("Do you want to launch the BeatMapper?"), std::string::npos) << asked[0];
+    EXPECT_NE(asked[1].find("Audio Files (*.wav *.mp3"), std::string::npos) << asked[1];
+    EXPECT_EQ(asked[2].rfind("dialog\tProgress Dialog\t", 0), 0u) << asked[2];
+    EXPECT_NE(asked[2].find("\t106\t"), std::string::npos) << asked[2];
+    EXPECT_NE(asked[3].find("Do you want to quit Velkarn?"), std::string::npos) << asked[3];
 }
 
 }  // namespace

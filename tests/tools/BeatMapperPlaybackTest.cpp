@@ -20,6 +20,8 @@
 #include "framework/GUITextHorizontal.h"
 #include "framework/Window.h"
 #include "platform/EventLoop.h"
+#include "platform/NativeWindow.h"
+#include "platform/TestInput.h"
 #include "platform/UiScript.h"
 #include "platform/audio/NullAudio.h"
 #include "tools/GUIBeatMap.h"
@@ -508,6 +510,56 @@ TEST_F(BeatMapperLoad, TheGroupsTextsAndTempoComeFromTheFile) {
         EXPECT_EQ(on, 3);
         EXPECT_FALSE(mapper->isEdited());
         EXPECT_FLOAT_EQ(mapper->scrollSlider()->value(), 1.0f);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+class BeatMapperWheel : public BeatMapperTest {};
+
+TEST_F(BeatMapperWheel, TheWheelOverTheMapScrollsByLinesOfRowsThatDoNotFit) {
+    ASSERT_EQ(platform::wheelScrollLines(), 3);
+    // 60 s at 120 BPM in 4/4: 30 rows of 88,200 frames.
+    MapperSong spec;
+    spec.seconds = 60.0;
+    spec.beats = {1000, 23050, 45100};
+    mapper_test::writeSong(files.file("long.wav"), spec);
+    BeatMapper& m = open(files.file("long.wav"));
+    ASSERT_FLOAT_EQ(m.tempo(), 120.0f);
+    struct Case {
+        const char* name;
+        float zoom;      // row height (1 - zoom) x 19 + 1
+        float start;     // scroll slider, 1 at the top
+        int notches;     // positive away from the user
+        int hiddenRows;  // 30 rows less those the 250-pixel map shows
+    };
+    const std::vector<Case> cases = {
+        {"all rows fit at one pixel a row", 1.0f, 1.0f, -1, 0},
+        {"20-pixel rows, one notch down", 0.0f, 1.0f, -1, 30 - 12},
+        {"20-pixel rows, two notches down from the middle", 0.0f, 0.5f, -2, 30 - 12},
+        {"10-pixel rows, one notch up from the bottom", 0.5f, 0.0f, 1, 30 - 25},
+        {"up at the top stays", 0.0f, 1.0f, 3, 30 - 12},
+        {"many notches stop at the bottom", 0.0f, 0.5f, -40, 30 - 12},
+    };
+    const platform::Point overMap{500, 100};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m.zoomSlider()->setValue(c.zoom);
+        m.zoomSlider()->notifyListener();
+        m.scrollSlider()->setValue(c.start);
+        m.scrollSlider()->notifyListener();
+        ASSERT_TRUE(platform::test_input::wheel(m.window()->handle(), overMap, 120 * c.notches));
+        platform::dispatchPostedMessages();
+        const float step = c.hiddenRows > 0 ? 1.0f / static_cast<float>(c.hiddenRows) : 0.0f;
+        const float expected = std::clamp(c.start + static_cast<float>(c.notches * 3) * step, 0.0f, 1.0f);
+        EXPECT_NEAR(m.scrollSlider()->value(), expected, 1e-6f);
+        // The marker map follows: its rows start at the scrolled row.
+        const int rowHeight = static_cast<int>((1.0f - c.zoom) * 19.0f + 1.0f);
+        const int firstRow = static_cast<int>(static_cast<float>(std::max(c.hiddenRows, 0)) *
+                                              (1.0f - m.scrollSlider()->value()));
+        EXPECT_EQ(m.markerMap()->scrollPixels(), firstRow * rowHeight) << "row height " << rowHeight;
     }
 }
 
