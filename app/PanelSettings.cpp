@@ -2,6 +2,9 @@
 
 #include "app/ApplicationInterface.h"
 #include "app/MidiDeviceList.h"
+#include "app/MidiIn.h"
+#include "app/MidiOut.h"
+#include "app/MixerParameters.h"
 #include "app/NumberButtonGroup.h"
 #include "audio/AudioDeviceList.h"
 #include "framework/Color.h"
@@ -12,6 +15,7 @@
 #include "framework/GUIPanelGroupHorizontal.h"
 #include "framework/GUITextHorizontal.h"
 #include "framework/Log.h"
+#include "framework/Reporters.h"
 #include "framework/ResourceArchive.h"
 #include "framework/Support.h"
 #include "framework/Window.h"
@@ -19,7 +23,10 @@
 #include "platform/DialogTemplate.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -66,7 +73,58 @@ public:
     }
 };
 
+// A map entry's edit as "%d" would read it: leading blanks, a sign and
+// digits, anything after them ignored. False when no number leads the text
+// or it lies outside 32 bits (where "%d" itself is undefined).
+bool readControllerNumber(const std::string& text, std::int32_t& number) {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(start, &end, 10);
+    if (end == start || errno == ERANGE || value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        return false;
+    }
+    number = static_cast<std::int32_t>(value);
+    return true;
+}
+
+constexpr std::size_t mapEditCharacters = 32;
+
 }  // namespace
+
+// "CC Map [Midi In]": each edit shows its entry; while it is open the panel
+// learns into it. OK replaces the whole map with the edits, an edit without
+// a leading number keeping its entry; Cancel keeps the map.
+class PanelSettings::MapHandler : public platform::DialogHandler {
+public:
+    explicit MapHandler(PanelSettings& panel) : panel_(panel) {}
+    void init(platform::Dialog& dialog) override {
+        for (int entry = 0; entry < mapEntries; ++entry) {
+            reportWindowsError(dialog.setText(mapEdits[index(entry)], std::to_string(panel_.controllerMap_[index(entry)])),
+                               __FILE__, __LINE__);
+        }
+        panel_.mapDialog_ = &dialog;
+    }
+    void command(platform::Dialog& dialog, int controlId) override {
+        if (controlId == platform::okButton) {
+            ControllerMap map = panel_.controllerMap_;
+            for (int entry = 0; entry < mapEntries; ++entry) {
+                const int edit = mapEdits[index(entry)];
+                if (!reportWindowsError(dialog.hasControl(edit), __FILE__, __LINE__)) continue;
+                readControllerNumber(dialog.text(edit, mapEditCharacters), map[index(entry)]);
+            }
+            panel_.controllerMap_ = map;
+        }
+        if (controlId == platform::okButton || controlId == platform::cancelButton) {
+            panel_.mapDialog_ = nullptr;
+            dialog.end(controlId);
+        }
+    }
+
+private:
+    PanelSettings& panel_;
+};
 
 PanelSettings::PanelSettings(GUIPanelGroup* group, ApplicationInterface* application,
                              const VelkarnStartUpValues& startUp, const VelkarnStartUpValues2& startUp2,
@@ -79,15 +137,20 @@ PanelSettings::PanelSettings(GUIPanelGroup* group, ApplicationInterface* applica
       midiDevices_(midiDevices),
       knee_(startUp.crossfadeKnee * 0.01f),
       keptStartUp2_(startUp2),
-      keptStartUp3_(startUp3),
-      keptStartUp4_(startUp4),
       keptStartUp6_(startUp6),
       typeGroup_(this) {
+    std::copy(std::begin(startUp4.controllerNumbers), std::end(startUp4.controllerNumbers), controllerMap_.begin());
+    midiNames_ = {startUp4.midiInputDevice, startUp3.midiOutputDevice};
+    midiIndices_ = {midiDevices_->inputIndex(startUp4.midiInputDevice),
+                    midiDevices_->outputIndex(startUp3.midiOutputDevice)};
     build(startUp, startUp2, startUp3, startUp4, startUp5);
     group->add(this);
 }
 
-PanelSettings::~PanelSettings() = default;
+PanelSettings::~PanelSettings() {
+    closeMidiIn();
+    closeMidiOut();
+}
 
 GUIButton* PanelSettings::addButton(GUIPanel* panel, int x, int y, const std::string& word, int mode, bool down) {
     auto* button = new GUIButton(x, y, "velkarn/button/settings/" + word, this, mode, down);
@@ -223,12 +286,18 @@ VelkarnStartUpValues3 PanelSettings::startUp3Record() const {
     record.secondOutputType = 0;  // the second output uses the waveOut list only
     copyName(record.secondOutputDevice, deviceName(1));
     record.secondLatencyMs = outputs_[1].latency->value();
-    record.midiClockOn = keptStartUp3_.midiClockOn;
-    std::memcpy(record.midiOutputDevice, keptStartUp3_.midiOutputDevice, sizeof record.midiOutputDevice);
+    record.midiClockOn = generateClock_->isDown();
+    copyName(record.midiOutputDevice, midiNames_[1]);
     return record;
 }
 
-VelkarnStartUpValues4 PanelSettings::startUp4Record() const { return keptStartUp4_; }
+VelkarnStartUpValues4 PanelSettings::startUp4Record() const {
+    VelkarnStartUpValues4 record;
+    record.midiInOn = midiOn_->isDown();
+    copyName(record.midiInputDevice, midiNames_[0]);
+    std::copy(controllerMap_.begin(), controllerMap_.end(), std::begin(record.controllerNumbers));
+    return record;
+}
 
 VelkarnStartUpValues5 PanelSettings::startUp5Record() const {
     VelkarnStartUpValues5 record;
@@ -290,6 +359,8 @@ void PanelSettings::factory() {
 
 void PanelSettings::activate() {
     startControllers();
+    if (midiOn_->isDown()) openMidiIn();
+    if (generateClock_->isDown()) generateClockChanged(true);
     ready_ = true;
 }
 
@@ -318,6 +389,7 @@ void PanelSettings::buttonPressed(GUIButton* button) {
         midiOnChanged(true);
     } else if (button == map_) {
         mapPressed();
+        map_->setUp();
     } else if (button == generateClock_) {
         generateClockChanged(true);
     } else if (button == active_) {
@@ -444,16 +516,132 @@ void PanelSettings::activeChanged(bool on) {
 }
 
 // ---------------------------------------------------------------------------
-// MIDI and controllers: the controls keep their state; the devices are
-// driven elsewhere.
+// MIDI
 
-void PanelSettings::midiOnChanged(bool /*on*/) {}
+void PanelSettings::controlChange(int controller, int value) {
+    if (mapDialog_ != nullptr) {
+        for (int entry = 0; entry < mapEntries; ++entry) {
+            if (!mapDialog_->checked(mapLearnRadios[index(entry)])) continue;
+            reportWindowsError(mapDialog_->setText(mapEdits[index(entry)], std::to_string(controller)), __FILE__,
+                               __LINE__);
+            return;
+        }
+        return;  // no row is learning
+    }
+    const float position = static_cast<float>(value) * 0.007874016f;
+    for (int entry = 0; entry < mapEntries; ++entry) {
+        if (controllerMap_[index(entry)] != controller) continue;
+        application_->mixerParameters()->setPosition(mapParameters[index(entry)], position);
+        return;
+    }
+}
 
-void PanelSettings::mapPressed() {}
+void PanelSettings::showControllerMap() {
+    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(mapDialog);
+    if (!dialog) return;
+    Window* owner = application_->mainWindow();
+    MapHandler handler(*this);
+    if (platform::runDialog(owner != nullptr ? owner->handle() : platform::noWindow, *dialog, handler) < 0) {
+        logMessage("Dialog " + std::to_string(mapDialog) + " could not be shown.", __FILE__, __LINE__);
+    }
+    mapDialog_ = nullptr;
+}
 
-void PanelSettings::stepMidiPort(int /*port*/, int /*step*/) {}
+void PanelSettings::openMidiIn() {
+    if (midiIn_ != nullptr || midiDevices_->refreshInputs() == 0) return;
+    Window* window = application_->mainWindow();
+    if (window == nullptr) return;
+    const std::string name = midiDevices_->inputName(midiIndices_[0]);
+    midiIn_ = std::make_unique<MidiIn>(name.c_str(), this, window);
+    midiIn_->start();
+}
 
-void PanelSettings::generateClockChanged(bool /*on*/) {}
+void PanelSettings::closeMidiIn() { midiIn_.reset(); }  // stops, then closes
+
+void PanelSettings::openMidiOut() {
+    if (midiOut_ != nullptr || midiDevices_->refreshOutputs() == 0) return;
+    const std::string name = midiDevices_->outputName(midiIndices_[1]);
+    midiOut_ = std::make_unique<MidiOut>(name.c_str(), application_);
+    midiOut_->start();
+}
+
+void PanelSettings::closeMidiOut() {
+    if (midiOut_ == nullptr) return;
+    midiOut_->stop();
+    midiOut_.reset();
+}
+
+void PanelSettings::midiOnChanged(bool on) {
+    if (on) {
+        openMidiIn();
+    } else {
+        closeMidiIn();
+    }
+}
+
+void PanelSettings::mapPressed() {
+    // Learning needs input, also while the on toggle is up.
+    openMidiIn();
+    showControllerMap();
+    if (!midiOn_->isDown()) closeMidiIn();
+}
+
+void PanelSettings::showMidiName(int port) {
+    midiNames_[index(port)] = port == 0 ? midiDevices_->inputName(midiIndices_[0])
+                                        : midiDevices_->outputName(midiIndices_[1]);
+    midiPorts_[index(port)].name->setText(midiNames_[index(port)]);
+}
+
+void PanelSettings::stepMidiPort(int port, int step) {
+    const int count = port == 0 ? midiDevices_->refreshInputs() : midiDevices_->refreshOutputs();
+    if (count == 0) {
+        // Nothing to wrap over: the text says so and the device stays.
+        showMidiName(port);
+        return;
+    }
+    int& selected = midiIndices_[index(port)];
+    selected = ((selected % count) + step + count) % count;
+    showMidiName(port);
+    if (port == 0 && midiIn_ != nullptr) {
+        closeMidiIn();
+        openMidiIn();
+    } else if (port == 1 && midiOut_ != nullptr) {
+        closeMidiOut();
+        openMidiOut();
+    }
+}
+
+void PanelSettings::generateClockChanged(bool on) {
+    if (!on) {
+        closeMidiOut();
+    } else if (midiDevices_->refreshOutputs() == 0) {
+        generateClock_->setUp();
+    } else {
+        openMidiOut();
+    }
+}
+
+void PanelSettings::factoryMidi() {
+    VelkarnStartUpValues3 startUp3;
+    VelkarnStartUpValues4 startUp4;
+    midiDevices_->validateName(false, startUp4.midiInputDevice);
+    midiDevices_->validateName(true, startUp3.midiOutputDevice);
+    midiIndices_ = {midiDevices_->inputIndex(startUp4.midiInputDevice),
+                    midiDevices_->outputIndex(startUp3.midiOutputDevice)};
+    showMidiName(0);
+    showMidiName(1);
+    std::copy(std::begin(startUp4.controllerNumbers), std::end(startUp4.controllerNumbers), controllerMap_.begin());
+    NumberButtonGroup::setButtonState(midiOn_, startUp4.midiInOn);
+    closeMidiIn();
+    if (startUp4.midiInOn) openMidiIn();
+    NumberButtonGroup::setButtonState(generateClock_, startUp3.midiClockOn);
+    closeMidiOut();
+    if (startUp3.midiClockOn) generateClockChanged(true);
+}
+
+// ---------------------------------------------------------------------------
+// Controllers: the controls keep their state; the devices are driven
+// elsewhere.
 
 void PanelSettings::pmdPressed() {}
 
@@ -462,12 +650,6 @@ void PanelSettings::siLabsPressed() {}
 void PanelSettings::startControllers() {}
 
 void PanelSettings::factoryControllers() {
-    keptStartUp3_.midiClockOn = VelkarnStartUpValues3().midiClockOn;
-    std::memset(keptStartUp3_.midiOutputDevice, 0, sizeof keptStartUp3_.midiOutputDevice);
-    keptStartUp4_ = VelkarnStartUpValues4();
+    factoryMidi();
     keptStartUp6_ = VelkarnStartUpValues6();
-    NumberButtonGroup::setButtonState(midiOn_, keptStartUp4_.midiInOn);
-    NumberButtonGroup::setButtonState(generateClock_, keptStartUp3_.midiClockOn);
-    midiPorts_[0].name->setText(keptStartUp4_.midiInputDevice);
-    midiPorts_[1].name->setText(keptStartUp3_.midiOutputDevice);
 }

@@ -6,12 +6,14 @@
 // controls keep their state and nobody is told. save writes the records,
 // factory applies the defaults without writing them.
 //
-// The MIDI rows, the PMD and SiLabs buttons keep their state and do
-// nothing more here; each has a handler of its own below, where the
-// devices' actions go.
+// The panel owns the MIDI input and the MIDI clock output and is the
+// input's listener: control changes move the mixer through the controller
+// map, which the dialog "CC Map [Midi In]" edits and learns. The PMD and
+// SiLabs buttons keep their state and do nothing more here.
 #ifndef VELKARN_APP_PANELSETTINGS_H
 #define VELKARN_APP_PANELSETTINGS_H
 
+#include "app/MidiInListener.h"
 #include "app/VelkarnStartUpValues.h"
 #include "app/VelkarnStartUpValues2.h"
 #include "app/VelkarnStartUpValues3.h"
@@ -26,6 +28,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,9 +40,18 @@ class GUIPanelGroup;
 class GUIPanelGroupHorizontal;
 class GUITextHorizontal;
 class MidiDeviceList;
+class MidiIn;
+class MidiOut;
 class NumberButtonGroup;
+namespace platform {
+class Dialog;
+}
 
-class PanelSettings : public GUIPanel, public ButtonClient, public ButtonGroupClient, public SliderClient {
+class PanelSettings : public GUIPanel,
+                      public ButtonClient,
+                      public ButtonGroupClient,
+                      public SliderClient,
+                      public MidiInListener {
 public:
     enum SubPanel : int { various, sound, browser, midi, audio1, audio2, subPanelCount };
 
@@ -53,6 +65,17 @@ public:
     static constexpr const char* wmaDownloadFirst =
         "WMA is not yet supported. You have to download and install the Microsoft library. Be sure to quit all "
         "applications before executing the installer.";
+
+    // Dialog "CC Map [Midi In]": per map entry its edit, its Learn radio and
+    // the mixer parameter it moves.
+    static constexpr int mapDialog = 109;
+    static constexpr int mapEntries = 10;
+    static constexpr std::array<int, mapEntries> mapEdits = {1013, 1014, 1015, 1017, 1019,
+                                                             1021, 1016, 1018, 1020, 1022};
+    static constexpr std::array<int, mapEntries> mapLearnRadios = {1023, 1024, 1025, 1027, 1029,
+                                                                   1031, 1026, 1028, 1030, 1032};
+    static constexpr std::array<int, mapEntries> mapParameters = {0, 1, 2, 3, 4, 6, 7, 8, 9, 11};
+    using ControllerMap = std::array<std::int32_t, mapEntries>;
 
     // The records are copied; the device lists are not owned.
     PanelSettings(GUIPanelGroup* group, ApplicationInterface* application, const VelkarnStartUpValues& startUp,
@@ -81,6 +104,21 @@ public:
     void factory();
     // Runs the dialog "WMA Support" over the main window.
     void showWmaSupport();
+    // Runs the dialog "CC Map [Midi In]" over the main window.
+    void showControllerMap();
+
+    // MidiInListener, on the user-interface thread. While the map dialog is
+    // open nothing moves: the number goes into the row whose Learn radio is
+    // chosen, or nowhere. Otherwise the first map entry equal to the
+    // controller sets its parameter's position to value / 127.
+    void controlChange(int controller, int value) override;
+    const ControllerMap& controllerMap() const { return controllerMap_; }
+    // The open input and clock output (null when off).
+    MidiIn* midiIn() const { return midiIn_.get(); }
+    MidiOut* midiOut() const { return midiOut_.get(); }
+    // MIDI input (0) or output (1): the selected device's index and name.
+    int midiIndex(int port) const { return midiIndices_[index(port)]; }
+    const std::string& midiName(int port) const { return midiNames_[index(port)]; }
 
     // The record texts the controls stand for (save builds them so).
     VelkarnStartUpValues startUpRecord() const;
@@ -167,11 +205,22 @@ private:
     void activeChanged(bool on);
     void showDeviceName(int output);
 
-    // ---- MIDI and controllers (state only here) ---------------------------
+    // ---- MIDI ----------------------------------------------------------------
+    class MapHandler;
     void midiOnChanged(bool on);
     void mapPressed();
     void stepMidiPort(int port, int step);
     void generateClockChanged(bool on);
+    // The input opens only when inputs exist and the application has a
+    // window; the clock output only when outputs exist.
+    void openMidiIn();
+    void closeMidiIn();
+    void openMidiOut();
+    void closeMidiOut();
+    void showMidiName(int port);
+    void factoryMidi();
+
+    // ---- Controllers (state only here) ---------------------------------------
     void pmdPressed();
     void siLabsPressed();
     void startControllers();
@@ -184,12 +233,16 @@ private:
     bool ready_ = false;
     std::atomic<float> knee_;
 
-    // What save writes as loaded: StartUp2's path, StartUp3's MIDI clock
-    // fields, StartUp4 and StartUp6 whole.
+    // What save writes as loaded: StartUp2's path and StartUp6 whole.
     VelkarnStartUpValues2 keptStartUp2_;
-    VelkarnStartUpValues3 keptStartUp3_;
-    VelkarnStartUpValues4 keptStartUp4_;
     VelkarnStartUpValues6 keptStartUp6_;
+
+    ControllerMap controllerMap_{};
+    std::array<int, 2> midiIndices_{};
+    std::array<std::string, 2> midiNames_;
+    std::unique_ptr<MidiIn> midiIn_;
+    std::unique_ptr<MidiOut> midiOut_;
+    platform::Dialog* mapDialog_ = nullptr;  // while "CC Map [Midi In]" is open
 
     GUIPanelGroupHorizontal* subPanels_ = nullptr;
     GUINumberSlider* kneeSlider_ = nullptr;

@@ -10,7 +10,10 @@
 
 #include "app/MidiDeviceList.h"
 #include "app/NumberButtonGroup.h"
+#include "app/MixerParameters.h"
 #include "app/PanelSettings.h"
+#include "app/MidiIn.h"
+#include "app/MidiOut.h"
 #include "audio/AudioDeviceList.h"
 #include "framework/AudioEngineServices.h"
 #include "framework/GUIButton.h"
@@ -20,10 +23,14 @@
 #include "framework/GUITextHorizontal.h"
 #include "framework/Support.h"
 #include "framework/Window.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
 #include "platform/Shell.h"
 #include "platform/TestInput.h"
 #include "platform/UiScript.h"
+#include "platform/midi/FakeMidi.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -95,6 +102,7 @@ class SettingsPanel : public app_test::AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
+        fakeMidi.emplace();  // no MIDI port unless a test lists some
         useDevices(3, 2);
         devices = std::make_unique<AudioDeviceList>(FormatAudio(2, 44100, 16));
         freshWindow();
@@ -118,6 +126,7 @@ protected:
         setWmaLibraryLoader(nullptr, nullptr);
         checkWmaLibrary();
         setWmaRebootNeeded(false);
+        fakeMidi.reset();
         AppTest::TearDown();
     }
 
@@ -157,6 +166,7 @@ protected:
     std::string wave(int index) const { return devices->name(AudioDeviceList::Kind::WaveOut, index); }
     std::string sound(int index) const { return devices->name(AudioDeviceList::Kind::DirectSound, index); }
 
+    std::optional<platform::midi::FakeMidi> fakeMidi;
     RecordingApplication app;
     std::unique_ptr<AudioDeviceList> devices;
     MidiDeviceList midiDevices;
@@ -226,6 +236,8 @@ std::vector<Change> changes(const std::function<void(GUIComponent*)>& click) {
         {"MIDI on, map, previous, next, clock", Panel::midi,
          [click](Panel& p) {
              click(p.midiOnButton());
+             platform::uiScript::setDialogResponder(PanelSettings::mapDialog,
+                                                    [](platform::Dialog& d) { d.press(platform::cancelButton); });
              click(p.mapButton());
              click(p.midiPreviousButton(0));
              click(p.midiNextButton(1));
@@ -234,7 +246,7 @@ std::vector<Change> changes(const std::function<void(GUIComponent*)>& click) {
          none,
          [](Panel& p, const Devices&) {
              EXPECT_TRUE(p.midiOnButton()->isDown());
-             EXPECT_TRUE(p.generateClockButton()->isDown());
+             EXPECT_FALSE(p.generateClockButton()->isDown());  // no MIDI output: it goes up again
              EXPECT_FALSE(p.mapButton()->isDown());
          }},
         {"main output to DirectSound", Panel::audio1, [click](Panel& p) { click(p.typeButton(1)); },
@@ -386,6 +398,8 @@ TEST_F(SettingsPanel, SaveWritesEveryRecordFromTheControlsAndKeepsWhatItDoesNotS
         pmd.calibrationMaximum[i] = 1500.5f + static_cast<float>(i);
     }
     pmd.save();
+    fakeMidi->inputs = {{"Keys In"}};
+    fakeMidi->outputs = {{"Clock Out"}};
 
     buildActive();
     slide(panel->kneeSlider(), 60);
@@ -500,13 +514,17 @@ TEST_F(SettingsPanel, FactoryAppliesTheDefaultsAndLeavesTheStoreAsItWas) {
     click(panel->saveButton());
     const auto records = app_test::firstStartRecords();
     for (std::size_t i = 2; i < 6; ++i) {
-        if (i == 2) continue;  // StartUp3 names the chosen device
+        if (i == 2 || i == 3) continue;  // StartUp3 and StartUp4 name the devices looked up again
         EXPECT_EQ(app_test::storedValue(records[i].first), records[i].second) << records[i].first;
     }
     const Fields third = decodeStored("StartUp3");
     EXPECT_EQ(third.at("secondOutputOn"), "0");
     EXPECT_EQ(third.at("secondOutputDevice"), wave(0));
     EXPECT_EQ(third.at("midiClockOn"), "0");
+    EXPECT_EQ(third.at("midiOutputDevice"), "<no device available>");
+    EXPECT_EQ(decodeStored("StartUp4"), (Fields{{"midiInOn", "0"},
+                                                {"midiInputDevice", "<no device available>"},
+                                                {"controllerNumbers", "20,21,22,23,24,25,26,27,28,29"}}));
     EXPECT_EQ(decodeStored("StartUp").at("outputDevice"), wave(0));
     EXPECT_EQ(decodeStored("StartUp").at("refreshRate"), "20.0");
 }
@@ -572,6 +590,295 @@ TEST_F(SettingsPanel, CancelClosesWmaSupportWithoutOpeningAnything) {
     platform::waitForShellOpeners();
     EXPECT_EQ(shown, 1);
     EXPECT_FALSE(std::filesystem::exists(bin.file("opened")));
+}
+
+// ---------------------------------------------------------------------------
+// MIDI: the input and clock output on the fake ports, the controller map.
+
+using ControllerMap = SettingsPanel;
+using SettingsMidi = SettingsPanel;
+
+std::uint32_t controlChangeMessage(int controller, int value) {
+    return 0xB0u | static_cast<std::uint32_t>(controller) << 8 | static_cast<std::uint32_t>(value) << 16;
+}
+
+// The service calls of the fake since the mark, without the listing ones.
+Calls midiCallsSince(const platform::midi::FakeMidi& fake, std::size_t mark) {
+    const Calls all = fake.calls();
+    return Calls(all.begin() + static_cast<std::ptrdiff_t>(std::min(mark, all.size())), all.end());
+}
+
+std::array<float, MixerParameters::count> positions(const MixerParameters& mixer) {
+    std::array<float, MixerParameters::count> all{};
+    for (int i = 0; i < MixerParameters::count; ++i) all[static_cast<std::size_t>(i)] = mixer.position(i);
+    return all;
+}
+
+TEST_F(ControllerMap, ControlChangesMoveTheFirstMappedParameterOnly) {
+    VelkarnStartUpValues4 stored;
+    stored.midiInOn = true;
+    std::snprintf(stored.midiInputDevice, sizeof stored.midiInputDevice, "%s", "Keys");
+    stored.controllerNumbers[3] = 50;  // deck one high-pass ...
+    stored.controllerNumbers[4] = 50;  // ... and low-pass share 50: only the first moves
+    stored.save();
+    fakeMidi->inputs = {{"Keys"}};
+    buildActive();
+    ASSERT_NE(panel->midiIn(), nullptr);
+
+    struct Case {
+        int controller;
+        int value;
+        int parameter;  // -1: nothing moves
+        float position;
+    };
+    const Case cases[] = {
+        {20, 127, 0, 1.0f},
+        {20, 0, 0, 0.0f},
+        {20, 64, 0, 64.0f * 0.007874016f},
+        {21, 1, 1, 0.007874016f},
+        {25, 100, 6, 100.0f * 0.007874016f},
+        {29, 127, 11, 1.0f},
+        {50, 90, 3, 90.0f * 0.007874016f},
+        {23, 10, -1, 0.0f},  // entry 3 now holds 50
+        {30, 127, -1, 0.0f},
+        {0, 127, -1, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.controller) + " " + std::to_string(c.value));
+        auto expected = positions(app.mixer);
+        if (c.parameter >= 0) expected[static_cast<std::size_t>(c.parameter)] = c.position;
+        fakeMidi->inject("Keys", controlChangeMessage(c.controller, c.value));
+        platform::dispatchPostedMessages();
+        EXPECT_EQ(positions(app.mixer), expected);
+    }
+}
+
+TEST_F(ControllerMap, TheOpenDialogLearnsIntoTheChosenRowAndMovesNothing) {
+    fakeMidi->inputs = {{"Keys"}};
+    buildActive();
+    choosePage(PanelSettings::midi);
+    click(panel->midiOnButton());
+    const auto before = positions(app.mixer);
+    Calls shown;
+    platform::uiScript::setDialogResponder(PanelSettings::mapDialog, [&](platform::Dialog& dialog) {
+        for (int edit : PanelSettings::mapEdits) shown.push_back(dialog.text(edit, 32));
+        for (int radio : PanelSettings::mapLearnRadios) EXPECT_FALSE(dialog.checked(radio));
+        // No Learn radio chosen: dropped.
+        fakeMidi->inject("Keys", controlChangeMessage(7, 99));
+        platform::dispatchPostedMessages();
+        for (int e = 0; e < PanelSettings::mapEntries; ++e) {
+            EXPECT_EQ(dialog.text(PanelSettings::mapEdits[static_cast<std::size_t>(e)], 32), std::to_string(20 + e));
+        }
+        dialog.setChecked(1024, true);  // Crossfader
+        fakeMidi->inject("Keys", controlChangeMessage(7, 99));
+        platform::dispatchPostedMessages();
+        EXPECT_EQ(dialog.text(1014, 32), "7");
+        EXPECT_EQ(dialog.text(1013, 32), "20");
+        dialog.press(platform::okButton);
+    });
+    click(panel->mapButton());
+    EXPECT_EQ(shown, (Calls{"20", "21", "22", "23", "24", "25", "26", "27", "28", "29"}));
+    EXPECT_EQ(positions(app.mixer), before);
+    EXPECT_EQ(panel->controllerMap()[1], 7);
+    // Closed: control change 7 now moves the crossfader.
+    fakeMidi->inject("Keys", controlChangeMessage(7, 127));
+    platform::dispatchPostedMessages();
+    EXPECT_EQ(app.mixer.position(1), 1.0f);
+}
+
+TEST_F(ControllerMap, OkReplacesTheWholeMapCancelKeepsIt) {
+    buildActive();
+    choosePage(PanelSettings::midi);
+    struct Case {
+        const char* what;
+        int button;
+        std::array<const char*, PanelSettings::mapEntries> edits;
+        PanelSettings::ControllerMap map;
+    };
+    const Case cases[] = {
+        {"ok",
+         platform::okButton,
+         {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+        {"leading numbers read as %d; others keep their entry",
+         platform::okButton,
+         {"12x", "abc", "", " 40", "-3", "+5", "99999999999", "0", "x12", "127"},
+         {12, 2, 3, 40, -3, 5, 7, 0, 9, 127}},
+        {"cancel", platform::cancelButton, {"50", "51", "52", "53", "54", "55", "56", "57", "58", "59"},
+         {12, 2, 3, 40, -3, 5, 7, 0, 9, 127}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::uiScript::setDialogResponder(PanelSettings::mapDialog, [&](platform::Dialog& dialog) {
+            for (std::size_t e = 0; e < c.edits.size(); ++e) dialog.setText(PanelSettings::mapEdits[e], c.edits[e]);
+            dialog.press(c.button);
+        });
+        click(panel->mapButton());
+        EXPECT_EQ(panel->controllerMap(), c.map);
+    }
+}
+
+TEST_F(SettingsMidi, OnAndOffOpenStartStopAndCloseInOrder) {
+    fakeMidi->inputs = {{"Keys"}, {"Pads"}};
+    VelkarnStartUpValues4 stored;
+    std::snprintf(stored.midiInputDevice, sizeof stored.midiInputDevice, "%s", "Pads");
+    stored.save();
+    buildActive();
+    EXPECT_EQ(panel->midiIn(), nullptr);
+    choosePage(PanelSettings::midi);
+    std::size_t mark = fakeMidi->calls().size();
+    click(panel->midiOnButton());
+    ASSERT_NE(panel->midiIn(), nullptr);
+    EXPECT_EQ(midiCallsSince(*fakeMidi, mark), (Calls{"inputOpen Pads", "inputStart"}));
+    mark = fakeMidi->calls().size();
+    click(panel->midiOnButton());
+    EXPECT_EQ(panel->midiIn(), nullptr);
+    EXPECT_EQ(midiCallsSince(*fakeMidi, mark), (Calls{"inputStop", "inputClose"}));
+    EXPECT_EQ(fakeMidi->openInputs(), 0);
+}
+
+TEST_F(SettingsMidi, PreviousAndNextWrapAndReopenWhatRuns) {
+    fakeMidi->inputs = {{"In A"}, {"In B"}, {"In C"}};
+    fakeMidi->outputs = {{"Out A"}, {"Out B"}};
+    buildActive();
+    choosePage(PanelSettings::midi);
+    click(panel->midiOnButton());
+    click(panel->generateClockButton());
+    ASSERT_NE(panel->midiOut(), nullptr);
+    struct Step {
+        int port;
+        int direction;  // -1 previous, 1 next
+        const char* name;
+        Calls calls;
+    };
+    const Step steps[] = {
+        {0, -1, "In C", {"inputStop", "inputClose", "inputOpen In C", "inputStart"}},
+        {0, 1, "In A", {"inputStop", "inputClose", "inputOpen In A", "inputStart"}},
+        {0, 1, "In B", {"inputStop", "inputClose", "inputOpen In B", "inputStart"}},
+        {1, 1, "Out B", {"outputReset", "outputClose", "outputOpen Out B"}},
+        {1, 1, "Out A", {"outputReset", "outputClose", "outputOpen Out A"}},
+        {1, -1, "Out B", {"outputReset", "outputClose", "outputOpen Out B"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        const std::size_t mark = fakeMidi->calls().size();
+        click(step.direction < 0 ? panel->midiPreviousButton(step.port) : panel->midiNextButton(step.port));
+        EXPECT_EQ(panel->midiNameText(step.port)->text(), step.name);
+        EXPECT_EQ(panel->midiName(step.port), step.name);
+        Calls calls;
+        for (const std::string& call : midiCallsSince(*fakeMidi, mark)) {
+            if (call != "outputShortMessage") calls.push_back(call);
+        }
+        EXPECT_EQ(calls, step.calls);
+    }
+    // Off: a step only changes the name.
+    click(panel->midiOnButton());
+    click(panel->generateClockButton());
+    const std::size_t mark = fakeMidi->calls().size();
+    click(panel->midiNextButton(0));
+    click(panel->midiPreviousButton(1));
+    EXPECT_EQ(panel->midiNameText(0)->text(), "In C");
+    EXPECT_EQ(panel->midiNameText(1)->text(), "Out A");
+    EXPECT_EQ(midiCallsSince(*fakeMidi, mark), Calls{});
+}
+
+TEST_F(SettingsMidi, WithoutDevicesStepsDoNothingAndTheClockStaysOff) {
+    buildActive();
+    choosePage(PanelSettings::midi);
+    for (int port = 0; port < 2; ++port) {
+        click(panel->midiPreviousButton(port));
+        click(panel->midiNextButton(port));
+        EXPECT_EQ(panel->midiNameText(port)->text(), "<no device available>");
+        EXPECT_EQ(panel->midiIndex(port), 0);
+    }
+    click(panel->generateClockButton());
+    EXPECT_FALSE(panel->generateClockButton()->isDown());
+    EXPECT_EQ(panel->midiOut(), nullptr);
+    click(panel->midiOnButton());
+    EXPECT_TRUE(panel->midiOnButton()->isDown());
+    EXPECT_EQ(panel->midiIn(), nullptr);
+}
+
+TEST_F(SettingsMidi, TheMapOpensTheInputOnlyWhileTheDialogRuns) {
+    fakeMidi->inputs = {{"Keys"}};
+    buildActive();
+    choosePage(PanelSettings::midi);
+    ASSERT_FALSE(panel->midiOnButton()->isDown());
+    int openWhileShown = -1;
+    platform::uiScript::setDialogResponder(PanelSettings::mapDialog, [&](platform::Dialog& dialog) {
+        openWhileShown = fakeMidi->openInputs();
+        dialog.setChecked(1029, true);  // Deck One Low Pass Filter
+        fakeMidi->inject("Keys", controlChangeMessage(64, 1));
+        platform::dispatchPostedMessages();
+        dialog.press(platform::okButton);
+    });
+    click(panel->mapButton());
+    EXPECT_EQ(openWhileShown, 1);
+    EXPECT_EQ(fakeMidi->openInputs(), 0);
+    EXPECT_EQ(panel->midiIn(), nullptr);
+    EXPECT_EQ(panel->controllerMap()[4], 64);
+}
+
+TEST_F(SettingsMidi, ActivateOpensWhatTheRecordsAskAndFactoryClosesIt) {
+    fakeMidi->inputs = {{"Keys"}, {"Pads"}};
+    fakeMidi->outputs = {{"Out A"}, {"Out B"}};
+    VelkarnStartUpValues3 clock;
+    clock.midiClockOn = true;
+    std::snprintf(clock.midiOutputDevice, sizeof clock.midiOutputDevice, "%s", "Out B");
+    clock.save();
+    VelkarnStartUpValues4 input;
+    input.midiInOn = true;
+    std::snprintf(input.midiInputDevice, sizeof input.midiInputDevice, "%s", "Pads");
+    input.controllerNumbers[0] = 70;
+    input.save();
+
+    build();
+    EXPECT_EQ(fakeMidi->openInputs() + fakeMidi->openOutputs(), 0);  // nothing before activate
+    const std::size_t mark = fakeMidi->calls().size();
+    panel->activate();
+    EXPECT_TRUE(panel->isReady());
+    ASSERT_NE(panel->midiIn(), nullptr);
+    ASSERT_NE(panel->midiOut(), nullptr);
+    EXPECT_TRUE(panel->midiOut()->isRunning());
+    EXPECT_EQ(midiCallsSince(*fakeMidi, mark), (Calls{"inputOpen Pads", "inputStart", "outputOpen Out B"}));
+    platform::VirtualClock::advance(30);
+    int pulses = 0;
+    for (const auto& sent : fakeMidi->sent()) pulses += sent.bytes == std::vector<std::uint8_t>{0xF8} ? 1 : 0;
+    EXPECT_EQ(pulses, 2);  // at 1 and 22 ms, 120 BPM
+
+    panel->factory();
+    EXPECT_EQ(panel->midiIn(), nullptr);
+    EXPECT_EQ(panel->midiOut(), nullptr);
+    EXPECT_EQ(fakeMidi->openInputs() + fakeMidi->openOutputs(), 0);
+    EXPECT_FALSE(panel->midiOnButton()->isDown());
+    EXPECT_FALSE(panel->generateClockButton()->isDown());
+    // The default names, looked up again: the first devices.
+    EXPECT_EQ(panel->midiNameText(0)->text(), "Keys");
+    EXPECT_EQ(panel->midiNameText(1)->text(), "Out A");
+    EXPECT_EQ(panel->controllerMap(), (PanelSettings::ControllerMap{20, 21, 22, 23, 24, 25, 26, 27, 28, 29}));
+}
+
+TEST_F(SettingsMidi, SaveWritesTheLiveMidiState) {
+    fakeMidi->inputs = {{"Keys"}, {"Pads"}};
+    fakeMidi->outputs = {{"Out A"}, {"Out B"}};
+    buildActive();
+    choosePage(PanelSettings::midi);
+    click(panel->midiNextButton(0));
+    click(panel->midiOnButton());
+    click(panel->midiPreviousButton(1));
+    click(panel->generateClockButton());
+    platform::uiScript::setDialogResponder(PanelSettings::mapDialog, [](platform::Dialog& dialog) {
+        dialog.setText(1022, "99");
+        dialog.press(platform::okButton);
+    });
+    click(panel->mapButton());
+    click(panel->saveButton());
+    const Fields third = decodeStored("StartUp3");
+    EXPECT_EQ(third.at("midiClockOn"), "1");
+    EXPECT_EQ(third.at("midiOutputDevice"), "Out B");
+    EXPECT_EQ(decodeStored("StartUp4"), (Fields{{"midiInOn", "1"},
+                                                {"midiInputDevice", "Pads"},
+                                                {"controllerNumbers", "20,21,22,23,24,25,26,27,28,99"}}));
 }
 
 }  // namespace
