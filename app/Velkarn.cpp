@@ -421,6 +421,7 @@ void Velkarn::windowTimer(Window* /*window*/) {
 
     player_->tick(b);
     playingIndicator_->setState(true, player_->isRunning());
+    panelPlayer_->setRunning(player_->isRunning());
 
     float deckTempos[decks] = {};
     {

@@ -251,6 +251,7 @@ public:
     PanelDecks* panelDecks() const { return panelDecks_; }
     PanelEffects* panelEffects() const { return panelEffects_; }
     PanelRecorder* panelRecorder() const { return panelRecorder_; }
+    PanelPlayer* panelPlayer() const { return panelPlayer_; }
     PanelNetwork* panelNetwork() const { return panelNetwork_; }
     PanelSettings* panelSettings() const { return panelSettings_; }
     TimeScalerPV* timeScaler() const { return timeScaler_.get(); }

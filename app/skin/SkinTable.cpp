@@ -5,6 +5,7 @@
 #include "app/skin/SkinMainWindow.h"
 #include "app/skin/SkinNetworkPanel.h"
 #include "app/skin/SkinPanelArt.h"
+#include "app/skin/SkinPlayerPanel.h"
 #include "app/skin/SkinRecorderPanel.h"
 #include "app/skin/SkinScope.h"
 #include "app/skin/SkinSettingsPanel.h"
@@ -173,6 +174,10 @@ SkinTable makeTable() {
     // ---- The recorder panel: its three buttons, and the wells and captions
     // of its file lines and time drawn into its panel image.
     addRecorderPanelRows(table);
+
+    // ---- The player panel: its three buttons, and the crate line's well
+    // and caption drawn into its panel image.
+    addPlayerPanelRows(table);
 
     // ---- The browser and its previewer --------------------------------------
     // Their own windows; the rows and their art are in SkinBrowser.cpp.
