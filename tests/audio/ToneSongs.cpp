@@ -34,12 +34,15 @@ std::vector<float> toneMarker(const ToneSongSpec& spec) {
     return marker;
 }
 
-ToneSong writeToneSong(const std::string& directory, const std::string& name, const ToneSongSpec& spec) {
+ToneSong writeToneSong(const std::string& directory, const std::string& name, const ToneSongSpec& spec,
+                       const ToneSongExtras& extras) {
     ToneSong song;
     const auto frames = static_cast<std::int64_t>(spec.seconds * 44100.0);
     song.beatFrames = 44100.0 * 60.0 / spec.bpm;
+    const double slowFrames = 44100.0 * 60.0 / extras.slowBpm;
     for (std::int64_t i = 0;; ++i) {
-        const double position = spec.firstBeat + static_cast<double>(i) * song.beatFrames;
+        double position = spec.firstBeat + static_cast<double>(i) * song.beatFrames;
+        if (extras.slowBeat >= 1 && i >= extras.slowBeat) position += slowFrames - song.beatFrames;
         if (position >= static_cast<double>(frames) - song.beatFrames / 2) break;
         song.beats.push_back(static_cast<std::int32_t>(std::lround(position)));
     }
@@ -109,9 +112,13 @@ ToneSong writeToneSong(const std::string& directory, const std::string& name, co
     points.samplesPerLevel = 100;
     points.levelCount = static_cast<std::int32_t>(levels.size());
     points.levels = levels.data();
+    SongTags tags;
+    std::snprintf(tags.title, sizeof tags.title, "%s", extras.title.c_str());
+    tags.bpm = static_cast<float>(spec.bpm);
     BeatsWriteSources sources;
     sources.settings = &settings;
     sources.points = &points;
+    if (!extras.title.empty()) sources.tags = &tags;
     beats.writeMetaData(base + ".qrt", sources);
     return song;
 }

@@ -20,6 +20,16 @@ struct ToneSongSpec {
     std::int32_t firstBeat = 2000;  // frame of the first marked beat
 };
 
+// What only some songs carry.
+struct ToneSongExtras {
+    // Not empty: tags with this title and the song's bpm as their tempo.
+    std::string title;
+    // From this beat on (>= 1), the marked beats come one beat at slowBpm
+    // later: beat slowBeat - 1 lasts that long.
+    std::int32_t slowBeat = -1;
+    double slowBpm = 39.0;
+};
+
 struct ToneSong {
     std::string path;                  // the WAV file; its meta-data sits beside it
     std::vector<std::int32_t> beats;   // the marked beats' frames
@@ -31,7 +41,8 @@ struct ToneSong {
 
 // Writes <directory>/<name>.wav and its side file; the meta-data draws the
 // song from a flat level envelope.
-ToneSong writeToneSong(const std::string& directory, const std::string& name, const ToneSongSpec& spec);
+ToneSong writeToneSong(const std::string& directory, const std::string& name, const ToneSongSpec& spec,
+                       const ToneSongExtras& extras = {});
 
 // The energy centre, in frames of the signal, of the marker near
 // `expected` (within 40 ms): the second difference removes the low tone and
