@@ -37,6 +37,8 @@ packages=(
   portaudio19-dev libasound2-dev libjack-jackd2-dev
   # audio tests and benchmarks: float32 reference values, the conversion peer
   python3-numpy libsamplerate0-dev
+  # beat mapper tests: its overview and export pictures decoded by a second reader
+  python3-pil
   # the skin generator: FreeType draws its labels from the DejaVu faces
   # (Sans from -core, Sans Condensed from -extra)
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra

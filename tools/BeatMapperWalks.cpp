@@ -1,4 +1,196 @@
+#include "tools/BeatMapperWalks.h"
 #include "tools/BeatMapper.h"
+
+#include "audio/AudioFileReader.h"
+#include "audio/Beats.h"
+#include "audio/Mp3MetaDataTools.h"
+#include "audio/SampleDisk.h"
+#include "audio/SampleDiskMP3.h"
+#include "audio/WavMetaDataTools.h"
+#include "audio/WmaMetaDataTools.h"
+#include "framework/DialogProgress.h"
+#include "framework/FileUtilities.h"
+#include "framework/Reporters.h"
+#include "framework/StringException.h"
+#include "platform/FileSystem.h"
+#include "tools/BeatMapperEdit.h"
+#include "tools/GUIBeatMap.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// A read of the analysis spans just under two seconds at most.
+constexpr float convertCacheSeconds = 2.0f;
+constexpr std::int32_t samplesPerValue = 153;
+
+class DialogAdapter : public BeatMapperWalks::Progress {
+public:
+    explicit DialogAdapter(DialogProgress& dialog) : dialog_(dialog) {}
+    void setRange(int low, int high) override { dialog_.setRange(low, high); }
+    void setPosition(int value) override { dialog_.setPosition(value); }
+    bool isAborted() const override { return dialog_.isAborted(); }
+
+private:
+    DialogProgress& dialog_;
+};
+
+// Whether the listed entry is an audio file to process: regular files, and
+// links that lead to one (as the count takes them).
+bool isAudioEntry(const platform::DirectoryEntry& entry, const std::string& path) {
+    if (!isAudioFileName(entry.name)) return false;
+    if (!entry.isSymbolicLink) return true;
+    return platform::pathExists(path) && !platform::isDirectory(path);
+}
+
+}  // namespace
+
+bool BeatMapperWalks::jobOfTitle(const std::string& title, Job& job) {
+    if (title == "Splitting Tracks") {
+        job = Job::Split;
+    } else if (title == "Merging Tracks") {
+        job = Job::Merge;
+    } else if (title == "Converting Tracks") {
+        job = Job::Convert;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int BeatMapperWalks::run(Job job, const std::string& directory, Progress& progress) {
+    const int total = countAudioFiles(directory);
+    progress.setRange(0, total);
+    int counter = 0;
+    walk(job, directory, counter, progress);
+    return counter;
+}
+
+int BeatMapperWalks::run(Job job, const std::string& directory, DialogProgress& dialog) {
+    DialogAdapter progress(dialog);
+    return run(job, directory, progress);
+}
+
+bool BeatMapperWalks::walk(Job job, const std::string& directory, int& counter, Progress& progress) {
+    std::vector<platform::DirectoryEntry> entries;
+    if (!platform::listDirectory(directory, entries)) return reportWindowsError(false, __FILE__, __LINE__);
+    for (const platform::DirectoryEntry& entry : entries) {
+        if (progress.isAborted()) break;
+        const std::string path = directory + "/" + entry.name;
+        // A link to a directory is never followed (a loop would never end).
+        if (entry.isDirectory) {
+            walk(job, path, counter, progress);
+        } else if (isAudioEntry(entry, path)) {
+            processFile(job, path);
+            ++counter;
+            progress.setPosition(counter);
+        }
+    }
+    return true;
+}
+
+void BeatMapperWalks::processFile(Job job, const std::string& path) {
+    const bool wav = hasWavExtension(path);
+    const bool mp3 = hasMp3Extension(path);
+    const bool wma = hasWmaExtension(path) && isAudioFileName(path);
+    if (!wav && !mp3 && !wma) return;
+    switch (job) {
+    case Job::Split:
+        if (wav) splitWavMetaData(path, false);
+        else if (mp3) splitMp3MetaData(path, false);
+        else splitWmaMetaData(path, false);
+        break;
+    case Job::Merge:
+        if (wav) mergeWavMetaData(path);
+        else if (mp3) mergeMp3MetaData(path);
+        else mergeWmaMetaData(path);
+        break;
+    case Job::Convert:
+        convertFile(path);
+        break;
+    }
+}
+
+bool BeatMapperWalks::convertFile(const std::string& path) {
+    if (!canOpenExclusively(path)) return false;
+
+    std::unique_ptr<Beats> beats;
+    BTSettings settings;
+    SongTags tags;
+    bool hasTags = false;
+    char label[songTextSize] = {};
+    bool hasLabel = false;
+    MusicalKey key;
+    bool hasKey = false;
+    PointsRecord points;
+    bool hasPoints = false;
+    SongFileOutputs outputs;
+    outputs.beats = &beats;
+    outputs.records.settings = &settings;
+    outputs.records.tags = &tags;
+    outputs.records.hasTags = &hasTags;
+    outputs.records.label = label;
+    outputs.records.hasLabel = &hasLabel;
+    outputs.records.key = &key;
+    outputs.records.hasKey = &hasKey;
+    outputs.records.points = &points;
+    outputs.records.hasPoints = &hasPoints;
+
+    std::unique_ptr<AudioFileReader> song;
+    try {
+        song = SampleDisk::open(path, true, false, convertCacheSeconds, outputs);
+    } catch (const StringException&) {
+        return false;
+    }
+    points.release();
+    // Nothing to convert: no beats, or the envelope is there already. Too
+    // few beats, or beats too close for one overview pixel, give no image.
+    if (beats == nullptr || hasPoints || !BeatMapperEdit::hasOverview(*beats)) return false;
+
+    const std::string qrtPath = withExtension(path, "qrt");
+    const bool embedded = !platform::pathExists(qrtPath) && !platform::pathExists(withExtension(path, "png"));
+
+    const std::int32_t beatsPerBar = settings.strip[1];
+    {
+        GUIBeatMap map(105, 15, 770, 250, samplesPerValue, nullptr);
+        map.analyse(song.get(), nullptr);
+        PointsRecord envelope = BeatMapperEdit::pointsRecord(map, settings.bpm, beatsPerBar, (*beats)[0].position);
+
+        BeatsWriteSources sources;
+        sources.settings = &settings;
+        sources.tags = hasTags ? &tags : nullptr;
+        sources.label = hasLabel ? label : nullptr;
+        sources.key = hasKey ? &key : nullptr;
+        sources.points = &envelope;
+        if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(song.get()); mp3 != nullptr) {
+            sources.frames = mp3->frameIndex().data();
+            sources.frameCount = mp3->frameCount();
+        }
+        try {
+            beats->writeMetaData(qrtPath, sources);
+        } catch (const StringException&) {
+            envelope.release();
+            return false;
+        }
+        envelope.release();
+    }
+    BeatMapperEdit::writeOverviewImage(*beats, beatsPerBar, true, path);
+    beats.reset();
+    song.reset();
+
+    if (embedded) {
+        if (hasWavExtension(path)) mergeWavMetaData(path);
+        else if (hasMp3Extension(path)) mergeMp3MetaData(path);
+        else if (hasWmaExtension(path)) mergeWmaMetaData(path);
+    } else {
+        if (hasWavExtension(path)) stripWavMetaData(path);
+        else if (hasMp3Extension(path)) stripMp3MetaData(path);
+        else if (hasWmaExtension(path)) stripWmaMetaData(path);
+    }
+    return true;
+}
+
 
 void BeatMapper::startWalk(Walk /*walk*/) {}
 void BeatMapper::runWalk(DialogProgress* /*dialog*/, Walk /*walk*/) {}
