@@ -1,0 +1,143 @@
+#include "EndToEndProgram.h"
+
+#include "ImageTestSupport.h"
+#include "app/GUIStrip.h"
+#include "app/VelkarnStandAlone.h"
+#include "audio/TrackAudio.h"
+#include "framework/Image.h"
+#include "framework/Window.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+#include "platform/TestInput.h"
+#include "platform/UiScript.h"
+#include "platform/audio/NullAudio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace e2e {
+
+using platform::audio::NullAudio;
+
+namespace {
+
+std::function<void(Velkarn&)> startedScript;
+void runStartedScript(Velkarn& app) { startedScript(app); }
+
+}  // namespace
+
+Program::Program() { homeVariable_.emplace("VELKARN_HOME", home_.path()); }
+
+Program::~Program() = default;
+
+int Program::run(const std::function<void(Velkarn&)>& script) {
+    platform::uiScript::enable();
+    platform::VirtualClock::enable();
+    NullAudio::setMemoryCapture(true);
+    startedScript = [this, &script](Velkarn& app) {
+        app_ = &app;
+        followMainOutput();
+        script(app);
+    };
+    VelkarnStandAlone::setStartedHook(runStartedScript);
+    const int exitCode = VelkarnStandAlone::standAloneMain(nullptr, nullptr, "", 1);
+    VelkarnStandAlone::setStartedHook(nullptr);
+    startedScript = nullptr;
+    app_ = nullptr;
+    NullAudio::setMemoryCapture(false);
+    NullAudio::forget();
+    platform::VirtualClock::disable();
+    platform::uiScript::disable();
+    return exitCode;
+}
+
+void Program::followMainOutput() {
+    // The main output is the first running stream that is not closed.
+    for (const platform::audio::NullStreamRecord& record : NullAudio::streams()) {
+        if (!record.closed) {
+            mainStream_ = record.openOrder;
+            return;
+        }
+    }
+    mainStream_ = 0;
+}
+
+void Program::step() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (app_->playback(0)->framesAhead() < 44100 || app_->playback(1)->framesAhead() < 44100) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the render threads fell behind at " << app_->currentSampleTime();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!NullAudio::advanceToDeadline(mainStream_, 1)) ADD_FAILURE() << "no deadline on stream " << mainStream_;
+    platform::dispatchPostedMessages();
+}
+
+void Program::routeToolCloses() {
+    platform::dispatchPostedMessages();
+    const platform::WindowHandle main = app_->mainWindow()->handle();
+    while (platform::queuedMessageCount() > 0) {
+        platform::Message message;
+        if (!platform::getMessage(message)) break;
+        if (message.id != platform::closeRequestMessage) {
+            platform::dispatchMessage(message);
+        } else if (message.window == main) {
+            ADD_FAILURE() << "the main window was asked to close during the script";
+        } else {
+            Velkarn* application = app_;
+            VelkarnStandAlone::routeCloseRequest(application, message.window);
+        }
+    }
+}
+
+void Program::close() {
+    platform::uiScript::pushYes();
+    EXPECT_TRUE(platform::test_input::close(app_->mainWindow()->handle()));
+}
+
+platform::Point centreOf(const GUIComponent& component) {
+    return {(component.x0 + component.x1) / 2, (component.y0 + component.y1) / 2};
+}
+
+platform::Point pointOnStrip(Velkarn& app, int deck, int beat) {
+    GUIStrip* strip = app.strip(deck, 0);
+    const TrackBeat record = app.beatAt(beat);
+    const auto offset = record.position + record.length / 2 - strip->startPosition();
+    return {strip->x0 + static_cast<int>(static_cast<double>(offset) / strip->samplesPerPixel()),
+            (strip->y0 + strip->y1) / 2};
+}
+
+std::unique_ptr<Image> shownArea(Window& window, int x, int y, int width, int height) {
+    const std::vector<std::uint8_t> bytes = window.nativeWindow()->readBack(platform::Rect{x, y, width, height});
+    return std::unique_ptr<Image>(image_test::imageFromBytes(width, height, bytes));
+}
+
+int glyphMismatches(const Image& shown, int x, int y, const Image& glyph, int& judged) {
+    auto level = [](Color c) { return (c.red + c.green + c.blue) / 3; };
+    // Half the ink's lightness divides light from dark (a blank glyph has
+    // no ink: half of mid grey then).
+    int ink = 128;
+    for (int row = 0; row < glyph.height(); ++row) {
+        for (int column = 0; column < glyph.width(); ++column) {
+            if (glyph.getPixel(column, row).alpha >= 192) ink = level(glyph.getPixel(column, row));
+        }
+    }
+    int mismatches = 0;
+    for (int row = 0; row < glyph.height(); ++row) {
+        for (int column = 0; column < glyph.width(); ++column) {
+            const int alpha = glyph.getPixel(column, row).alpha;
+            const bool light = level(shown.getPixel(x + column, y + row)) >= ink / 2;
+            if (alpha >= 192 || alpha <= 64) {
+                ++judged;
+                mismatches += light != (alpha >= 192);
+            }
+        }
+    }
+    return mismatches;
+}
+
+}  // namespace e2e
