@@ -188,6 +188,9 @@ protected:
     }
     void TearDown() override {
         application.reset();
+        // The server before its listener: its connections' threads tell the
+        // listener of each close until the server has stopped.
+        remoteServer.reset();
         remote.reset();
         platform::uiScript::disable();
         portVariable.reset();
