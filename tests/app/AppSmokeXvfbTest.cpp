@@ -47,9 +47,7 @@ bool isRefreshed(int x, int y) {
 }
 constexpr Area volumeKnob{910, 551, 75, 12};  // at the start-up volume 0.45
 
-struct Placement {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+using xvfb_test::Placement;
 
 // Pixels in `area` of the window that differ from the golden frame (-1 for
 // a screen of the wrong size).
@@ -77,19 +75,7 @@ std::string runForOutput(const std::vector<std::string>& argv, const std::string
 
 // Where xdotool finds the window it names.
 Placement placementOf(const std::string& window, const std::string& log) {
-    std::istringstream geometry(runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, log));
-    Placement at;
-    for (std::string line; std::getline(geometry, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        const std::string name = line.substr(0, equals);
-        const int value = std::atoi(line.c_str() + equals + 1);
-        if (name == "X") at.x = value;
-        if (name == "Y") at.y = value;
-        if (name == "WIDTH") at.width = value;
-        if (name == "HEIGHT") at.height = value;
-    }
-    return at;
+    return xvfb_test::placementFromShell(runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, log));
 }
 
 // The screen's pixel at (x, y), black outside.

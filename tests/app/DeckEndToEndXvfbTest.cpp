@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -20,24 +19,10 @@ using testing_support::TemporaryDirectory;
 using xvfb_test::screenHeight;
 using xvfb_test::screenWidth;
 
-struct Placement {
-    int x = -1, y = -1, width = 0, height = 0;
-};
+using xvfb_test::Placement;
 
 Placement placementIn(const std::string& geometryLog) {
-    std::istringstream geometry(testing_support::readFile(geometryLog));
-    Placement at;
-    for (std::string line; std::getline(geometry, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        const std::string name = line.substr(0, equals);
-        const int value = std::atoi(line.c_str() + equals + 1);
-        if (name == "X") at.x = value;
-        if (name == "Y") at.y = value;
-        if (name == "WIDTH") at.width = value;
-        if (name == "HEIGHT") at.height = value;
-    }
-    return at;
+    return xvfb_test::placementFromShell(testing_support::readFile(geometryLog));
 }
 
 // Pixels of the window on the screen that differ from the golden frame.

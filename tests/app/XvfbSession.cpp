@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -148,6 +149,22 @@ std::string XvfbServer::screenshot(const std::string& scratchDirectory) const {
         scratchDirectory + "/import.log");
     if (status != 0) return {};
     return testing_support::readFile(file);
+}
+
+Placement placementFromShell(const std::string& shellOutput) {
+    std::istringstream geometry(shellOutput);
+    Placement at;
+    for (std::string line; std::getline(geometry, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string name = line.substr(0, equals);
+        const int value = std::atoi(line.c_str() + equals + 1);
+        if (name == "X") at.x = value;
+        if (name == "Y") at.y = value;
+        if (name == "WIDTH") at.width = value;
+        if (name == "HEIGHT") at.height = value;
+    }
+    return at;
 }
 
 }  // namespace xvfb_test

@@ -16,6 +16,14 @@ namespace xvfb_test {
 constexpr int screenWidth = 1280;
 constexpr int screenHeight = 1024;
 
+// A window's place on the screen.
+struct Placement {
+    int x = -1, y = -1, width = 0, height = 0;
+};
+// The place that `xdotool getwindowgeometry --shell` printed (X=, Y=,
+// WIDTH=, HEIGHT= lines); fields it does not name stay as they are.
+Placement placementFromShell(const std::string& shellOutput);
+
 // A child whose stdout (and stderr) come through a pipe, line by line.
 class Child {
 public:
