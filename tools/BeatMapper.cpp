@@ -44,15 +44,6 @@ constexpr std::int32_t primingFrames = 2048;
 constexpr int lockPlayback = 1;
 constexpr const char* loadingTitle = "Loading Track";
 
-// Lock 1 for a scope.
-class PlaybackLock {
-public:
-    PlaybackLock() { enterCriticalSection(lockPlayback); }
-    ~PlaybackLock() { leaveCriticalSection(lockPlayback); }
-    PlaybackLock(const PlaybackLock&) = delete;
-    PlaybackLock& operator=(const PlaybackLock&) = delete;
-};
-
 // rounded(x): x + 0.5 truncated toward zero.
 std::int64_t rounded(float x) { return static_cast<std::int64_t>(x + 0.5f); }
 
@@ -78,6 +69,15 @@ BeatMapper::SongOpen& songOpener() {
 }  // namespace
 
 void BeatMapper::setSongOpen(SongOpen open) { songOpener() = std::move(open); }
+
+BeatMapper::PlaybackLock::PlaybackLock() { enterCriticalSection(lockPlayback); }
+
+BeatMapper::PlaybackLock::~PlaybackLock() { leaveCriticalSection(lockPlayback); }
+
+std::unique_ptr<AudioFileReader> BeatMapper::openSongFile(const std::string& path, const SongFileOutputs& outputs) {
+    return songOpener() ? songOpener()(path, true, false, readerCacheSeconds, outputs)
+                        : SampleDisk::open(path, true, false, readerCacheSeconds, outputs);
+}
 
 void BeatMapper::FloatsRelease::operator()(float* block) const { releaseAligned(block); }
 

@@ -342,6 +342,22 @@ private:
     bool analysed_ = false;
 
     std::atomic<std::int64_t> renders_{0};
+
+    // Lock 1 for a scope.
+    class PlaybackLock {
+    public:
+        PlaybackLock();
+        ~PlaybackLock();
+        PlaybackLock(const PlaybackLock&) = delete;
+        PlaybackLock& operator=(const PlaybackLock&) = delete;
+    };
+
+    // Opens a song for the mapper through the tests' opener when one is
+    // set, else SampleDisk::open, with the reader cache playback needs.
+    static std::unique_ptr<AudioFileReader> openSongFile(const std::string& path, const SongFileOutputs& outputs);
+    // After a save: the song opened again, or, when that fails, the
+    // failure shown and the mapper left without a song.
+    void reopenSong();
 };
 
 #endif

@@ -2,18 +2,34 @@
 #include "tools/BeatMapper.h"
 
 #include "audio/AlignedFloats.h"
+#include "audio/AudioFileReader.h"
+#include "audio/Mp3MetaDataTools.h"
+#include "audio/MusicalKey.h"
+#include "audio/SampleDisk.h"
+#include "audio/SampleDiskMP3.h"
 #include "audio/WavMetaDataTools.h"
+#include "audio/WmaMetaDataTools.h"
 #include "framework/Color.h"
+#include "framework/FileUtilities.h"
 #include "framework/Font.h"
+#include "framework/GUIButton.h"
+#include "framework/GUIButtonManager.h"
 #include "framework/GUIMarkerMap.h"
+#include "framework/GUINumberSlider.h"
+#include "framework/GUISliderVertical.h"
+#include "framework/GUITextHorizontal.h"
 #include "framework/Image.h"
 #include "framework/StringException.h"
 #include "framework/Support.h"
+#include "framework/Window.h"
+#include "tools/Browser.h"
+#include "tools/BrowserData.h"
 #include "tools/GUIBeatMap.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -188,12 +204,230 @@ std::unique_ptr<Image> BeatMapperEdit::exportImage(const GUIBeatMap& map, GUIMar
 }
 
 
-void BeatMapper::rebuildBeats() {}
-void BeatMapper::estimateTempo() {}
-void BeatMapper::cycleTempo() {}
-void BeatMapper::clearMarkers() {}
-bool BeatMapper::save() { return false; }
-void BeatMapper::usePngPressed() {}
-void BeatMapper::dumpImage() {}
-void BeatMapper::writeOverviewImage(const Beats& /*beats*/, int /*barStep*/, bool /*notice*/,
-                                    const std::string& /*songPath*/) {}
+// ---- The beat mapper's editing and saving ------------------------------------
+
+namespace {
+
+constexpr const char* cannotSave = "Cannot Save";
+
+std::string withTempo(const char* format, float bpm) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, static_cast<double>(bpm));
+    return text;
+}
+
+// Frees a Points record's arrays whichever way the save ends.
+struct PointsRelease {
+    PointsRecord& points;
+    ~PointsRelease() { points.release(); }
+};
+
+}  // namespace
+
+void BeatMapper::rebuildBeats() {
+    if (song_ == nullptr) return;
+    {
+        PlaybackLock hold;
+        beats_->fromMarkerMap(*markerMap_);
+        beats_->regrid(song_->length(), tempo());
+        beats_->interpolateGenerated();
+    }
+    beats_->fillMarkerMap(*markerMap_);
+}
+
+void BeatMapper::estimateTempo() {
+    if (song_ == nullptr) return;
+    std::int32_t count = 0;
+    beatMap_->findTempoCandidates(beatsPerBar(), candidates_, &count, maximumCandidates);
+    candidateIndex_ = 0;
+    half_ = false;
+    if (count <= 0) {
+        // No peak (silence, a flat or too short envelope): the standard
+        // tempo alone, so that refining and cycling have a real candidate.
+        candidates_[0] = standardTempo_;
+        refined_[0] = true;
+        candidateCount_ = 1;
+    } else {
+        candidateCount_ = count;
+        beatMap_->refineTempo(&candidates_[0], beatsPerBar());
+        refined_[0] = true;
+        for (int i = 1; i < candidateCount_; ++i) refined_[i] = false;
+    }
+    bpm_->setValue(candidates_[0]);
+}
+
+void BeatMapper::cycleTempo() {
+    if (song_ == nullptr || candidateCount_ <= 0) return;
+    if (!half_) {
+        half_ = true;
+        bpm_->setValue(candidates_[candidateIndex_] * 0.5f);
+        return;
+    }
+    half_ = false;
+    candidateIndex_ = (candidateIndex_ + 1) % candidateCount_;
+    if (!refined_[candidateIndex_]) {
+        beatMap_->refineTempo(&candidates_[candidateIndex_], beatsPerBar());
+        refined_[candidateIndex_] = true;
+    }
+    bpm_->setValue(candidates_[candidateIndex_]);
+}
+
+void BeatMapper::clearMarkers() {
+    markerMap_->clear();
+    rebuildBeats();
+    PlaybackLock hold;
+    beats_->clear();
+}
+
+bool BeatMapper::save() {
+    if (song_ == nullptr) return false;
+    // Render reads the beat list while playing; a save never plays.
+    stopPlayback();
+    Beats& beats = *beats_;
+    if (beats.count() < 2) {
+        showMessage(cannotSave, "At least two beats (one opening, one closing) have to be identified.");
+        return false;
+    }
+    if (beats.minimumBpm() < minimumTempo_) {
+        showMessage(cannotSave, withTempo("The minimum BPM (locally also) is %.0f.", minimumTempo_));
+        return false;
+    }
+    if (beats.maximumBpm() > maximumTempo_ + 0.5f) {
+        showMessage(cannotSave, withTempo("The maximum BPM (locally also) is %.0f.", maximumTempo_));
+        return false;
+    }
+
+    // Beats in front of the first so that beat 0 starts a four-bar phrase.
+    const std::int32_t barLength = beatsPerBar();
+    const BeatMapperEdit::PhraseAlignment alignment = BeatMapperEdit::phraseAlignment(
+        beats.firstSetBeat(), beatGroup_->selectedIndex(), barGroup_->selectedIndex(), barLength);
+    {
+        PlaybackLock hold;
+        BeatMapperEdit::prependBeats(beats, alignment.prepended);
+    }
+    auto dropPrepended = [&] {
+        {
+            PlaybackLock hold;
+            beats.dropNegativeBeats();
+        }
+        beats.fillMarkerMap(*markerMap_);
+    };
+
+    const float bpm = tempo();
+    const bool usePng = usePng_->isDown();
+    const BTSettings settings = BeatMapperEdit::tempoSettings(bpm, alignment, barLength, usePng);
+    BeatMapperEdit::Identification texts;
+    texts.track = track_->text();
+    texts.artist = artist_->text();
+    texts.album = album_->text();
+    texts.label = label_->text();
+    texts.comments = comments_->text();
+    texts.year = year_->text();
+    SongTags tags;
+    SongTag2 label;
+    BeatMapperEdit::identificationRecords(texts, beats, tags, label);
+    MusicalKey key;
+    try {
+        key = MusicalKey(keyText_->text());
+    } catch (const StringException&) {
+        // Only the key dialog's names reach the field; anything else is
+        // saved as no key.
+        key = MusicalKey();
+    }
+    {
+        PointsRecord points = BeatMapperEdit::pointsRecord(*beatMap_, bpm, barLength, beats[0].position);
+        PointsRelease release{points};
+        BeatsWriteSources sources;
+        sources.settings = &settings;
+        sources.tags = &tags;
+        sources.label = label.label;
+        sources.key = &key;
+        sources.points = &points;
+        if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(song_.get()); mp3 != nullptr) {
+            sources.frames = mp3->frameIndex().data();
+            sources.frameCount = mp3->frameCount();
+        }
+        try {
+            beats.writeMetaData(withExtension(songPath_, "qrt"), sources);
+        } catch (const StringException& error) {
+            showMessage("Could not save .qrt file.", error.message());
+            dropPrepended();
+            return false;
+        }
+    }
+    writeOverviewImage(beats, barLength, !usePng, songPath_);
+    dropPrepended();
+    {
+        // Playback is off, so render no longer reads the song.
+        PlaybackLock hold;
+        song_.reset();
+    }
+
+    const bool wav = hasWavExtension(songPath_);
+    const bool mp3 = !wav && hasMp3Extension(songPath_);
+    const bool wma = !wav && !mp3 && hasWmaExtension(songPath_) && isWmaAvailable();
+    if (fileGroup_->selectedIndex() == 0) {
+        if (wav) mergeWavMetaData(songPath_);
+        else if (mp3) mergeMp3MetaData(songPath_);
+        else if (wma) mergeWmaMetaData(songPath_);
+    } else {
+        if (wav) stripWavMetaData(songPath_);
+        else if (mp3) stripMp3MetaData(songPath_);
+        else if (wma) stripWmaMetaData(songPath_);
+    }
+
+    reopenSong();
+    window_->setModified(false);
+    if (application_ != nullptr) {
+        if (BrowserData* data = application_->browserData(); data != nullptr) data->updateFromTags(songPath_, tags);
+        if (Browser* browser = application_->browser(); browser != nullptr) browser->refreshRows();
+    }
+    return true;
+}
+
+void BeatMapper::reopenSong() {
+    std::unique_ptr<AudioFileReader> reader;
+    try {
+        reader = openSongFile(songPath_, SongFileOutputs());
+    } catch (const StringException& error) {
+        // The files are written; the mix goes on, and the mapper is left
+        // without a song rather than stopping the program.
+        showMessage("Could not load song.", error.message());
+        return;
+    }
+    PlaybackLock hold;
+    song_ = std::move(reader);
+}
+
+void BeatMapper::usePngPressed() {
+    if (askYesNo("Using the .png File",
+                 "If you select this option, Velkarn will use the .png file to graphically represent this song "
+                 "when dropped. You will have to edit the .png file with a bitmap editor to turn it into something "
+                 "meaningful. Do you want to turn on this option?")) {
+        window_->setModified(true);
+    } else {
+        usePng_->setUp();
+    }
+}
+
+void BeatMapper::dumpImage() {
+    const std::int32_t length = song_ != nullptr ? song_->length() : 0;
+    const BeatMapperEdit::ExportLayout layout =
+        BeatMapperEdit::exportLayout(beatsPerBar(), tempo(), length, zoom_->value(), samplesPerValue);
+    std::string path;
+    std::string title;
+    if (layout.width > 0 && layout.height > 0 &&
+        chooseFileToSave("PNG file", "png", window_->handle(), path, title)) {
+        const std::unique_ptr<Image> image = BeatMapperEdit::exportImage(*beatMap_, *markerMap_, layout);
+        try {
+            image->writePng(path);
+        } catch (const StringException& error) {
+            showMessage("Could not save .png file.", error.message());
+        }
+    }
+    dumpImage_->setUp();
+}
+
+void BeatMapper::writeOverviewImage(const Beats& beats, int barStep, bool notice, const std::string& songPath) {
+    BeatMapperEdit::writeOverviewImage(beats, barStep, notice, songPath);
+}
