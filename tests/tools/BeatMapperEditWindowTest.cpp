@@ -33,6 +33,8 @@
 #include "framework/Support.h"
 #include "framework/Window.h"
 #include "platform/FileSystem.h"
+#include "platform/EventLoop.h"
+#include "platform/TestInput.h"
 #include "platform/UiScript.h"
 #include "tools/GUIBeatMap.h"
 
@@ -570,6 +572,63 @@ TEST_F(BeatMapperEditWindow, RebuildingTheBeatsHoldsThePlaybackLock) {
     ASSERT_NE(after, slower.end());
     ASSERT_GT(slower.end() - after, 2);
     for (auto it = after + 1; it != slower.end(); ++it) EXPECT_NEAR(*it - *(it - 1), 26460, 1);
+}
+
+// A press on the marker map sets or removes a beat only while editMap is
+// down; otherwise it plays from there. Each edit rebuilds the beats.
+TEST_F(BeatMapperEditWindow, MarkersAreSetOnTheMapOnlyWhileEditMapIsDown) {
+    mapper_test::MapperSong spec;
+    spec.seconds = 6.0;
+    spec.beats = {20000, 108200};
+    mapper_test::writeSong(files.file("song.wav"), spec);
+    open(files.file("song.wav"));
+    // 20-pixel rows of 88,200 frames, 153 frames a column.
+    mapper->zoomSlider()->setValue(0.0f);
+    mapper->zoomSlider()->notifyListener();
+    const platform::Point onRowOne{100 + 5 + 200, 10 + 5 + 20 + 3};
+    const std::int32_t there = 88200 + 200 * 153;
+    auto press = [&](platform::Point point) {
+        ASSERT_TRUE(platform::test_input::click(mapper->window()->handle(), point));
+        platform::dispatchPostedMessages();
+    };
+    auto setPositions = [&] {
+        std::vector<std::int32_t> set;
+        for (std::int32_t i = 0; i < mapper->beats()->count(); ++i) {
+            if (!(*mapper->beats())[i].generated) set.push_back((*mapper->beats())[i].position);
+        }
+        return set;
+    };
+
+    // editMap starts down: a press on an empty place sets a beat there.
+    ASSERT_TRUE(mapper->editMapButton()->isDown());
+    press(onRowOne);
+    EXPECT_EQ(setPositions(), (std::vector<std::int32_t>{20000, 108200, there}));
+    EXPECT_GT(mapper->beats()->count(), 3) << "not rebuilt";
+    EXPECT_TRUE(mapper->isEdited());
+    EXPECT_TRUE(mapper->isPlaying());
+    EXPECT_EQ(mapper->playPosition(), there);
+
+    // A press on the new marker takes it away again.
+    int index = -1;
+    for (int i = 0; i < mapper->markerMap()->count(); ++i) {
+        if (mapper->markerMap()->marker(i).on && mapper->markerMap()->marker(i).position == there) index = i;
+    }
+    ASSERT_GE(index, 0);
+    const GUIMarkerMap::Marker marker = mapper->markerMap()->marker(index);
+    press({marker.x + 3, marker.y + 3});
+    EXPECT_EQ(setPositions(), spec.beats);
+
+    // With editMap up, presses only play from where they land.
+    click(mapper->editMapButton());
+    ASSERT_FALSE(mapper->editMapButton()->isDown());
+    mapper->stopPlayback();
+    mapper->setEdited(false);
+    const std::vector<std::int32_t> before = positions();
+    press(onRowOne);
+    EXPECT_EQ(positions(), before) << "edited while editMap is up";
+    EXPECT_FALSE(mapper->isEdited());
+    EXPECT_TRUE(mapper->isPlaying());
+    EXPECT_EQ(mapper->playPosition(), there);
 }
 
 // Estimate shows the first candidate refined; each cycle press shows half
