@@ -36,6 +36,7 @@
 #include "platform/EventLoop.h"
 #include "platform/TestInput.h"
 #include "platform/UiScript.h"
+#include "tools/BrowserData.h"
 #include "tools/GUIBeatMap.h"
 
 #include <gtest/gtest.h>
@@ -445,6 +446,38 @@ TEST_F(BeatMapperEditWindow, AFailedMetaDataWriteChangesNothing) {
     EXPECT_EQ(testing_support::readFile(path), source);
     EXPECT_EQ(testing_support::readFile(target), qrt);
     EXPECT_FALSE(fs::exists(withExtension(path, "png")));
+}
+
+// The track database's record of the saved song takes the saved texts and
+// tempo.
+TEST_F(BeatMapperEditWindow, ASaveUpdatesTheTrackDatabaseRecord) {
+    struct WithDatabase : browser_test::FakeApplication {
+        BrowserData* data = nullptr;
+        BrowserData* browserData() override { return data; }
+    } withDatabase;
+    const std::string directory = files.file("tracks");
+    fs::create_directories(directory);
+    mapper_test::MapperSong spec;
+    spec.seconds = 4.0;
+    spec.beats = {10000, 32050, 54100};
+    mapper_test::writeSong(directory + "/song.wav", spec);
+    BrowserData data;
+    ASSERT_TRUE(data.build(directory, nullptr));
+    ASSERT_EQ(data.allCount(), 1);
+    ASSERT_EQ(data.record(0).title, "Record Title");
+    withDatabase.data = &data;
+    mapper = std::make_unique<BeatMapper>(nullptr, 1, format, &withDatabase, directory + "/song.wav");
+    mapper->trackText()->setText("Saved Title");
+    mapper->artistText()->setText("Saved Artist");
+    mapper->commentsText()->setText("Saved Comments");
+    pressSave();
+    ASSERT_TRUE(browser_test::boxes().empty()) << browser_test::boxes().front();
+    const BrowserRecord& record = data.record(0);
+    EXPECT_TRUE(record.analyzed);
+    EXPECT_EQ(record.title, "Saved Title");
+    EXPECT_EQ(record.artist, "Saved Artist");
+    EXPECT_EQ(record.comments, "Saved Comments");
+    EXPECT_FLOAT_EQ(record.tempo, 120.0f);
 }
 
 // When the song cannot be opened again after its files were written, the
