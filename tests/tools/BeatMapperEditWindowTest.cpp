@@ -168,6 +168,24 @@ protected:
         return list;
     }
 
+    // Opens a song of the test signal whose side file holds these set beats.
+    void openWithBeats(double seconds, const std::vector<std::int32_t>& beats) {
+        mapper_test::MapperSong spec;
+        spec.seconds = seconds;
+        spec.beats = beats;
+        mapper_test::writeSong(files.file("song.wav"), spec);
+        open(files.file("song.wav"));
+    }
+
+    // The beats the user set.
+    std::vector<std::int32_t> setPositions() const {
+        std::vector<std::int32_t> list;
+        for (std::int32_t i = 0; i < mapper->beats()->count(); ++i) {
+            if (!(*mapper->beats())[i].generated) list.push_back((*mapper->beats())[i].position);
+        }
+        return list;
+    }
+
     void pressSave() {
         platform::uiScript::clearRequests();
         click(mapper->saveButton());
@@ -547,12 +565,9 @@ void setEnvelope(GUIBeatMap& map, const std::vector<float>& values) {
 // thread holds the lock, a rebuild must not touch the list. The holder
 // looks at the list for a while after the rebuild has started waiting.
 TEST_F(BeatMapperEditWindow, RebuildingTheBeatsHoldsThePlaybackLock) {
-    mapper_test::MapperSong spec;
-    spec.seconds = 6.0;
-    spec.beats = {20000, 108200};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
-    ASSERT_EQ(positions(), spec.beats);
+    const std::vector<std::int32_t> beats = {20000, 108200};
+    openWithBeats(6.0, beats);
+    ASSERT_EQ(positions(), beats);
     ASSERT_FLOAT_EQ(mapper->tempo(), 120.0f);
 
     std::atomic<bool> held{false};
@@ -570,18 +585,14 @@ TEST_F(BeatMapperEditWindow, RebuildingTheBeatsHoldsThePlaybackLock) {
     while (!held.load()) std::this_thread::yield();
     mapper->rebuildBeats();
     holder.join();
-    EXPECT_EQ(first, spec.beats);
+    EXPECT_EQ(first, beats);
     EXPECT_EQ(last, first) << "the list changed while lock 1 was held";
 
     // The set beats stay; at 120 BPM, 22,050 frames apart, the generated
     // ones fill the gap between them evenly and run on to the song's end.
-    const Beats& beats = *mapper->beats();
-    ASSERT_GT(beats.count(), 5);
-    std::vector<std::int32_t> set;
-    for (std::int32_t i = 0; i < beats.count(); ++i) {
-        if (!beats[i].generated) set.push_back(beats[i].position);
-    }
-    EXPECT_EQ(set, spec.beats);
+    const Beats& rebuilt = *mapper->beats();
+    ASSERT_GT(rebuilt.count(), 5);
+    EXPECT_EQ(setPositions(), beats);
     const std::vector<std::int32_t> all = positions();
     const auto from = std::find(all.begin(), all.end(), 20000);
     ASSERT_NE(from, all.end());
@@ -589,10 +600,10 @@ TEST_F(BeatMapperEditWindow, RebuildingTheBeatsHoldsThePlaybackLock) {
     EXPECT_LT(all.back(), 6 * 44100);
     EXPECT_GT(all.back() + 22050 + 1, 6 * 44100 - 22050);
     // The marker map shows the list: set beats on, generated ones off.
-    ASSERT_EQ(mapper->markerMap()->count(), beats.count());
-    for (std::int32_t i = 0; i < beats.count(); ++i) {
-        EXPECT_EQ(mapper->markerMap()->marker(i).position, beats[i].position) << i;
-        EXPECT_EQ(mapper->markerMap()->marker(i).on, !beats[i].generated) << i;
+    ASSERT_EQ(mapper->markerMap()->count(), rebuilt.count());
+    for (std::int32_t i = 0; i < rebuilt.count(); ++i) {
+        EXPECT_EQ(mapper->markerMap()->marker(i).position, rebuilt[i].position) << i;
+        EXPECT_EQ(mapper->markerMap()->marker(i).on, !rebuilt[i].generated) << i;
     }
 
     // A BPM slider move rebuilds at the new tempo and marks the window.
@@ -610,11 +621,8 @@ TEST_F(BeatMapperEditWindow, RebuildingTheBeatsHoldsThePlaybackLock) {
 // A press on the marker map sets or removes a beat only while editMap is
 // down; otherwise it plays from there. Each edit rebuilds the beats.
 TEST_F(BeatMapperEditWindow, MarkersAreSetOnTheMapOnlyWhileEditMapIsDown) {
-    mapper_test::MapperSong spec;
-    spec.seconds = 6.0;
-    spec.beats = {20000, 108200};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
+    const std::vector<std::int32_t> beats = {20000, 108200};
+    openWithBeats(6.0, beats);
     // 20-pixel rows of 88,200 frames, 153 frames a column.
     mapper->zoomSlider()->setValue(0.0f);
     mapper->zoomSlider()->notifyListener();
@@ -624,14 +632,6 @@ TEST_F(BeatMapperEditWindow, MarkersAreSetOnTheMapOnlyWhileEditMapIsDown) {
         ASSERT_TRUE(platform::test_input::click(mapper->window()->handle(), point));
         platform::dispatchPostedMessages();
     };
-    auto setPositions = [&] {
-        std::vector<std::int32_t> set;
-        for (std::int32_t i = 0; i < mapper->beats()->count(); ++i) {
-            if (!(*mapper->beats())[i].generated) set.push_back((*mapper->beats())[i].position);
-        }
-        return set;
-    };
-
     // editMap starts down: a press on an empty place sets a beat there.
     ASSERT_TRUE(mapper->editMapButton()->isDown());
     press(onRowOne);
@@ -649,7 +649,7 @@ TEST_F(BeatMapperEditWindow, MarkersAreSetOnTheMapOnlyWhileEditMapIsDown) {
     ASSERT_GE(index, 0);
     const GUIMarkerMap::Marker marker = mapper->markerMap()->marker(index);
     press({marker.x + 3, marker.y + 3});
-    EXPECT_EQ(setPositions(), spec.beats);
+    EXPECT_EQ(setPositions(), beats);
 
     // With editMap up, presses only play from where they land.
     click(mapper->editMapButton());
@@ -689,11 +689,8 @@ TEST_F(BeatMapperEditWindow, EstimateAndCycleRunThroughTheCandidatesAndTheirHalv
         {"silence", std::vector<float>(20000, 0.0f), 1, 0},
         {"flat", std::vector<float>(20000, 0.25f), 1, 0},
     };
-    mapper_test::MapperSong spec;
-    spec.seconds = 6.0;
-    spec.beats = {20000, 108200};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
+    const std::vector<std::int32_t> beats = {20000, 108200};
+    openWithBeats(6.0, beats);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         mapper->meterGroup()->select(c.meterGroup);
@@ -753,11 +750,8 @@ TEST_F(BeatMapperEditWindow, EstimateAndCycleRunThroughTheCandidatesAndTheirHalv
 
 // Clear empties the markers and the beats; a save then has nothing to save.
 TEST_F(BeatMapperEditWindow, ClearMarkersEmptiesTheMarkersAndTheBeats) {
-    mapper_test::MapperSong spec;
-    spec.seconds = 4.0;
-    spec.beats = {10000, 32050, 54100};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
+    const std::vector<std::int32_t> beats = {10000, 32050, 54100};
+    openWithBeats(4.0, beats);
     ASSERT_EQ(mapper->markerMap()->count(), 3);
     click(mapper->clearMarkersButton());
     EXPECT_EQ(mapper->markerMap()->count(), 0);
@@ -776,11 +770,8 @@ TEST_F(BeatMapperEditWindow, UsePngAsksBeforeItGoesDown) {
         "If you select this option, Velkarn will use the .png file to graphically represent this song when dropped. "
         "You will have to edit the .png file with a bitmap editor to turn it into something meaningful. Do you want "
         "to turn on this option?";
-    mapper_test::MapperSong spec;
-    spec.seconds = 2.0;
-    spec.beats = {10000, 32050};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
+    const std::vector<std::int32_t> beats = {10000, 32050};
+    openWithBeats(2.0, beats);
     const struct {
         const char* name;
         bool yes;
@@ -818,11 +809,8 @@ TEST_F(BeatMapperEditWindow, UsePngAsksBeforeItGoesDown) {
 TEST_F(BeatMapperEditWindow, DumpImageWritesTheMapAndItsMarkers) {
     // 60 s at 120 BPM in 4/4: 30 rows of 88,200 frames, 20 pixels each
     // at zoom 0, so rows from 13 on lie below the 250-pixel map.
-    mapper_test::MapperSong spec;
-    spec.seconds = 60.0;
-    spec.beats = {100000, 1200000, 1700000, 2600000};
-    mapper_test::writeSong(files.file("song.wav"), spec);
-    open(files.file("song.wav"));
+    const std::vector<std::int32_t> beats = {100000, 1200000, 1700000, 2600000};
+    openWithBeats(60.0, beats);
     mapper->zoomSlider()->setValue(0.0f);
     mapper->zoomSlider()->notifyListener();
     const std::string target = files.file("export.png");
@@ -855,7 +843,7 @@ TEST_F(BeatMapperEditWindow, DumpImageWritesTheMapAndItsMarkers) {
     std::set<std::int32_t> seen;
     for (const auto& [x, y] : below) {
         bool near = false;
-        for (std::int32_t position : spec.beats) {
+        for (std::int32_t position : beats) {
             const int column = (position % 88200) / 153;
             const int row = position / 88200;
             if (std::abs(x - column) <= 8 && y >= row * 20 - 8 && y < row * 20 + 28) {
