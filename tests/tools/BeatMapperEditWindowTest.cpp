@@ -466,6 +466,27 @@ TEST_F(BeatMapperEditWindow, AFailedMetaDataWriteChangesNothing) {
     EXPECT_FALSE(fs::exists(withExtension(path, "png")));
 }
 
+// An overview that cannot be written is reported, and the save goes on.
+TEST_F(BeatMapperEditWindow, AFailedOverviewWriteIsShownAndTheSaveGoesOn) {
+    const std::string path = makeSong("song.wav");
+    writeSide(path, setBeats, 60.0f);
+    const std::string oldQrt = testing_support::readFile(withExtension(path, "qrt"));
+    open(path);
+    mapper->fileGroup()->select(1);
+    mapper->setEdited(true);
+    const std::string png = withExtension(path, "png");
+    platform::setFileFaultHook([png](platform::FileOperation operation, const std::string& name) {
+        return operation == platform::FileOperation::Open && name == png;
+    });
+    pressSave();
+    platform::setFileFaultHook({});
+    EXPECT_EQ(browser_test::boxes(), std::vector<std::string>{"Could not save .png file.|Cannot open " + png + "."});
+    EXPECT_FALSE(fs::exists(png));
+    EXPECT_TRUE(testing_support::readFile(withExtension(path, "qrt")) != oldQrt) << "the meta-data was not saved";
+    EXPECT_NE(mapper->song(), nullptr);
+    EXPECT_FALSE(mapper->isEdited());
+}
+
 // The track database's record of the saved song takes the saved texts and
 // tempo.
 TEST_F(BeatMapperEditWindow, ASaveUpdatesTheTrackDatabaseRecord) {
@@ -854,6 +875,18 @@ TEST_F(BeatMapperEditWindow, DumpImageWritesTheMapAndItsMarkers) {
         EXPECT_TRUE(near) << x << " " << y;
     }
     EXPECT_EQ(seen, (std::set<std::int32_t>{1200000, 1700000, 2600000}));
+
+    // A file that cannot be written is reported.
+    const std::string refused = files.file("refused.png");
+    platform::setFileFaultHook([refused](platform::FileOperation operation, const std::string& name) {
+        return operation == platform::FileOperation::Open && name == refused;
+    });
+    platform::uiScript::clearRequests();
+    platform::uiScript::pushPath(refused);
+    click(mapper->dumpImageButton());
+    platform::setFileFaultHook({});
+    EXPECT_EQ(browser_test::boxes(), std::vector<std::string>{"Could not save .png file.|Cannot open " + refused + "."});
+    EXPECT_FALSE(mapper->dumpImageButton()->isDown());
 }
 
 }  // namespace
