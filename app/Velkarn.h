@@ -235,6 +235,9 @@ public:
     GUIButton* playButton() const { return playButton_; }
     GUIButton* beatMapperButton() const { return beatMapperButton_; }
     GUISliderVertical* volumeSlider() const { return volumeSlider_; }
+    GUIMeter* meter(int channel) const { return meters_[channel]; }
+    GUIIndicator* recordingIndicator() const { return recordingIndicator_; }
+    GUIIndicator* playingIndicator() const { return playingIndicator_; }
     GUIImage* overlayRows() const { return overlayRows_; }
     GUIPanelGroupVertical* toolGroup() const { return toolGroup_; }
     GUIPanelGroupHorizontal* functionGroup() const { return functionGroup_; }

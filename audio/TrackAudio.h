@@ -83,6 +83,8 @@ public:
     float crossfadeKnee() const { return crossfadeKnee_.load(std::memory_order_relaxed); }
     // The sample time of ring frame 0, as set by the last start.
     std::int64_t basePosition() const { return basePosition_.load(std::memory_order_acquire); }
+    // The deck beat the render takes next. Under lock 2.
+    std::int32_t nextBeat() const { return baseBeat_ + nextBeat_; }
     void setTimeScaling(bool on) { timeScaling_.store(on); }
 
     // Frames rendered and not yet mixed: how far the render is ahead of

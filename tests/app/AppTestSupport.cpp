@@ -200,8 +200,10 @@ void AppTest::useDevices(int waveOuts, int directSounds) {
     }
 }
 
-Velkarn& AppTest::start() {
-    application = std::make_unique<Velkarn>(nullptr, 1);
+Velkarn& AppTest::start() { return start(std::make_unique<Velkarn>(nullptr, 1)); }
+
+Velkarn& AppTest::start(std::unique_ptr<Velkarn> made) {
+    application = std::move(made);
     // Earlier applications closed theirs: the open streams are this one's,
     // output 0's first.
     streams.clear();

@@ -57,8 +57,10 @@ protected:
     // One waveOut device ("Fake Wave") and one DirectSound output ("Fake
     // Sound") behind the default alias; tests change them before start().
     void useDevices(int waveOuts, int directSounds);
-    // Constructs the application (fatal stops throw).
+    // Constructs the application (fatal stops throw), or takes one a test
+    // made of a class of its own.
     Velkarn& start();
+    Velkarn& start(std::unique_ptr<Velkarn> made);
     void stop() { application.reset(); }
 
     // The null stream behind an output of the application.

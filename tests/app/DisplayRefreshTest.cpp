@@ -14,9 +14,14 @@
 #include "audio/Songs.h"
 #include "audio/TrackAudio.h"
 #include "audio/TrackInfo.h"
+#include "app/PanelPlayer.h"
+#include "app/Player.h"
 #include "framework/GUIButton.h"
+#include "framework/GUIIndicator.h"
+#include "framework/GUIMeter.h"
 #include "framework/GUINumberHorizontal.h"
 #include "framework/GUISlider.h"
+#include "framework/GUISliderVertical.h"
 #include "framework/GUITextHorizontal.h"
 #include "framework/GUIPanel.h"
 #include "framework/Image.h"
@@ -32,6 +37,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <sstream>
 
 namespace {
 
@@ -293,6 +300,166 @@ TEST_F(DisplayRefreshTest, TheHoverMarkTurnsWhiteWhenThePlayReachesItsBeat) {
     playTo(6 * beatFrames);
     tick();
     EXPECT_FALSE(cursor.colour().differs(GUICursor::markWhite));
+}
+
+// A transparent component over the whole window: every redraw of the
+// window reaches it last, and it reports each one.
+class RedrawProbe : public GUIComponent {
+public:
+    RedrawProbe(int width, int height) { setOriginSize(0, 0, width, height); }
+    void draw(const GUIRectangle& /*clip*/) override {
+        if (drawn) drawn();
+    }
+    std::function<void()> drawn;
+};
+
+// One step of the refresh as the test sees it: the read-outs it changes.
+// It counts as done once every read-out differs from its value before the
+// tick.
+struct RefreshStep {
+    const char* name;
+    std::vector<std::function<std::string()>> readOuts;
+};
+
+template <class T>
+std::string text(const T& value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// Runs one refresh and, at every redraw of the main window, notes how many
+// of the steps are done: those must be the first ones, the rest untouched.
+// The counts, without repeats.
+std::vector<int> doneStepsAtEachRedraw(Velkarn& app, RedrawProbe& probe, const std::vector<RefreshStep>& steps) {
+    std::vector<std::vector<std::string>> before;
+    for (const RefreshStep& step : steps) {
+        std::vector<std::string> values;
+        for (const auto& readOut : step.readOuts) values.push_back(readOut());
+        before.push_back(values);
+    }
+    std::vector<int> counts;
+    const auto note = [&] {
+        std::string done;
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            bool all = true;
+            for (std::size_t i = 0; i < steps[k].readOuts.size(); ++i) {
+                all = all && steps[k].readOuts[i]() != before[k][i];
+            }
+            done += all ? '1' : '0';
+        }
+        const std::size_t count = done.find('0') == std::string::npos ? done.size() : done.find('0');
+        if (done.find('1', count) != std::string::npos) {
+            ADD_FAILURE() << "\"" << steps[done.find('1', count)].name << "\" done before \"" << steps[count].name
+                          << "\" (" << done << ")";
+        }
+        if (counts.empty() || counts.back() != static_cast<int>(count)) counts.push_back(static_cast<int>(count));
+    };
+    probe.drawn = note;
+    app.windowTimer(app.mainWindow());
+    probe.drawn = nullptr;
+    note();
+    return counts;
+}
+
+// The refresh's steps take effect one after the other, in their order: two
+// ticks, one within row 0 and one that scrolls, each set up so that every
+// step changes what it shows.
+TEST_F(DisplayRefreshTest, TheStepsTakeEffectInTheirOrder) {
+    start();
+    auto* probe = new RedrawProbe(app().mainWindow()->width(), app().mainWindow()->height());
+    app().mainWindow()->add(probe);
+    // Beat lengths and songs change at beat 100, inside row 0's last stretch.
+    placeSong(0, 0, 100, 20000, "Zero", "Artist 0");
+    placeSong(0, 100, 200, 21000, "Two", "Artist 2");
+    placeSong(1, 0, 100, 24000, "One", "Artist 1");
+    placeSong(1, 100, 200, 25000, "Three", "Artist 3");
+    app().rebuildBeatInfo(0, 0);
+    app().refreshStripsFrom(0);
+    ASSERT_TRUE(app().openBrowser() != nullptr);
+    testing_support::TemporaryDirectory directory;
+    ASSERT_TRUE(app().recorder()->setFileName(directory.path() + "/order.wav"));
+    // A song that ended before the grid's oldest beat: the next refresh
+    // forgets it.
+    const auto placeFinishedSong = [&] {
+        std::int32_t oldest = 0;
+        {
+            DeckLock hold;
+            oldest = app().trackInfo()->oldestBeatIndex();
+        }
+        placeSong(1, oldest - 5, 4, 22050, "Gone", "Artist");
+    };
+
+    PanelDecks* decks = app().panelDecks();
+    const std::vector<RefreshStep> steps = {
+        {"controls", {[&] { return text(app().volumeSlider()->value()); },
+                      [&] { return text(decks->slider(PanelDecks::crossfader)->value()); }}},
+        {"recorder", {[&] { return text(app().recordingIndicator()->isOn()); },
+                      [&] { return text(app().panelRecorder()->recordButton()->isDown()); }}},
+        {"meters", {[&] { return text(app().meter(0)->level()); }, [&] { return text(app().meter(1)->level()); }}},
+        {"beat period", {[&] { return text(app().beatPeriod()); }}},
+        {"player", {[&] { return text(app().playingIndicator()->isOn()); },
+                    [&] { return text(app().panelPlayer()->playButton()->isDown()); }}},
+        {"tempos",
+         {[&] { return text(decks->tempoNumber(0)->value()); }, [&] { return text(decks->tempoNumber(1)->value()); },
+          [&] { return text(decks->tempoNumber(2)->value()); }, [&] { return app().browser()->tempoText()->text(); }}},
+        {"title", {[&] { return app().mainWindow()->fileName(); }, [&] { return decks->songText(0)->text(); },
+                   [&] { return decks->songText(1)->text(); }}},
+        {"finished songs", {[&] { return text(app().songs(1)->count()); }}},
+        {"scroll", {}},
+        {"main pointers", {[&] { return text(app().strip(0, 0)->mainPointerColumn()); },
+                           [&] { return text(app().strip(1, 0)->mainPointerColumn()); }}},
+        {"second pointers", {}},
+        {"hover colour", {[&] { return text(static_cast<int>(app().cursor(0)->colour().red)); }}},
+    };
+    // The second pointers of all six strips; the scroll moves all six.
+    std::vector<RefreshStep> rowZero = steps;
+    std::vector<RefreshStep> scrolling = steps;
+    for (int d = 0; d < 2; ++d) {
+        for (int r = 0; r < Velkarn::stripRows; ++r) {
+            const auto visible = [&, d, r] { return text(app().strip(d, r)->secondPointerVisible()); };
+            rowZero[10].readOuts.push_back(visible);
+            scrolling[10].readOuts.push_back(visible);
+            scrolling[8].readOuts.push_back([&, d, r] { return text(app().strip(d, r)->startBeat()); });
+        }
+    }
+    rowZero.erase(rowZero.begin() + 8);  // no scroll within row 0
+    // After a scroll the cursors' refresh has already coloured their marks.
+    scrolling.pop_back();
+
+    // Within row 0: a recording and the player started, the Listen pair
+    // running, a hover mark over beat 3 while the play is before it.
+    app().mixerParameters()->setPosition(MixerParameters::mainVolume, 0.3f);
+    app().mixerParameters()->setPosition(MixerParameters::crossfader, 0.8f);
+    ASSERT_TRUE(app().recorder()->start());
+    for (int c = 0; c < 2; ++c) app().meter(c)->setValue(1.0f);
+    app().player()->start();
+    placeFinishedSong();
+    app().panelListen()->setListenStartTime(0);
+    for (int d = 0; d < 2; ++d) {
+        DeckLock hold;
+        app().second(d)->startThread(*app().songs(d), *app().trackInfo(), app().beatAt(40).position, 40);
+    }
+    app().cursor(0)->mouseMove(GUIPoint(10 + columnOf(3 * 20000 + 100, 2756.0f), 30));
+    ASSERT_TRUE(app().cursor(0)->markVisible());
+    playTo(5 * 20000 + 100);
+    // Every step is seen done alone but the second pointers: the last one
+    // set lies off its strip and draws nothing, so the hover mark's redraw
+    // comes next.
+    EXPECT_EQ(doneStepsAtEachRedraw(app(), *probe, rowZero),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11}));
+
+    // Past row 0: the recording and the player stopped, the Listen pair too.
+    app().mixerParameters()->setPosition(MixerParameters::mainVolume, 0.6f);
+    app().mixerParameters()->setPosition(MixerParameters::crossfader, 0.2f);
+    ASSERT_TRUE(app().recorder()->stop());
+    for (int c = 0; c < 2; ++c) app().meter(c)->setValue(1.0f);
+    app().player()->stop();
+    placeFinishedSong();
+    app().stopSecondRenderers();
+    playTo(app().beatAt(app().strip(0, 0)->lastBeat() + 3).position);
+    EXPECT_EQ(doneStepsAtEachRedraw(app(), *probe, scrolling),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
 }
 
 class ZoomAndButtonsTest : public DisplayRefreshTest {

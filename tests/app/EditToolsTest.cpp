@@ -3,6 +3,8 @@
 // what each leaves in both decks' songs and the grid's weights, the beat
 // sent to the network's clients and the boxes shown.
 #include "DeckTestSupport.h"
+#include "Eventually.h"
+#include "app/DeckLock.h"
 #include "app/PanelDelete.h"
 #include "app/PanelDrop.h"
 #include "app/PanelFade.h"
@@ -15,12 +17,16 @@
 #include "app/PanelTempo.h"
 #include "audio/Motor.h"
 #include "audio/TrackAudio.h"
+#include "framework/CriticalSections.h"
 #include "framework/Log.h"
 #include "platform/UiScript.h"
 
+#include <chrono>
 #include <filesystem>
-
 #include <functional>
+#include <future>
+#include <memory>
+#include <thread>
 
 using app_test::DeckTest;
 
@@ -391,6 +397,124 @@ TEST_F(EditTools, TheEditStepStartsAfterTheCommittedHalfSecond) {
         ASSERT_EQ(app.currentSampleTime(), target);
         app.updateFromBeat(c.beat);
         EXPECT_EQ(rebuiltFrom(), c.from);
+        stop();
+    }
+}
+
+// The application with the edit step's stages watched: each stage's name,
+// its beat and whether lock 2 was free as it began, and whether it was free
+// after the last; after the pair's re-render, the beat each second renderer
+// takes next.
+class StageWatchingVelkarn : public Velkarn {
+public:
+    StageWatchingVelkarn() : Velkarn(nullptr, 1) {}
+    ~StageWatchingVelkarn() override { joinWaiters(); }
+
+    void rebuildBeatInfo(std::int64_t sampleTime, int beat) override {
+        stage("rebuild", beat);
+        Velkarn::rebuildBeatInfo(sampleTime, beat);
+    }
+    void rerenderDecksFrom(int beat) override {
+        stage("decks", beat);
+        Velkarn::rerenderDecksFrom(beat);
+    }
+    void rerenderSecondFrom(int beat) override {
+        stage("second", beat);
+        // The render threads wait while the renderers are read.
+        DeckLock hold;
+        Velkarn::rerenderSecondFrom(beat);
+        for (int d = 0; d < decks; ++d) secondNext[d] = second(d)->nextBeat();
+    }
+    void refreshStripsFrom(int beat) override {
+        stage("strips", beat);
+        Velkarn::refreshStripsFrom(beat);
+        if (watching) stages.push_back(decksLockFree() ? "free" : "held");
+    }
+
+    // Threads that waited for lock 2 in vain finish once it is released.
+    void joinWaiters() {
+        for (std::thread& waiter : waiters_) waiter.join();
+        waiters_.clear();
+    }
+
+    bool watching = false;
+    std::vector<std::string> stages;
+    std::int32_t secondNext[decks] = {-1, -1};
+
+private:
+    void stage(const char* name, int beat) {
+        if (!watching) return;
+        stages.push_back(std::string(name) + " " + std::to_string(beat) + (decksLockFree() ? " free" : " held"));
+    }
+    // Whether another thread takes lock 2 within two seconds.
+    bool decksLockFree() {
+        auto taken = std::make_shared<std::promise<void>>();
+        std::future<void> done = taken->get_future();
+        waiters_.emplace_back([taken] {
+            enterCriticalSection(2);
+            leaveCriticalSection(2);
+            taken->set_value();
+        });
+        return done.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    }
+
+    std::vector<std::thread> waiters_;
+};
+
+// Every stage of the edit step runs with lock 2 free before it and after
+// the last. The pre-listen pair restarts from the beat the Listen play
+// position has reached, or from the edited beat when that is later; the
+// playback pair from the first beat after the committed half second.
+TEST_F(EditTools, TheEditStepTakesLockTwoPerStageAndRestartsThePairFromTheListenBeat) {
+    struct Case {
+        const char* name;
+        std::int32_t beforeListen;  // frames played before the Listen press
+        int listenBeat;
+        std::int32_t afterListen;  // frames played after it
+        int beat;                  // the edited beat
+        int from;                  // the playback pair's beat
+        int listenFrom;            // the pre-listen pair's beat
+    };
+    const Case cases[] = {
+        // Pressed after one beat of play, then 2.5 beats more: the pair
+        // plays beat 14, while the mix plays beat 3 and commits up to 4.
+        {"ListenPlayedOn", 22050, 12, 55125, 13, 13, 14},
+        {"ListenPlayedOnEditLater", 22050, 12, 55125, 15, 15, 15},
+        // The Listen play position is at its beat: an edit before it
+        // restarts the pair there (the renderers hold nothing earlier).
+        {"EditAfterTheListenBeat", 0, 12, 0, 14, 14, 14},
+        {"EditBeforeTheListenBeat", 0, 12, 0, 10, 10, 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto made = std::make_unique<StageWatchingVelkarn>();
+        StageWatchingVelkarn& app = *made;
+        start(std::move(made));
+        const auto play = [this](std::int32_t frames) {
+            for (std::int32_t left = frames; left > 0; left -= 22050) advanceClock(std::min<std::int32_t>(left, 22050));
+        };
+        play(c.beforeListen);
+        click(listenTool, 0, c.listenBeat);
+        play(c.afterListen);
+        // Both renderers have rendered past the pair's beat, so a restart
+        // there shows as the beat after it.
+        ASSERT_TRUE(testing_support::eventually([&] {
+            DeckLock hold;
+            return app.second(0)->nextBeat() > c.listenFrom && app.second(1)->nextBeat() > c.listenFrom;
+        }));
+        app.watching = true;
+        app.updateFromBeat(c.beat);
+        app.watching = false;
+        app.joinWaiters();
+        const std::vector<std::string> expected = {
+            "rebuild " + std::to_string(c.from) + " free",
+            "decks " + std::to_string(c.from) + " free",
+            "second " + std::to_string(c.listenFrom) + " free",
+            "strips " + std::to_string(c.beat) + " free",
+            "free",
+        };
+        EXPECT_EQ(app.stages, expected);
+        for (int d = 0; d < 2; ++d) EXPECT_EQ(app.secondNext[d], c.listenFrom + 1) << "deck " << d;
         stop();
     }
 }
