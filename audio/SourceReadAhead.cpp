@@ -12,7 +12,7 @@ namespace {
 
 constexpr int positionBits = 40;  // 2^40 frames: 290 days at 44.1 kHz
 constexpr std::uint64_t positionMask = (std::uint64_t{1} << positionBits) - 1;
-constexpr std::int64_t idleWaitMs = 50;
+std::atomic<std::int64_t> idleWaitMs{50};
 
 std::uint64_t pack(std::uint64_t epoch, std::int64_t position) {
     return (epoch << positionBits) | (static_cast<std::uint64_t>(position) & positionMask);
@@ -59,7 +59,7 @@ void SourceReadAhead::run() {
     while (!stopRequested_.load(std::memory_order_acquire)) {
         if (fillOnce() == Fill::full) {
             fullRounds_.fetch_add(1);
-            wake_.wait(idleWaitMs);
+            wake_.wait(idleWaitMs.load(std::memory_order_relaxed));
         }
     }
 }
@@ -88,6 +88,7 @@ SourceReadAhead::Fill SourceReadAhead::fillOnce() {
         if (read + ringSize_ - writePosition_ < chunk_) return Fill::full;
         at = writePosition_;
         writePosition_ += chunk_;
+        chunkEpoch_ = epoch;
     }
 
     float* chunkChannels[] = {chunks_[0].get(), chunks_[1].get()};
@@ -131,7 +132,15 @@ void SourceReadAhead::reset() {
     const std::uint64_t start = pack(packedEpoch(epoch_), 0);
     producedState_.store(start);
     readState_.store(start);
+    wake_.set();
 }
+
+bool SourceReadAhead::isChunkDropped() const {
+    std::lock_guard hold(lock_);
+    return chunkEpoch_ != epoch_;
+}
+
+void SourceReadAhead::setIdleWaitMs(std::int64_t waitMs) { idleWaitMs.store(waitMs, std::memory_order_relaxed); }
 
 std::int64_t SourceReadAhead::framesReady() const {
     const std::uint64_t read = readState_.load();

@@ -38,13 +38,26 @@ public:
 
     // Drops everything produced or being produced: afterwards render gives
     // what the producer renders from now on (silence until it has), and
-    // never audio produced before the reset.
+    // never audio produced before the reset. Wakes the reader thread, so a
+    // reader that found its ring full starts on the new stream at once.
     void reset();
+
+    // For the producer, on the reader thread: true when a reset has come
+    // since the chunk it is producing was begun, so that chunk will be
+    // dropped. A producer whose state changes together with a reset (under
+    // a lock of its own that its render also takes) leaves that state
+    // alone for such a chunk.
+    bool isChunkDropped() const;
 
     // Frames produced and not yet rendered; any thread.
     std::int64_t framesReady() const;
     // Rounds in which the reader thread found the ring full and slept.
     std::int64_t fullRounds() const { return fullRounds_.load(); }
+
+    // Tests: how long a reader thread that found its ring full sleeps
+    // before it looks again (50 ms; platform::Event::infinite: until a
+    // reset or the destructor wakes it). Read at each sleep.
+    static void setIdleWaitMs(std::int64_t waitMs);
 
 private:
     enum class Fill { produced, full, waited };
@@ -72,8 +85,9 @@ private:
     // render that began before it to finish before reusing its frames.
     std::atomic<std::uint64_t> renders_{0};
 
-    std::mutex lock_;             // reservations, publications and reset
+    mutable std::mutex lock_;     // reservations, publications and reset
     std::uint64_t epoch_ = 0;     // under lock_
+    std::uint64_t chunkEpoch_ = 0;    // of the chunk being produced; under lock_
     std::int64_t writePosition_ = 0;  // reserved up to; under lock_
     std::uint64_t writerEpoch_ = 0;   // the reader thread's own
 

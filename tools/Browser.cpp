@@ -150,11 +150,15 @@ Browser::Browser(void* instance, int showCommand, BrowserData* database, Applica
 }
 
 Browser::~Browser() {
-    // The read-ahead thread renders through this object until it is joined.
-    readAhead_.reset();
+    // The read-ahead thread renders through this object until it is joined;
+    // with nothing playing it no longer reaches for the source meanwhile.
     {
         std::lock_guard<std::mutex> hold(lock_);
         playing_ = false;
+    }
+    readAhead_.reset();
+    {
+        std::lock_guard<std::mutex> hold(lock_);
         previewer_.reset();
         reader_.reset();
     }
@@ -168,6 +172,8 @@ Window* Browser::previewerWindow() const { return previewer_ ? previewer_->windo
 GUITextHorizontal* Browser::cell(int column, int row) const {
     return static_cast<GUITextHorizontal*>(cells_[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)]);
 }
+
+std::int64_t Browser::framesReadyAhead() const { return readAhead_->framesReady(); }
 
 bool Browser::isDirectPlaying() {
     std::lock_guard<std::mutex> hold(lock_);
@@ -318,12 +324,16 @@ void Browser::playDirectly(int index) {
         releasePlayButtons();
         return;
     }
-    readAhead_->reset();
     {
+        // The song and the reset together under the lock: the reader thread,
+        // woken by the reset, begins its next chunk on the song's first
+        // frame, and a chunk it began before is dropped (render leaves the
+        // song alone for it).
         std::lock_guard<std::mutex> hold(lock_);
         reader_ = std::move(reader);
         position_ = 0;
         playing_ = true;
+        readAhead_->reset();
     }
     playingRow_ = index;
 }
@@ -347,7 +357,8 @@ void Browser::render(Motor* device, float** channels, std::int32_t frames) {
         previewer_->render(device, channels, frames);
         return;
     }
-    if (previewer_ || !playing_ || !reader_) {
+    // Nor does a chunk that a reset has dropped move the song on.
+    if (previewer_ || !playing_ || !reader_ || (device == nullptr && readAhead_->isChunkDropped())) {
         reportPrimitiveError(zaviZero_32f(channels[0], frames), __FILE__, __LINE__);
         reportPrimitiveError(zaviZero_32f(channels[1], frames), __FILE__, __LINE__);
         return;

@@ -105,6 +105,8 @@ public:
     const std::string& currentRootPath() const { return rootPath_; }
     float currentTempo() const { return currentTempo_; }
     bool isDirectPlaying();
+    // Frames of direct pre-listening the read-ahead source holds; any thread.
+    std::int64_t framesReadyAhead() const;
     int playingRow() const { return playingRow_; }
     GUIButton* rootButton(int i) const { return rootButtons_[static_cast<std::size_t>(i)]; }
     GUITextHorizontal* rootText(int i) const { return rootTexts_[static_cast<std::size_t>(i)]; }

@@ -1,21 +1,28 @@
-// The browser in the whole program: the second output on from its stored
-// record, the main window's browser button, a root chosen through the
+// The browser in the whole program: the second output switched on through
+// the settings panel (the main output moved to the DirectSound list first,
+// since a second waveOut on the main output's device stays silent), the
+// main window's browser button, a root chosen through the
 // folder chooser and built by a click on its text (info.zlt checked byte
 // for byte against the Python oracle's file for the tree), then what a
 // user does in the window: filter, sort, tempo jump, pre-listen through the
 // previewer (the second output's capture is the song at the slider's gain,
 // ramped over one block when the slider moves), a marker click, the
-// previewer closed, direct pre-listen at half gain, a deletion, a load by
+// previewer closed, direct pre-listen at half gain from the song's first
+// frame in the first block after the click, a deletion, a load by
 // double click and an edit that asks before launching the beat mapper.
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
 #include "EndToEndProgram.h"
+#include "Eventually.h"
 #include "TestEnvironment.h"
 
 #include "app/PanelDrop.h"
+#include "app/PanelSettings.h"
+#include "audio/SourceReadAhead.h"
 #include "framework/DialogProgress.h"
 #include "framework/GUIButton.h"
 #include "framework/GUIMarkerMap.h"
+#include "framework/GUIPanelGroupHorizontal.h"
 #include "framework/GUIPanelGroupVertical.h"
 #include "framework/GUISliderHorizontal.h"
 #include "framework/GUITextHorizontal.h"
@@ -25,6 +32,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TestInput.h"
 #include "platform/UiScript.h"
+#include "platform/Event.h"
 #include "platform/audio/NullAudio.h"
 #include "tools/Browser.h"
 #include "tools/BrowserData.h"
@@ -36,7 +44,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -134,6 +141,9 @@ std::int64_t findSong(const std::vector<float>& capture, std::int64_t from, std:
 
 struct BrowserRun {
     int exitCode = -1;
+    bool secondOutputBefore = true;
+    bool mainOnDirectSound = false;
+    bool secondOutputButtonDown = false;
     bool secondOutput = false;
     bool opened = false;
     std::vector<std::string> buildCaptions;
@@ -162,6 +172,9 @@ struct BrowserRun {
     bool silentAfterClose = false;
     // direct play
     bool directPlaying = false;
+    bool directReady = false;
+    std::int64_t directClick = -1;
+    int directPeriod = 0;
     std::int64_t directStart = -1;
     std::int64_t directSongFrame = -1;
     // delete, load, edit
@@ -181,7 +194,7 @@ public:
 
     void operator()(Velkarn& app) {
         app_ = &app;
-        run_.secondOutput = app.hasOutputDevice(1);
+        switchSecondOutputOn();
         for (const NullStreamInfo& s : streams()) {
             if (s.order != program_.mainStream()) secondStream_ = s.order;
         }
@@ -209,6 +222,35 @@ private:
             if (!record.closed) open.push_back({record.openOrder});
         }
         return open;
+    }
+
+    // The settings tab, the first sound page's DirectSound button (the main
+    // output reopens on that list), then the second sound page's active
+    // button.
+    void switchSecondOutputOn() {
+        const platform::WindowHandle main = app_->mainWindow()->handle();
+        run_.secondOutputBefore = app_->hasOutputDevice(1);
+        GUIPanelGroupHorizontal* functions = app_->functionGroup();
+        const int band = functions->x1 - functions->x0 + 1;
+        EXPECT_TRUE(input::click(main, {functions->x0 + band * 11 / 12, functions->y0 + 10}));
+        PanelSettings* settings = app_->panelSettings();
+        EXPECT_EQ(functions->selectedIndex(), 5);
+        auto choosePage = [&](int page) {
+            const GUIPanelGroupHorizontal& pages = *settings->subPanels();
+            const int width = pages.x1 - pages.x0 + 1;
+            EXPECT_TRUE(input::click(main, {pages.x0 + (width * page + width / 2) / PanelSettings::subPanelCount,
+                                            pages.y0 + 10}));
+            EXPECT_EQ(pages.selectedIndex(), page);
+        };
+        choosePage(PanelSettings::audio1);
+        EXPECT_TRUE(input::click(main, e2e::centreOf(*settings->typeButton(1))));
+        program_.followMainOutput();
+        run_.mainOnDirectSound = settings->outputType() == 1 && app_->output(0) != nullptr && !app_->output(0)->isWaveOut();
+        choosePage(PanelSettings::audio2);
+        EXPECT_TRUE(input::click(main, e2e::centreOf(*settings->activeButton())));
+        run_.secondOutputButtonDown = settings->activeButton()->isDown();
+        run_.secondOutput = app_->hasOutputDevice(1);
+        platform::dispatchPostedMessages();
     }
 
     platform::WindowHandle handle() const { return browser_->window()->handle(); }
@@ -383,12 +425,17 @@ private:
         const int row = rowOf("b.wav");
         if (row < 0) return ADD_FAILURE() << "b.wav not shown";
         const std::int64_t before = captured();
+        run_.directClick = before;
         click(browser_->playButton(row));
         run_.directPlaying = browser_->isDirectPlaying();
-        // The read-ahead thread reads the song in real time.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The read-ahead thread sleeps until woken once its ring is full (set
+        // for this run): only the click's reset can start it on the song.
+        // The song is then ahead before the second output plays on, so the
+        // first block after the click is its beginning.
+        run_.directReady = testing_support::eventually([&] { return browser_->framesReadyAhead() > 0; });
         program_.steps(10);
         const int period = NullAudio::stream(secondStream_)->periodFrames;
+        run_.directPeriod = period;
         const std::vector<float> capture = secondOutputLeft(secondStream_);
         std::int64_t first = before;
         while (first < static_cast<std::int64_t>(capture.size()) && capture[static_cast<std::size_t>(first)] == 0.0f) ++first;
@@ -447,10 +494,12 @@ protected:
         run = new BrowserRun;
         testing_support::TemporaryDirectory songs;
         e2e::Program program;
-        // DirectSound: a second waveOut on the main output's device would stay silent.
-        app_test::storeSecondOutput(1, platform::audio::nullOutputName);
+        // A reader thread that found its ring full sleeps until something
+        // wakes it.
+        SourceReadAhead::setIdleWaitMs(platform::Event::infinite);
         BrowserScript script(program, *run, songs.path());
         run->exitCode = program.run(std::ref(script));
+        SourceReadAhead::setIdleWaitMs(50);
     }
     static void TearDownTestSuite() { delete run; }
     static BrowserRun* run;
@@ -458,8 +507,15 @@ protected:
 
 BrowserRun* BrowserEndToEnd::run = nullptr;
 
-TEST_F(BrowserEndToEnd, TheChosenRootIsBuiltIntoTheOraclesInfoFileAndNotRewrittenUnchanged) {
+TEST_F(BrowserEndToEnd, TheSettingsPanelSwitchesTheSecondOutputOn) {
+    EXPECT_FALSE(run->secondOutputBefore);
+    EXPECT_TRUE(run->mainOnDirectSound);
+    EXPECT_TRUE(run->secondOutputButtonDown);
     EXPECT_TRUE(run->secondOutput);
+    EXPECT_TRUE(run->opened);
+}
+
+TEST_F(BrowserEndToEnd, TheChosenRootIsBuiltIntoTheOraclesInfoFileAndNotRewrittenUnchanged) {
     ASSERT_TRUE(run->opened);
     EXPECT_EQ(run->buildCaptions, (std::vector<std::string>{"Building Database", "Building Database"}));
     EXPECT_FALSE(run->info.empty());
@@ -504,9 +560,13 @@ TEST_F(BrowserEndToEnd, ThePreviewerPlaysTheSongAtTheSlidersGainOnTheSecondOutpu
 TEST_F(BrowserEndToEnd, ATrackNotAnalysedPlaysDirectlyAtHalfGain) {
     ASSERT_TRUE(run->opened);
     EXPECT_TRUE(run->directPlaying);
+    EXPECT_TRUE(run->directReady) << "the click did not wake the read-ahead thread";
     ASSERT_GE(run->directSongFrame, 0) << "no block of the song at half gain";
-    EXPECT_LT(run->directSongFrame, 44100) << "from near its start";
-    EXPECT_GE(run->directStart, 0) << "a whole block of it";
+    // The song's first frame begins the first block the second output
+    // rendered after the click (its two headers, queued before, play
+    // first), and a whole block of it follows.
+    EXPECT_EQ(run->directSongFrame, 0);
+    EXPECT_EQ(run->directStart, run->directClick + 2 * run->directPeriod);
 }
 
 TEST_F(BrowserEndToEnd, DeleteLoadAndEditReachTheFilesTheDropToolAndTheBeatMapper) {

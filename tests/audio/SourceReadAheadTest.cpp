@@ -1,6 +1,7 @@
 #include "AudioTestHelpers.h"
 #include "CounterProducer.h"
 #include "audio/SourceReadAhead.h"
+#include "platform/Event.h"
 #include "platform/Thread.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,35 @@ TEST(SourceReadAhead, ResetDropsProducedFramesAndAChunkInFlight) {
     EXPECT_EQ(producer.entered(), 23);
     EXPECT_EQ(source.framesReady(), 1000);
     EXPECT_EQ(consumer.render(1000), 1000);
+}
+
+// A reset wakes a reader that found its ring full: with its sleep made
+// endless, only the reset can bring the next producer call. The chunk the
+// producer is inside when the reset comes reads as dropped, the next one
+// does not.
+TEST(SourceReadAhead, AResetWakesTheSleepingReaderAndMarksTheChunkInFlightDropped) {
+    struct EndlessSleep {
+        EndlessSleep() { SourceReadAhead::setIdleWaitMs(platform::Event::infinite); }
+        ~EndlessSleep() { SourceReadAhead::setIdleWaitMs(50); }
+    } endless;
+    CounterProducer producer;
+    SourceReadAhead source(&producer, nullptr, ringSize, chunk);
+    ASSERT_TRUE(eventually([&] { return source.fullRounds() >= 1; }));
+    EXPECT_EQ(producer.entered(), 10);
+    EXPECT_FALSE(source.isChunkDropped());
+
+    producer.hold();
+    source.reset();
+    ASSERT_TRUE(eventually([&] { return producer.entered() == 11; })) << "the reset did not wake the reader";
+    EXPECT_FALSE(source.isChunkDropped());
+    source.reset();
+    EXPECT_TRUE(source.isChunkDropped());
+    producer.pass(1);
+    ASSERT_TRUE(eventually([&] { return producer.entered() == 12; }));
+    EXPECT_FALSE(source.isChunkDropped());
+    producer.release();
+    ASSERT_TRUE(eventually([&] { return source.framesReady() == ringSize; }));
+    EXPECT_EQ(producer.entered(), 21);
 }
 
 // The destructor stops the reader thread and waits for it, a producer call
