@@ -241,8 +241,11 @@ TEST(SourceReadAhead, ProducerAndConsumerRunningFreeGiveOnlyTheirOwnFrames) {
     for (std::int32_t round = 1; round <= 3000 && !HasFailure(); ++round) {
         const std::int32_t n = round % 337 + 1;
         if (round % 500 == 0) {
+            // Read before the reset: the reset wakes the reader, which may
+            // enter the producer again at once.
+            const std::int64_t floor = producer.entered() * 128;
             source.reset();
-            consumer.restartFrom(producer.entered() * 128);
+            consumer.restartFrom(floor);
         }
         if (round % 50 == 0) {
             ASSERT_TRUE(eventually([&] { return source.framesReady() >= n; }));
