@@ -3,13 +3,14 @@
 // scope windows; in spectrum mode with the loudest note named the read-out
 // says "A  4" (by its cells and by its pixels against the letter and digit
 // images); in scope mode the trigger finds the tone's rising edges; the
-// main output is opened anew and the scope still gets the signal; the
-// startUp button stores the controls' values; closing the scope takes it
-// off the output.
+// main output is opened anew from the settings panel and the scope still
+// gets the signal; the startUp button stores the controls' values; closing
+// the scope takes it off the output.
 #include "EndToEndProgram.h"
 #include "TestEnvironment.h"
 #include "ToneSongs.h"
 
+#include "app/PanelSettings.h"
 #include "audio/Motor.h"
 #include "audio/Songs.h"
 #include "framework/CriticalSections.h"
@@ -97,6 +98,12 @@ bool isSink(Motor* device, const AudioSink* sink) {
     return std::find(sinks, sinks + count, sink) != sinks + count;
 }
 
+// The middle of a tab in a panel group's band.
+platform::Point tabCentre(const GUIRectangle& group, int index, int tabs, int bandHeight) {
+    const int width = group.x1 - group.x0 + 1;
+    return {group.x0 + (width * index + width / 2) / tabs, group.y0 + bandHeight / 2};
+}
+
 float largestColumn(const Scope& scope) {
     return *std::max_element(scope.columnMaxima(), scope.columnMaxima() + scope.columns());
 }
@@ -116,6 +123,8 @@ struct ScopeRun {
     bool triggered = false, triggerLost = true;
     float traceLargest = 0.0f;
     int updatesBeforeReopen = 0, updatesAfterReopen = 0;
+    int functionPanel = -1, settingsPage = -1;
+    int typeBefore = -1, typeAfter = -1;
     bool reopened = false, tapsNewOutput = false, leftOldOutput = false;
     float traceLargestAfterReopen = 0.0f;
     std::string stored, expectedRecord;
@@ -180,12 +189,19 @@ void scopeScript(e2e::Program& program, ScopeRun& run, const std::string& songs,
     run.triggerLost = scope->triggerLostIndicator()->isOn();
     run.traceLargest = largestColumn(*scope);
 
-    // The main output opened anew, as the settings panel does on a change
-    // of device: the scope follows it.
+    // The main output's type changed on the settings panel's main output
+    // page, which opens the output anew: the scope follows it.
     const int streamBefore = program.mainStream();
     run.updatesBeforeReopen = scope->updateCount();
-    app.openOutputDevice(0, false, platform::audio::nullOutputName, 50.0f);
-    app.startOutputDevice(0);
+    PanelSettings& settings = *app.panelSettings();
+    EXPECT_TRUE(input::click(main, tabCentre(*app.functionGroup(), 5, 6, 30)));
+    EXPECT_TRUE(input::click(main, tabCentre(*settings.subPanels(), PanelSettings::audio1,
+                                             PanelSettings::subPanelCount, 25)));
+    run.functionPanel = app.functionGroup()->selectedIndex();
+    run.settingsPage = settings.subPanels()->selectedIndex();
+    run.typeBefore = settings.outputType();
+    EXPECT_TRUE(input::click(main, centreOf(*settings.typeButton(1 - run.typeBefore))));
+    run.typeAfter = settings.outputType();
     program.followMainOutput();
     const auto old = platform::audio::NullAudio::stream(streamBefore);
     run.reopened = program.mainStream() != streamBefore && old.has_value() && old->closed;
@@ -255,6 +271,9 @@ TEST_F(ScopeEndToEnd, TheTraceTriggersOnTheToneAndGoesOnAfterTheOutputIsOpenedAn
     EXPECT_FALSE(run->triggerLost);
     // Both channels at 0.4 through the mix: well above the noise floor.
     EXPECT_GT(run->traceLargest, 0.1f);
+    EXPECT_EQ(run->functionPanel, 5);  // the settings panel
+    EXPECT_EQ(run->settingsPage, PanelSettings::audio1);
+    EXPECT_NE(run->typeAfter, run->typeBefore);
     EXPECT_TRUE(run->reopened);
     EXPECT_TRUE(run->tapsNewOutput);
     EXPECT_GT(run->updatesAfterReopen, run->updatesBeforeReopen);
