@@ -11,7 +11,6 @@
 #include "XvfbSession.h"
 
 #include "framework/Image.h"
-#include "platform/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +67,7 @@ int differences(const std::string& screen, const Placement& at, const Image& gol
     return count;
 }
 
-std::string runForOutput(const std::vector<std::string>& argv, const std::string& log) {
-    if (testing_support::runProgram(argv, log) != 0) return {};
-    return testing_support::readFile(log);
-}
+using xvfb_test::runForOutput;
 
 // Where xdotool finds the window it names.
 Placement placementOf(const std::string& window, const std::string& log) {
@@ -86,18 +82,8 @@ Color screenPixel(const std::string& screen, int x, int y) {
                  static_cast<std::uint8_t>(screen[i + 2]), 255};
 }
 
-class AppSmokeXvfb : public ::testing::Test {
+class AppSmokeXvfb : public xvfb_test::XvfbTest {
 protected:
-    void SetUp() override {
-        // CI installs every tool (scripts/install-deps.sh): a missing one is
-        // a failure, never a skip.
-        for (const char* tool : {"Xvfb", "import", "xdotool", "convert"}) {
-            ASSERT_FALSE(platform::findOnPath(tool).empty()) << tool << " is not installed";
-        }
-        std::string error;
-        ASSERT_TRUE(server.start(scratch.path(), error)) << error;
-    }
-
     // Looks until the area of the window shows what `wanted` says of its
     // difference count (drawing reaches the server a little after the
     // program presents); returns the last count.
@@ -112,15 +98,8 @@ protected:
         return last;
     }
 
-    int xdotool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"xdotool"});
-        return testing_support::runProgram(arguments, scratch.file("xdotool.log"));
-    }
-
-    TemporaryDirectory scratch;
     TemporaryDirectory home;
     TemporaryDirectory capture;
-    xvfb_test::XvfbServer server;
 };
 
 TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseRequest) {

@@ -62,13 +62,6 @@ platform::Point centreOf(const GUIComponent& component);
 platform::Point pointOnStrip(Velkarn& app, int deck, int beat);
 // What a window shows in an area (as the layer holds it).
 std::unique_ptr<Image> shownArea(Window& window, int x, int y, int width, int height);
-// A character image drawn at (x, y) of `shown` over a dark ground: where
-// the glyph is ink (alpha at least 3/4) the screen must be light, where it
-// is clear (alpha at most 1/4) dark; the pixels in between are not
-// judged. Returns the pixels that disagree and adds the judged ones to
-// `judged`.
-int glyphMismatches(const Image& shown, int x, int y, const Image& glyph, int& judged);
-
 }  // namespace e2e
 
 #endif

@@ -7,8 +7,6 @@
 #include "TestEnvironment.h"
 #include "XvfbSession.h"
 
-#include "platform/Process.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -37,26 +35,10 @@ std::pair<int, int> tabCentre(const Area& area, int band, int index, int count, 
     return {area.x + (area.width * index + area.width / 2) / count, area.y + band / 2};
 }
 
-std::string runForOutput(const std::vector<std::string>& argv, const std::string& log) {
-    if (testing_support::runProgram(argv, log) != 0) return {};
-    return testing_support::readFile(log);
-}
+using xvfb_test::runForOutput;
 
-class PanelScreensXvfb : public ::testing::Test {
+class PanelScreensXvfb : public xvfb_test::XvfbTest {
 protected:
-    void SetUp() override {
-        for (const char* tool : {"Xvfb", "import", "xdotool", "convert"}) {
-            ASSERT_FALSE(platform::findOnPath(tool).empty()) << tool << " is not installed";
-        }
-        std::string error;
-        ASSERT_TRUE(server.start(scratch.path(), error)) << error;
-    }
-
-    int xdotool(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"xdotool"});
-        return testing_support::runProgram(arguments, scratch.file("xdotool.log"));
-    }
-
     void click(int x, int y) {
         ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(windowX + x), std::to_string(windowY + y), "click",
                            "1"}),
@@ -114,10 +96,8 @@ protected:
             << testing_support::readFile(scratch.file("sheet.log"));
     }
 
-    TemporaryDirectory scratch;
     TemporaryDirectory home;
     TemporaryDirectory capture;
-    xvfb_test::XvfbServer server;
     int windowX = 0;
     int windowY = 0;
 };

@@ -7,6 +7,7 @@
 // gets the signal; the startUp button stores the controls' values; closing
 // the scope takes it off the output.
 #include "EndToEndProgram.h"
+#include "ImageTestSupport.h"
 #include "TestEnvironment.h"
 #include "ToneSongs.h"
 
@@ -177,7 +178,7 @@ void scopeScript(e2e::Program& program, ScopeRun& run, const std::string& songs,
         run.noteCellsDiffering = 0;
         for (int i = 3; i < GUINote::cellCount; ++i) {
             const Image expected(imageKey(run.note[static_cast<std::size_t>(i)]), false);
-            run.noteCellsDiffering += e2e::glyphMismatches(*shown, i * cell, 0, expected, run.noteCellsCompared);
+            run.noteCellsDiffering += image_test::glyphMismatches(*shown, i * cell, 0, expected, run.noteCellsCompared);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "XvfbSession.h"
 
 #include "TestEnvironment.h"
+#include "platform/Process.h"
 
 #include <chrono>
 #include <csignal>
@@ -165,6 +166,24 @@ Placement placementFromShell(const std::string& shellOutput) {
         if (name == "HEIGHT") at.height = value;
     }
     return at;
+}
+
+std::string runForOutput(const std::vector<std::string>& argv, const std::string& log) {
+    if (testing_support::runProgram(argv, log) != 0) return {};
+    return testing_support::readFile(log);
+}
+
+void XvfbTest::SetUp() {
+    for (const char* tool : {"Xvfb", "import", "xdotool", "convert"}) {
+        ASSERT_FALSE(platform::findOnPath(tool).empty()) << tool << " is not installed";
+    }
+    std::string error;
+    ASSERT_TRUE(server.start(scratch.path(), error)) << error;
+}
+
+int XvfbTest::xdotool(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"xdotool"});
+    return testing_support::runProgram(arguments, scratch.file("xdotool.log"));
 }
 
 }  // namespace xvfb_test

@@ -6,6 +6,8 @@
 
 #include "TestEnvironment.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +70,22 @@ private:
     std::optional<testing_support::ScopedEnvironment> displayVariable_;
     int displayPipe_ = -1;
     std::string displayName_;
+};
+
+// What a program printed (stdout and stderr, through a log file), or empty
+// when it failed.
+std::string runForOutput(const std::vector<std::string>& argv, const std::string& log);
+
+// A test with an X server of its own. CI installs every tool
+// (scripts/install-deps.sh): a missing one is a failure, never a skip.
+class XvfbTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    // xdotool with the arguments; its exit status.
+    int xdotool(std::vector<std::string> arguments);
+
+    testing_support::TemporaryDirectory scratch;
+    XvfbServer server;
 };
 
 }  // namespace xvfb_test

@@ -28,6 +28,30 @@ Image* imageFromBytes(int width, int height, const Bytes& bgra) {
     return image;
 }
 
+int glyphMismatches(const Image& shown, int x, int y, const Image& glyph, int& judged) {
+    auto level = [](Color c) { return (c.red + c.green + c.blue) / 3; };
+    // Half the ink's lightness divides light from dark (a blank glyph has
+    // no ink: half of mid grey then).
+    int ink = 128;
+    for (int row = 0; row < glyph.height(); ++row) {
+        for (int column = 0; column < glyph.width(); ++column) {
+            if (glyph.getPixel(column, row).alpha >= 192) ink = level(glyph.getPixel(column, row));
+        }
+    }
+    int mismatches = 0;
+    for (int row = 0; row < glyph.height(); ++row) {
+        for (int column = 0; column < glyph.width(); ++column) {
+            const int alpha = glyph.getPixel(column, row).alpha;
+            const bool light = level(shown.getPixel(x + column, y + row)) >= ink / 2;
+            if (alpha >= 192 || alpha <= 64) {
+                ++judged;
+                mismatches += light != (alpha >= 192);
+            }
+        }
+    }
+    return mismatches;
+}
+
 Bytes pattern(int width, int height, int channels, unsigned seed) {
     std::mt19937 random(seed);
     Bytes bytes;

@@ -29,6 +29,13 @@ Bytes pattern(int width, int height, int channels, unsigned seed);
 // 255 for three channels).
 Bytes patternAsBgra(const Bytes& pattern, int channels);
 
+// A character image drawn at (x, y) of `shown` over a dark ground: where
+// the glyph is ink (alpha at least 3/4) the screen must be light, where it
+// is clear (alpha at most 1/4) dark; the pixels in between are not
+// judged. Returns the pixels that disagree and adds the judged ones to
+// `judged`.
+int glyphMismatches(const Image& shown, int x, int y, const Image& glyph, int& judged);
+
 // A directory of test skins (and the program's dialog templates): archive
 // mode off and relative names read from it while the object lives.
 class SkinDirectory {
