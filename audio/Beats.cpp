@@ -197,6 +197,50 @@ void PointsRecord::fromValues(std::int32_t newSamplesPerLevel, std::int32_t newL
     values = valueCopy;
 }
 
+BeatsReadTargets SongRecords::targets() {
+    BeatsReadTargets t;
+    t.settings = &settings;
+    t.tags = &tags;
+    t.hasTags = &hasTags;
+    t.label = label;
+    t.hasLabel = &hasLabel;
+    t.key = &key;
+    t.hasKey = &hasKey;
+    t.points = &points;
+    t.hasPoints = &hasPoints;
+    t.frames = &frames;
+    t.frameCount = &frameCount;
+    return t;
+}
+
+void SongRecords::handOver(const BeatsReadTargets& caller) {
+    if (caller.settings != nullptr) *caller.settings = settings;
+    if (caller.tags != nullptr && hasTags) *caller.tags = tags;
+    if (caller.hasTags != nullptr) *caller.hasTags = hasTags;
+    if (caller.label != nullptr && hasLabel) std::memcpy(caller.label, label, songTextSize);
+    if (caller.hasLabel != nullptr) *caller.hasLabel = hasLabel;
+    if (caller.key != nullptr && hasKey) *caller.key = key;
+    if (caller.hasKey != nullptr) *caller.hasKey = hasKey;
+    if (caller.points != nullptr && hasPoints) {
+        caller.points->release();
+        *caller.points = points;
+        points = PointsRecord{};
+    }
+    if (caller.hasPoints != nullptr) *caller.hasPoints = hasPoints;
+    if (caller.frames != nullptr) *caller.frames = frames;
+    if (caller.frameCount != nullptr) *caller.frameCount = frameCount;
+}
+
+BeatsWriteSources SongRecords::sources() const {
+    BeatsWriteSources s;
+    s.settings = &settings;
+    s.tags = hasTags ? &tags : nullptr;
+    s.label = hasLabel ? label : nullptr;
+    s.key = hasKey ? &key : nullptr;
+    s.points = hasPoints ? &points : nullptr;
+    return s;
+}
+
 // ---- Reading ------------------------------------------------------------------
 
 Beats::Beats(std::int32_t sampleRate) : sampleRate_(sampleRate), beats_(capacity) {}

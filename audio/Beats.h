@@ -107,6 +107,40 @@ struct BeatsWriteSources {
     std::int32_t frameCount = 0;
 };
 
+// The side records of one song with their has-flags, held while a read
+// fills them: the song-file factory keeps them apart from its caller's
+// until an open has succeeded, the beat mapper loads and converts songs
+// through them. Owns the level envelope's arrays and frees them.
+struct SongRecords {
+    BTSettings settings;
+    SongTags tags;
+    bool hasTags = false;
+    char label[songTextSize] = {};
+    bool hasLabel = false;
+    MusicalKey key;
+    bool hasKey = false;
+    PointsRecord points;
+    bool hasPoints = false;
+    std::vector<std::int32_t> frames;
+    std::int32_t frameCount = 0;
+
+    SongRecords() = default;
+    ~SongRecords() { points.release(); }
+    SongRecords(const SongRecords&) = delete;
+    SongRecords& operator=(const SongRecords&) = delete;
+
+    // Every record and flag as the target of a read.
+    BeatsReadTargets targets();
+    // Copies into the caller's targets (null ones are passed over); the
+    // envelope's arrays move over when a "Points" record was read, the
+    // caller's earlier ones released.
+    void handOver(const BeatsReadTargets& caller);
+    // The records to write again: the settings, and each other record that
+    // was read. The MP3 frame table is left to the writer, which takes it
+    // from the song's reader.
+    BeatsWriteSources sources() const;
+};
+
 class GUIMarkerMap;
 
 class Beats {

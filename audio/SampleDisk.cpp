@@ -24,63 +24,6 @@ namespace {
 
 constexpr int kId3v1Bytes = 128;
 
-// The side records of one open, kept apart from the caller's until the
-// open has succeeded.
-struct StagedRecords {
-    BTSettings settings;
-    SongTags tags;
-    bool hasTags = false;
-    char label[songTextSize] = {};
-    bool hasLabel = false;
-    MusicalKey key;
-    bool hasKey = false;
-    PointsRecord points;
-    bool hasPoints = false;
-    std::vector<std::int32_t> frames;
-    std::int32_t frameCount = 0;
-
-    explicit StagedRecords(const BeatsReadTargets& caller) {
-        if (caller.settings != nullptr) settings = *caller.settings;
-    }
-    ~StagedRecords() { points.release(); }
-    StagedRecords(const StagedRecords&) = delete;
-    StagedRecords& operator=(const StagedRecords&) = delete;
-
-    BeatsReadTargets targets() {
-        BeatsReadTargets t;
-        t.settings = &settings;
-        t.tags = &tags;
-        t.hasTags = &hasTags;
-        t.label = label;
-        t.hasLabel = &hasLabel;
-        t.key = &key;
-        t.hasKey = &hasKey;
-        t.points = &points;
-        t.hasPoints = &hasPoints;
-        t.frames = &frames;
-        t.frameCount = &frameCount;
-        return t;
-    }
-
-    void handOver(const BeatsReadTargets& caller) {
-        if (caller.settings != nullptr) *caller.settings = settings;
-        if (caller.tags != nullptr && hasTags) *caller.tags = tags;
-        if (caller.hasTags != nullptr) *caller.hasTags = hasTags;
-        if (caller.label != nullptr && hasLabel) std::memcpy(caller.label, label, songTextSize);
-        if (caller.hasLabel != nullptr) *caller.hasLabel = hasLabel;
-        if (caller.key != nullptr && hasKey) *caller.key = key;
-        if (caller.hasKey != nullptr) *caller.hasKey = hasKey;
-        if (caller.points != nullptr && hasPoints) {
-            caller.points->release();
-            *caller.points = points;
-            points = PointsRecord{};
-        }
-        if (caller.hasPoints != nullptr) *caller.hasPoints = hasPoints;
-        if (caller.frames != nullptr) *caller.frames = frames;
-        if (caller.frameCount != nullptr) *caller.frameCount = frameCount;
-    }
-};
-
 // Where embedded meta-data lies in the song file.
 struct Embedded {
     bool present = false;
@@ -274,8 +217,11 @@ std::unique_ptr<AudioFileReader> SampleDisk::open(const std::string& name, bool 
         mp3Length = static_cast<std::int32_t>(block.dataEnd);
     }
 
-    // Side files win over what the song carries.
-    StagedRecords records(outputs.records);
+    // Side files win over what the song carries. The records stay apart
+    // from the caller's until the open has succeeded; fields without a
+    // chunk keep the caller's settings.
+    SongRecords records;
+    if (outputs.records.settings != nullptr) records.settings = *outputs.records.settings;
     std::unique_ptr<Beats> beats;
     std::unique_ptr<Image> image;
     const std::string qrtSide = withExtension(path, "qrt");

@@ -47,12 +47,6 @@ constexpr const char* loadingTitle = "Loading Track";
 // rounded(x): x + 0.5 truncated toward zero.
 std::int64_t rounded(float x) { return static_cast<std::int64_t>(x + 0.5f); }
 
-// Frees the envelope arrays of a Points record the map did not take.
-struct PointsGuard {
-    PointsRecord points;
-    ~PointsGuard() { points.release(); }
-};
-
 void copyText(char* target, const std::optional<std::string>& text) {
     if (!text) return;
     const std::size_t length = std::min(text->size(), static_cast<std::size_t>(songTextSize - 1));
@@ -427,15 +421,7 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
     showWaitCursor();
 
     std::unique_ptr<Beats> beats;
-    BTSettings settings;
-    SongTags tags;
-    bool hasTags = false;
-    char label[songTextSize] = {};
-    bool hasLabel = false;
-    MusicalKey key;
-    bool hasKey = false;
-    PointsGuard points;
-    bool hasPoints = false;
+    SongRecords records;
     std::uint8_t id3v1[128] = {};
     bool hasId3v1 = false;
     std::unique_ptr<ID3v2Tag> id3v2;
@@ -446,15 +432,7 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
     try {
         SongFileOutputs outputs;
         outputs.beats = &beats;
-        outputs.records.settings = &settings;
-        outputs.records.tags = &tags;
-        outputs.records.hasTags = &hasTags;
-        outputs.records.label = label;
-        outputs.records.hasLabel = &hasLabel;
-        outputs.records.key = &key;
-        outputs.records.hasKey = &hasKey;
-        outputs.records.points = &points.points;
-        outputs.records.hasPoints = &hasPoints;
+        outputs.records = records.targets();
         outputs.id3v1 = id3v1;
         outputs.hasId3v1 = &hasId3v1;
         outputs.id3v2 = &id3v2;
@@ -471,7 +449,8 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
 
     // Without identification texts in the meta-data, the song's own tags
     // stand in: its ID3v2 tag, else its ID3v1 block, else a WMA song's texts.
-    if (!hasTags) {
+    SongTags& tags = records.tags;
+    if (!records.hasTags) {
         if (hasId3v2 && id3v2 != nullptr) {
             tags.fromId3v2(*id3v2);
         } else if (hasId3v1) {
@@ -488,10 +467,11 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
 
     // An envelope at another resolution than the map's would not line up
     // with it: the song is analysed instead.
-    if (hasPoints && points.points.samplesPerLevel == samplesPerValue && points.points.levelCount > 0) {
-        beatMap_->setEnvelope(points.points.levelCount, points.points.levels);
-        points.points.levels = nullptr;
-        points.points.levelCount = 0;
+    PointsRecord& points = records.points;
+    if (records.hasPoints && points.samplesPerLevel == samplesPerValue && points.levelCount > 0) {
+        beatMap_->setEnvelope(points.levelCount, points.levels);
+        points.levels = nullptr;
+        points.levelCount = 0;
     } else {
         const std::unique_ptr<GUIBeatMapData> previous = beatMap_->saveData();
         analysing_ = reader.get();
@@ -515,6 +495,7 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
     window_->setModified(false);
     markerMap_->clear();
 
+    const BTSettings& settings = records.settings;
     int beatsPerBar = settings.strip[1] == 3 ? 3 : 4;
     {
         PlaybackLock hold;
@@ -549,10 +530,10 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
     track_->setText(tags.title);
     artist_->setText(tags.artist);
     album_->setText(tags.album);
-    label_->setText(label);
+    label_->setText(records.label);
     comments_->setText(tags.comment);
     year_->setText(tags.year);
-    keyText_->setText(key.isDefined() ? key.name() : "");
+    keyText_->setText(records.key.isDefined() ? records.key.name() : "");
 
     if (beats_->count() == 0) estimateTempo();
     scroll_->setValue(1.0f);

@@ -12,6 +12,7 @@
 #include "framework/FileUtilities.h"
 #include "framework/Reporters.h"
 #include "framework/StringException.h"
+#include "framework/Window.h"
 #include "platform/FileSystem.h"
 #include "tools/BeatMapperEdit.h"
 #include "tools/GUIBeatMap.h"
@@ -72,6 +73,11 @@ int BeatMapperWalks::run(Job job, const std::string& directory, DialogProgress& 
     return run(job, directory, progress);
 }
 
+bool BeatMapperWalks::walk(Job job, const std::string& directory, int& counter, DialogProgress& dialog) {
+    DialogAdapter progress(dialog);
+    return walk(job, directory, counter, progress);
+}
+
 bool BeatMapperWalks::walk(Job job, const std::string& directory, int& counter, Progress& progress) {
     std::vector<platform::DirectoryEntry> entries;
     if (!platform::listDirectory(directory, entries)) return reportWindowsError(false, __FILE__, __LINE__);
@@ -116,26 +122,10 @@ bool BeatMapperWalks::convertFile(const std::string& path) {
     if (!canOpenExclusively(path)) return false;
 
     std::unique_ptr<Beats> beats;
-    BTSettings settings;
-    SongTags tags;
-    bool hasTags = false;
-    char label[songTextSize] = {};
-    bool hasLabel = false;
-    MusicalKey key;
-    bool hasKey = false;
-    PointsRecord points;
-    bool hasPoints = false;
+    SongRecords records;
     SongFileOutputs outputs;
     outputs.beats = &beats;
-    outputs.records.settings = &settings;
-    outputs.records.tags = &tags;
-    outputs.records.hasTags = &hasTags;
-    outputs.records.label = label;
-    outputs.records.hasLabel = &hasLabel;
-    outputs.records.key = &key;
-    outputs.records.hasKey = &hasKey;
-    outputs.records.points = &points;
-    outputs.records.hasPoints = &hasPoints;
+    outputs.records = records.targets();
 
     std::unique_ptr<AudioFileReader> song;
     try {
@@ -143,25 +133,21 @@ bool BeatMapperWalks::convertFile(const std::string& path) {
     } catch (const StringException&) {
         return false;
     }
-    points.release();
     // Nothing to convert: no beats, or the envelope is there already. Too
     // few beats, or beats too close for one overview pixel, give no image.
-    if (beats == nullptr || hasPoints || !BeatMapperEdit::hasOverview(*beats)) return false;
+    if (beats == nullptr || records.hasPoints || !BeatMapperEdit::hasOverview(*beats)) return false;
 
     const std::string qrtPath = withExtension(path, "qrt");
     const bool embedded = !platform::pathExists(qrtPath) && !platform::pathExists(withExtension(path, "png"));
 
-    const std::int32_t beatsPerBar = settings.strip[1];
+    const std::int32_t beatsPerBar = records.settings.strip[1];
     {
         GUIBeatMap map(105, 15, 770, 250, samplesPerValue, nullptr);
         map.analyse(song.get(), nullptr);
-        PointsRecord envelope = BeatMapperEdit::pointsRecord(map, settings.bpm, beatsPerBar, (*beats)[0].position);
+        PointsRecord envelope =
+            BeatMapperEdit::pointsRecord(map, records.settings.bpm, beatsPerBar, (*beats)[0].position);
 
-        BeatsWriteSources sources;
-        sources.settings = &settings;
-        sources.tags = hasTags ? &tags : nullptr;
-        sources.label = hasLabel ? label : nullptr;
-        sources.key = hasKey ? &key : nullptr;
+        BeatsWriteSources sources = records.sources();
         sources.points = &envelope;
         if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(song.get()); mp3 != nullptr) {
             sources.frames = mp3->frameIndex().data();
@@ -191,12 +177,58 @@ bool BeatMapperWalks::convertFile(const std::string& path) {
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// The window's batch jobs
 
-void BeatMapper::startWalk(Walk /*walk*/) {}
-void BeatMapper::runWalk(DialogProgress* /*dialog*/, Walk /*walk*/) {}
-bool BeatMapper::walkDirectory(const std::string& /*path*/, int& /*counter*/, DialogProgress* /*dialog*/,
-                               Walk /*walk*/) {
-    return false;
+namespace {
+
+BeatMapperWalks::Job jobOf(BeatMapper::Walk walk) {
+    switch (walk) {
+    case BeatMapper::Walk::Split:
+        return BeatMapperWalks::Job::Split;
+    case BeatMapper::Walk::Merge:
+        return BeatMapperWalks::Job::Merge;
+    case BeatMapper::Walk::Convert:
+        break;
+    }
+    return BeatMapperWalks::Job::Convert;
 }
-void BeatMapper::processFile(const std::string& /*path*/, Walk /*walk*/) {}
-bool BeatMapper::convertFile(const std::string& /*path*/) { return false; }
+
+}  // namespace
+
+void BeatMapper::startWalk(Walk walk) {
+    const char* instruction = nullptr;
+    const char* title = nullptr;
+    switch (walk) {
+    case Walk::Split:
+        instruction = "The files in the selected directory and in its sub-directories will be split.";
+        title = "Splitting Tracks";
+        break;
+    case Walk::Merge:
+        instruction = "The files in the selected directory and in its sub-directories will be merged.";
+        title = "Merging Tracks";
+        break;
+    case Walk::Convert:
+        instruction = "The files in the selected directory and in its sub-directories will be converted from <= "
+                      "1.16 to >= 1.17 format.";
+        title = "Converting Tracks";
+        break;
+    }
+    std::string directory;
+    if (!chooseDirectory(window_->handle(), instruction, directory)) return;
+    batchDirectory_ = directory;
+    // The dialog's job comes back through run(), which calls runWalk.
+    DialogProgress progress(window_.get(), this, title, &abort_, 0, 0);
+}
+
+void BeatMapper::runWalk(DialogProgress* dialog, Walk walk) {
+    if (dialog != nullptr) BeatMapperWalks::run(jobOf(walk), batchDirectory_, *dialog);
+}
+
+bool BeatMapper::walkDirectory(const std::string& path, int& counter, DialogProgress* dialog, Walk walk) {
+    return dialog != nullptr && BeatMapperWalks::walk(jobOf(walk), path, counter, *dialog);
+}
+
+void BeatMapper::processFile(const std::string& path, Walk walk) { BeatMapperWalks::processFile(jobOf(walk), path); }
+
+bool BeatMapper::convertFile(const std::string& path) { return BeatMapperWalks::convertFile(path); }

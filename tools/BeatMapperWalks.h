@@ -40,6 +40,11 @@ public:
     static int run(Job job, const std::string& directory, Progress& progress);
     // The same on the progress dialog.
     static int run(Job job, const std::string& directory, DialogProgress& dialog);
+    // One directory and those below it, without the count: each audio file
+    // processed adds 1 to the counter and moves the position to it. False
+    // when the directory could not be listed.
+    static bool walk(Job job, const std::string& directory, int& counter, Progress& progress);
+    static bool walk(Job job, const std::string& directory, int& counter, DialogProgress& dialog);
 
     // One file by the job and its extension.
     static void processFile(Job job, const std::string& path);
@@ -49,9 +54,6 @@ public:
     // beats spanning under one overview pixel, and one that already has the
     // envelope.
     static bool convertFile(const std::string& path);
-
-private:
-    static bool walk(Job job, const std::string& directory, int& counter, Progress& progress);
 };
 
 #endif
