@@ -39,6 +39,9 @@ packages=(
   python3-numpy libsamplerate0-dev
   # beat mapper tests: its overview and export pictures decoded by a second reader
   python3-pil
+  # beat mapper tests and benchmark: two outside tempo detectors as peers of
+  # the tempo estimate (aubio's "aubio tempo", bpm-tools' "bpm" fed by sox)
+  aubio-tools bpm-tools
   # the skin generator: FreeType draws its labels from the DejaVu faces
   # (Sans from -core, Sans Condensed from -extra)
   libfreetype-dev fonts-dejavu-core fonts-dejavu-extra

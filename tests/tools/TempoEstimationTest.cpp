@@ -12,8 +12,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +124,85 @@ TEST_F(TempoEstimation, CandidatesAndRefinementOnEveryBuild) {
                             refined - song.bpm, truthIndex);
             }
         });
+    }
+}
+
+// Whether an executable of that name lies on PATH.
+bool onPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::istringstream directories(path != nullptr ? path : "");
+    std::string directory;
+    while (std::getline(directories, directory, ':')) {
+        if (!directory.empty() && ::access((directory + "/" + program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+// Runs the shell command; its output, and whether it exited with 0.
+bool runCommand(const std::string& command, std::string& output) {
+    output.clear();
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return false;
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
+    const int status = ::pclose(pipe);
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The last number the output printed (NaN when none).
+double lastNumber(const std::string& output) {
+    std::istringstream in(output);
+    std::string word;
+    double number = std::nan("");
+    while (in >> word) {
+        char* end = nullptr;
+        const double value = std::strtod(word.c_str(), &end);
+        if (end != word.c_str() && *end == '\0') number = value;
+    }
+    return number;
+}
+
+// Two outside tempo detectors on the same songs, for comparison only: their
+// answers are printed beside ours, and nothing is asserted about them
+// beyond that each ran and gave a tempo. Our side is what the mapper's
+// estimate shows with the meter group at the song's own bar: candidate 0,
+// and candidate 0 refined.
+TEST_F(TempoEstimation, PeersOnTheSameSongsForComparison) {
+    for (const char* program : {"aubio", "bpm", "sox"}) {
+        if (!onPath(program)) GTEST_SKIP() << "\"" << program << "\" is not installed (aubio-tools, bpm-tools, sox); no peer table";
+    }
+    std::printf("%-18s %8s %8s %8s %8s %8s %8s %8s %8s %8s\n", "song", "truth", "cand. 0", "error", "refined", "error",
+                "aubio", "error", "bpm", "error");
+    for (const TempoSong& song : tempoSongs()) {
+        SCOPED_TRACE(song.name);
+        GUIBeatMap map(0, 0, 10, 10, samplesPerValue, nullptr);
+        setEnvelope(map, songEnvelope(song));
+        const std::vector<float> tempi = candidates(map, song.meter);
+        ASSERT_FALSE(tempi.empty());
+        float refined = tempi[0];
+        map.refineTempo(&refined, song.meter);
+
+        // Their messages go apart, so that only what they print as the
+        // answer is read.
+        const std::string errors = temporaryFile("peer-errors.txt");
+        std::string output;
+        ASSERT_TRUE(runCommand("aubio tempo '" + song.path + "' 2>'" + errors + "'", output))
+            << testing_support::readFile(errors);
+        const double aubio = lastNumber(output);
+        ASSERT_TRUE(std::isfinite(aubio) && aubio > 0.0) << output;
+        // bpm reads raw mono float32 at 44.1 kHz on its input; pipefail so
+        // that a failed sox is not taken for an empty song.
+        ASSERT_TRUE(runCommand("bash -o pipefail -c 'sox \"$1\" -t raw -r 44100 -e float -c 1 - | bpm' bpm-peer '" +
+                                   song.path + "' 2>'" + errors + "'",
+                               output))
+            << testing_support::readFile(errors);
+        const double bpm = lastNumber(output);
+        ASSERT_TRUE(std::isfinite(bpm) && bpm > 0.0) << output;
+
+        std::printf("%-18s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n", song.name.c_str(), song.bpm,
+                    tempi[0], tempi[0] - song.bpm, refined, refined - song.bpm, aubio, aubio - song.bpm, bpm,
+                    bpm - song.bpm);
     }
 }
 
