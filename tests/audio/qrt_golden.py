@@ -3,6 +3,8 @@
 
     qrt_golden.py make PATH    writes the golden file holding every chunk
     qrt_golden.py check PATH   reads it back and checks every value and CRC
+
+Other scripts import qrt_bytes and text to write files of their own records.
 """
 import struct
 import sys
@@ -52,14 +54,20 @@ def chunks():
     ]
 
 
-def make(path):
+def qrt_bytes(chunk_list):
+    """The file of (name, data) chunks: signature, each chunk with its
+    length, 32-byte name and CRC; the list ends with "End"."""
     out = bytearray(SIGNATURE)
-    for name, data in chunks():
+    for name, data in chunk_list:
         name_field = name.encode("ascii").ljust(32, b"\0")
         out += struct.pack("<i", len(data)) + name_field + data
         out += struct.pack("<I", zlib.crc32(name_field + data) & 0xFFFFFFFF)
+    return bytes(out)
+
+
+def make(path):
     with open(path, "wb") as f:
-        f.write(out)
+        f.write(qrt_bytes(chunks()))
 
 
 def fail(message):
