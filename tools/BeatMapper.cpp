@@ -439,8 +439,7 @@ bool BeatMapper::load(const std::string& path, const std::string& title) {
         outputs.hasId3v2 = &hasId3v2;
         outputs.wmaTags = &wmaTags;
         outputs.hasWmaTags = &hasWmaTags;
-        reader = songOpener() ? songOpener()(path, true, false, readerCacheSeconds, outputs)
-                              : SampleDisk::open(path, true, false, readerCacheSeconds, outputs);
+        reader = openSongFile(path, outputs);
     } catch (const StringException& error) {
         showMessage("Could not load song.", error.message());
         load_->setUp();
