@@ -65,7 +65,7 @@ const std::map<std::string, std::vector<Mark>>& panelMarks() {
         // ---- Settings pages (x 159 .. 779, y 490 .. 625; band to 515) -------
         {"velkarn/panelGroup/settings", {caption(20, 500, 130, 14, "SETTINGS")}},
         {"velkarn/panelGroup/settingsVarious",
-         {caption(165, 552, 120, 25, "X-FADE KNEE"), across(290, 552, 206, 25), well(551, 552, 40, 25),
+         {caption(165, 552, 120, 25, "X-fade knee"), across(290, 552, 206, 25), well(551, 552, 40, 25),
           caption(165, 590, 120, 25, "REFRESH / S"), across(290, 590, 206, 25), well(551, 590, 40, 25)}},
         {"velkarn/panelGroup/settingsSound",
          {caption(165, 552, 120, 25, "OVERLAP MS"), across(290, 552, 206, 25), well(551, 552, 40, 25),
