@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -67,20 +66,9 @@ int differences(const std::string& screen, const Placement& at, const Image& gol
     return count;
 }
 
+using xvfb_test::placementOf;
 using xvfb_test::runForOutput;
-
-// Where xdotool finds the window it names.
-Placement placementOf(const std::string& window, const std::string& log) {
-    return xvfb_test::placementFromShell(runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, log));
-}
-
-// The screen's pixel at (x, y), black outside.
-Color screenPixel(const std::string& screen, int x, int y) {
-    const std::size_t i = (static_cast<std::size_t>(y) * screenWidth + static_cast<std::size_t>(x)) * 3;
-    if (x < 0 || y < 0 || x >= screenWidth || y >= screenHeight || i + 2 >= screen.size()) return Color{0, 0, 0, 255};
-    return Color{static_cast<std::uint8_t>(screen[i]), static_cast<std::uint8_t>(screen[i + 1]),
-                 static_cast<std::uint8_t>(screen[i + 2]), 255};
-}
+using xvfb_test::screenPixel;
 
 class AppSmokeXvfb : public xvfb_test::XvfbTest {
 protected:
@@ -156,9 +144,7 @@ TEST_F(AppSmokeXvfb, ShowsItsFrameTakesInputAndEndsOnTheWindowManagersCloseReque
     const auto end = std::chrono::steady_clock::now();
 
     // Exactly the quit question was asked (and answered Yes).
-    std::ifstream requests(record);
-    std::vector<std::string> asked;
-    for (std::string line; std::getline(requests, line);) asked.push_back(line);
+    const std::vector<std::string> asked = xvfb_test::fileLines(record);
     ASSERT_EQ(asked.size(), 1u) << testing_support::readFile(record);
     EXPECT_NE(asked[0].find("Do you want to quit Velkarn?"), std::string::npos) << asked[0];
 
@@ -225,7 +211,7 @@ TEST_F(AppSmokeXvfb, TheBeatMapperOpensFromTheMainWindowEmptyThenLoadsASong) {
         int grey = 0;
         for (int y = 15; y < 265; y += 3) {
             for (int x = 105; x < 975; x += 3) {
-                const Color c = screenPixel(screen, at.x + x, at.y + y);
+                const xvfb_test::Pixel c = screenPixel(screen, at.x + x, at.y + y);
                 grey += c.red == c.green && c.green == c.blue && c.red > 20 && c.red < 250;
             }
         }
@@ -235,8 +221,8 @@ TEST_F(AppSmokeXvfb, TheBeatMapperOpensFromTheMainWindowEmptyThenLoadsASong) {
     std::string screen;
     for (int attempt = 0; attempt < 100; ++attempt) {
         screen = server.screenshot(scratch.path());
-        const Color field = screenPixel(screen, at.x + 500, at.y + 640);
-        const Color map = screenPixel(screen, at.x + 500, at.y + 100);
+        const xvfb_test::Pixel field = screenPixel(screen, at.x + 500, at.y + 640);
+        const xvfb_test::Pixel map = screenPixel(screen, at.x + 500, at.y + 100);
         if (field.red == 244 && field.green == 245 && map.red == 255 && map.blue == 255) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -275,9 +261,7 @@ TEST_F(AppSmokeXvfb, TheBeatMapperOpensFromTheMainWindowEmptyThenLoadsASong) {
     ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, mainWindow}, scratch.file("close.log")), 0);
     EXPECT_EQ(program.waitForExit(30000), 0) << program.transcript;
 
-    std::ifstream requests(record);
-    std::vector<std::string> asked;
-    for (std::string line; std::getline(requests, line);) asked.push_back(line);
+    const std::vector<std::string> asked = xvfb_test::fileLines(record);
     // The launch question, the chooser, the progress dialog of the song's
     // analysis (it has no stored envelope), the quit question.
     ASSERT_EQ(asked.size(), 4u) << testing_support::readFile(record);

@@ -2,6 +2,7 @@
 
 #include "BrowserTestSupport.h"
 #include "GuiTestSkins.h"
+#include "app/VelkarnStartUpValues.h"
 #include "app/VelkarnStartUpValues3.h"
 #include "app/skin/SkinTable.h"
 #include "framework/CriticalSections.h"
@@ -94,6 +95,14 @@ void storeSecondOutput(int type, const char* name) {
     startUp3.secondOutputType = type;
     std::strncpy(startUp3.secondOutputDevice, name, sizeof startUp3.secondOutputDevice - 1);
     startUp3.save();
+}
+
+void storeOutputsOnTwoNullDevices() {
+    VelkarnStartUpValues startUp;
+    startUp.outputType = 1;
+    std::strcpy(startUp.outputDevice, platform::audio::nullOutputName);
+    startUp.save();
+    storeSecondOutput(0, platform::audio::nullOutputName);
 }
 
 void chooseNetworkMode(Velkarn& app, int mode) {

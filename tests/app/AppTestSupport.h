@@ -28,6 +28,10 @@ void writeApplicationSkins(image_test::SkinDirectory& skins);
 // Stores the second output's record: on, of that type (0 waveOut, 1
 // DirectSound) and name.
 void storeSecondOutput(int type, const char* name);
+// Stores the main output on the DirectSound list's null device and the
+// second one on, on the waveOut list's: two devices, so the second output
+// plays (a second waveOut on the main output's device stays silent).
+void storeOutputsOnTwoNullDevices();
 
 // Presses the network panel's mode button (0 stand alone, 1 server, 2
 // client) as a click would.

@@ -20,8 +20,6 @@
 #include "app/GUIStrip.h"
 #include "app/Velkarn.h"
 #include "app/VelkarnStandAlone.h"
-#include "app/VelkarnStartUpValues.h"
-#include "app/VelkarnStartUpValues3.h"
 #include "app/skin/SkinTable.h"
 #include "audio/AudioClient.h"
 #include "audio/Beats.h"
@@ -362,17 +360,7 @@ DeckRun runProgram() {
     testing_support::TemporaryDirectory home;
     testing_support::TemporaryDirectory songs;
     testing_support::ScopedEnvironment homeVariable("VELKARN_HOME", home.path());
-    // The main output on the DirectSound name, the second one on and on the
-    // waveOut name: two devices, so the second output plays.
-    VelkarnStartUpValues startUp;
-    startUp.outputType = 1;
-    std::strcpy(startUp.outputDevice, platform::audio::nullOutputName);
-    startUp.save();
-    VelkarnStartUpValues3 startUp3;
-    startUp3.secondOutputOn = true;
-    startUp3.secondOutputType = 0;
-    std::strcpy(startUp3.secondOutputDevice, platform::audio::nullOutputName);
-    startUp3.save();
+    app_test::storeOutputsOnTwoNullDevices();
 
     platform::uiScript::enable();
     platform::VirtualClock::enable();

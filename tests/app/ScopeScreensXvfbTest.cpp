@@ -46,18 +46,9 @@ constexpr int groupX = 8, groupWidth = 310, bandY = 8 + 12;
 // The note read-out in the graph window: seven cells of 10 x 18 at (90, 33).
 constexpr int noteX = 90, noteY = 33, noteWidth = 70, noteHeight = 18;
 
+using xvfb_test::Pixel;
 using xvfb_test::runForOutput;
-
-struct Pixel {
-    int red, green, blue;
-};
-
-Pixel screenPixel(const std::string& screen, int x, int y) {
-    const std::size_t i = (static_cast<std::size_t>(y) * screenWidth + static_cast<std::size_t>(x)) * 3;
-    if (x < 0 || y < 0 || x >= screenWidth || y >= screenHeight || i + 2 >= screen.size()) return {0, 0, 0};
-    return {static_cast<std::uint8_t>(screen[i]), static_cast<std::uint8_t>(screen[i + 1]),
-            static_cast<std::uint8_t>(screen[i + 2])};
-}
+using xvfb_test::screenPixel;
 
 // The trace is drawn in red over the graph's dark ground and grey grid.
 bool isTrace(const Pixel& p) { return p.red > 120 && p.green < 90 && p.blue < 90; }
@@ -125,8 +116,7 @@ protected:
     }
 
     Placement placementOf(const std::string& window) {
-        return xvfb_test::placementFromShell(
-            runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, scratch.file("geometry.log")));
+        return xvfb_test::placementOf(window, scratch.file("geometry.log"));
     }
 
     // Screenshots until `wanted` holds of one (or the bound passes); the

@@ -173,6 +173,24 @@ std::string runForOutput(const std::vector<std::string>& argv, const std::string
     return testing_support::readFile(log);
 }
 
+Placement placementOf(const std::string& window, const std::string& log) {
+    return placementFromShell(runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, log));
+}
+
+Pixel screenPixel(const std::string& screen, int x, int y) {
+    const std::size_t i = (static_cast<std::size_t>(y) * screenWidth + static_cast<std::size_t>(x)) * 3;
+    if (x < 0 || y < 0 || x >= screenWidth || y >= screenHeight || i + 2 >= screen.size()) return {};
+    return {static_cast<std::uint8_t>(screen[i]), static_cast<std::uint8_t>(screen[i + 1]),
+            static_cast<std::uint8_t>(screen[i + 2])};
+}
+
+std::vector<std::string> fileLines(const std::string& path) {
+    std::istringstream text(testing_support::readFile(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+}
+
 void XvfbTest::SetUp() {
     for (const char* tool : {"Xvfb", "import", "xdotool", "convert"}) {
         ASSERT_FALSE(platform::findOnPath(tool).empty()) << tool << " is not installed";

@@ -75,6 +75,17 @@ private:
 // What a program printed (stdout and stderr, through a log file), or empty
 // when it failed.
 std::string runForOutput(const std::vector<std::string>& argv, const std::string& log);
+// Where xdotool finds the window it names.
+Placement placementOf(const std::string& window, const std::string& log);
+
+// A pixel of a screen picture (RGB rows of screenWidth); black outside.
+struct Pixel {
+    int red = 0, green = 0, blue = 0;
+};
+Pixel screenPixel(const std::string& screen, int x, int y);
+
+// The lines of a file (a child's record of its box and chooser requests).
+std::vector<std::string> fileLines(const std::string& path);
 
 // A test with an X server of its own. CI installs every tool
 // (scripts/install-deps.sh): a missing one is a failure, never a skip.
