@@ -9,7 +9,10 @@
 // ramped over one block when the slider moves), a marker click, the
 // previewer closed, direct pre-listen at half gain from the song's first
 // frame in the first block after the click, a deletion, a load by
-// double click and an edit that asks before launching the beat mapper.
+// double click (the browser closes on load and is opened again) and an
+// edit that asks before launching the beat mapper: there two beats are set
+// on the map and a title given, and once saved the row shows the mapper's
+// tempo and the title in black.
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
 #include "EndToEndProgram.h"
@@ -27,6 +30,7 @@
 #include "framework/GUISliderHorizontal.h"
 #include "framework/GUITextHorizontal.h"
 #include "framework/Window.h"
+#include "platform/Dialog.h"
 #include "platform/NativeWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
@@ -34,12 +38,16 @@
 #include "platform/UiScript.h"
 #include "platform/Event.h"
 #include "platform/audio/NullAudio.h"
+#include "audio/AudioFileReader.h"
+#include "tools/BeatMapper.h"
 #include "tools/Browser.h"
 #include "tools/BrowserData.h"
+#include "tools/GUIBeatMap.h"
 #include "tools/Previewer.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -50,6 +58,10 @@ namespace {
 namespace input = platform::test_input;
 using browser_test::songSample;
 using platform::audio::NullAudio;
+
+// The beat mapper's "Edit ID" dialog and its track edit.
+constexpr int editIdDialog = 105;
+constexpr int trackEdit = 1005;
 
 constexpr platform::Point browserButton{830 + 36, 486 + 16};
 constexpr double lsb = 1.0 / 32768.0;
@@ -183,8 +195,21 @@ struct BrowserRun {
     std::vector<std::string> deleteBoxes;
     std::string dropSong;
     int selectedTool = -1;
-    bool beatMapperOpened = false;
+    bool closedOnLoad = false;
+    bool beatMapperAfterNo = true;
     std::vector<std::string> editBoxes;
+    // edit in the beat mapper
+    struct Row {
+        std::string tempo, title;
+        std::array<int, 3> color{-1, -1, -1};
+    };
+    Row editedBefore, editedSelected, editedAfter;
+    float mapperTempo = 0.0f;
+    bool beatMapperOpened = false;
+    std::string mapperPath;
+    std::vector<std::int32_t> setBeats;
+    std::vector<std::string> saveBoxes{"not saved"};
+    bool beatMapperClosed = false;
 };
 
 class BrowserScript {
@@ -468,15 +493,79 @@ private:
         clickRow(load, true);
         run_.dropSong = app_->panelDrop()->songPath();
         run_.selectedTool = app_->toolGroup()->selectedIndex();
+        // Exit on load (on by default) closed the browser; the main
+        // window's button opens it again on the same database.
+        program_.routeToolCloses();
+        run_.closedOnLoad = app_->browser() == nullptr;
+        EXPECT_TRUE(input::click(app_->mainWindow()->handle(), browserButton));
+        browser_ = app_->browser();
+        if (browser_ == nullptr) return ADD_FAILURE() << "the browser did not open again";
 
         const int edit = rowOf("e.wav");
         if (edit < 0) return ADD_FAILURE() << "e.wav not shown";
         clickRow(edit);
+        run_.editedBefore = rowShown(edit);
         platform::uiScript::clearRequests();
         platform::uiScript::pushNo();
         click(browser_->editButton());
         run_.editBoxes = app_test::boxes();
-        run_.beatMapperOpened = app_->beatMapper() != nullptr;
+        run_.beatMapperAfterNo = app_->beatMapper() != nullptr;
+        platform::uiScript::pushYes();
+        click(browser_->editButton());
+        editInTheBeatMapper("e.wav");
+    }
+
+    BrowserRun::Row rowShown(int row) const {
+        BrowserRun::Row shown;
+        shown.tempo = browser_->cell(0, row)->text();
+        shown.title = browser_->cell(1, row)->text();
+        const Color c = browser_->cell(1, row)->color();
+        shown.color = {c.red, c.green, c.blue};
+        return shown;
+    }
+
+    // The beat mapper opened on the song: two beats set by presses on its
+    // map and a title given in "Edit ID", then saved.
+    void editInTheBeatMapper(const std::string& name) {
+        BeatMapper* mapper = app_->beatMapper();
+        run_.beatMapperOpened = mapper != nullptr;
+        if (mapper == nullptr) return;
+        run_.mapperPath = mapper->path();
+        const platform::WindowHandle window = mapper->window()->handle();
+        // At the start the map's rows are one pixel high and hold four beats
+        // at the tempo slider's 120 BPM, 153 frames a column: presses on the
+        // first row 144 columns apart set beats 22032 frames apart.
+        const GUIBeatMap& map = *mapper->beatMap();
+        for (int column : {20, 164}) {
+            EXPECT_TRUE(input::click(window, {map.x0 + column, map.y0}));
+            platform::dispatchPostedMessages();
+        }
+        for (std::int32_t i = 0; i < mapper->beats()->count(); ++i) {
+            if (!(*mapper->beats())[i].generated) run_.setBeats.push_back((*mapper->beats())[i].position);
+        }
+        run_.mapperTempo = mapper->tempo();
+        platform::uiScript::setDialogResponder(editIdDialog, [](platform::Dialog& dialog) {
+            dialog.setText(trackEdit, "Echo");
+            dialog.press(platform::okButton);
+        });
+        EXPECT_TRUE(input::click(window, e2e::centreOf(*mapper->editIdButton())));
+        platform::dispatchPostedMessages();
+        platform::uiScript::setDialogResponder(editIdDialog, {});
+        platform::uiScript::clearRequests();
+        EXPECT_TRUE(input::click(window, e2e::centreOf(*mapper->saveButton())));
+        platform::dispatchPostedMessages();
+        run_.saveBoxes = app_test::boxes();
+        const int row = rowOf(name);
+        if (row < 0) return ADD_FAILURE() << name << " not shown after the save";
+        run_.editedSelected = rowShown(row);
+
+        // The mapper closed, another row chosen: the song's row in the colour
+        // of an analysed track.
+        EXPECT_TRUE(input::close(window));
+        program_.routeToolCloses();
+        run_.beatMapperClosed = app_->beatMapper() == nullptr;
+        clickRow(rowOf("a.wav"));
+        run_.editedAfter = rowShown(rowOf(name));
     }
 
     e2e::Program& program_;
@@ -577,9 +666,34 @@ TEST_F(BrowserEndToEnd, DeleteLoadAndEditReachTheFilesTheDropToolAndTheBeatMappe
     EXPECT_EQ(run->countAfterDelete, 5);
     EXPECT_NE(run->dropSong.find("/root/a/x.wav"), std::string::npos) << run->dropSong;
     EXPECT_EQ(run->selectedTool, 0);
+    EXPECT_TRUE(run->closedOnLoad);
     EXPECT_EQ(run->editBoxes, std::vector<std::string>{"Launching BeatMapper|Do you want to launch the BeatMapper? "
                                                        "[This will interrupt playback.]"});
-    EXPECT_FALSE(run->beatMapperOpened) << "answered No";
+    EXPECT_FALSE(run->beatMapperAfterNo) << "answered No";
+}
+
+TEST_F(BrowserEndToEnd, ATrackEditedAndSavedInTheBeatMapperShowsItsNewTempoAndTitleInBlack) {
+    ASSERT_TRUE(run->opened);
+    // Not analysed: no tempo, no title.
+    EXPECT_EQ(run->editedBefore.tempo, "");
+    EXPECT_EQ(run->editedBefore.title, "");
+    ASSERT_TRUE(run->beatMapperOpened) << "answered Yes";
+    EXPECT_NE(run->mapperPath.find("/root/e.wav"), std::string::npos) << run->mapperPath;
+    EXPECT_EQ(run->setBeats, (std::vector<std::int32_t>{20 * 153, 164 * 153}));
+    EXPECT_TRUE(run->saveBoxes.empty()) << run->saveBoxes.front();
+    // The beats after the two marked ones lie a beat of the mapper's tempo
+    // slider apart: the row shows that tempo (the median gap), still
+    // selected (red) right after the save, black once another row is.
+    char tempo[16];
+    std::snprintf(tempo, sizeof tempo, "%5.1f", static_cast<double>(run->mapperTempo));
+    EXPECT_GT(run->mapperTempo, 100.0f);
+    for (const BrowserRun::Row& row : {run->editedSelected, run->editedAfter}) {
+        EXPECT_EQ(row.tempo, tempo);
+        EXPECT_EQ(row.title, "Echo");
+    }
+    EXPECT_EQ(run->editedSelected.color, (std::array<int, 3>{255, 0, 0}));
+    EXPECT_TRUE(run->beatMapperClosed);
+    EXPECT_EQ(run->editedAfter.color, (std::array<int, 3>{0, 0, 0}));
 }
 
 }  // namespace
