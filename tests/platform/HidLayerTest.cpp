@@ -1,8 +1,9 @@
 // The HID services: report lengths from descriptors, the fake units
 // through the service (caps, flush, reads that wait, are cancelled or fail,
 // bounded reports, feature scripts, the exact search), the environment's
-// choice of backend, and the real backend in a child process where no HID
-// unit exists.
+// choice of backend, the real backend in a child process where no HID unit
+// exists, and, where the kernel offers /dev/uhid, virtual units reached
+// through the real backend end to end.
 #include "platform/Clock.h"
 #include "platform/LastError.h"
 #include "platform/hid/FakeHid.h"
@@ -13,9 +14,21 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <glob.h>
+#include <linux/uhid.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <thread>
 
 using namespace platform::hid;
@@ -374,3 +387,360 @@ TEST(HidRealBackend, WithoutUnitsListsNothingAndStaysQuiet) {
 }
 
 }  // namespace
+
+// ---- Virtual units through the kernel's uhid (skipped where none exists) --
+//
+// Each unit is made with UHID_CREATE2 and reached only through the service
+// on the hidapi backend: listed, opened, read, written and asked for
+// feature reports over hidraw. A reader thread answers the kernel's report
+// requests from a script and records what the layer sent.
+
+namespace uhid {
+
+// Why virtual units cannot be made here; empty when they can.
+std::string unavailable() {
+    const int fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return std::string("no usable /dev/uhid (") + std::strerror(errno) + ")";
+    ::close(fd);
+    return {};
+}
+
+// Polls for about five seconds: the kernel adds a unit's hidraw node from a
+// worker, and the reader thread takes events in its own time.
+template <typename Condition>
+bool waitFor(Condition condition) {
+    for (int i = 0; i < 500; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
+}
+
+// What the kernel passed on to the unit.
+struct Request {
+    std::uint32_t type = 0;          // UHID_OUTPUT, UHID_GET_REPORT or UHID_SET_REPORT
+    std::uint8_t reportType = 0;     // UHID_FEATURE_REPORT, UHID_OUTPUT_REPORT, ...
+    std::uint8_t reportNumber = 0;   // the requests only
+    Bytes data;                      // OUTPUT and SET_REPORT
+    friend bool operator==(const Request&, const Request&) = default;
+};
+std::ostream& operator<<(std::ostream& out, const Request& request) {
+    out << "{type " << request.type << ", report type " << int(request.reportType) << ", number "
+        << int(request.reportNumber) << ", data";
+    for (const std::uint8_t byte : request.data) out << ' ' << int(byte);
+    return out << '}';
+}
+
+// The script's answer to one GET_REPORT: the report, or a nonzero error.
+struct Answer {
+    Bytes report;
+    std::uint16_t error = 0;
+};
+
+class VirtualUnit {
+public:
+    VirtualUnit(std::uint16_t bus, std::uint16_t vendor, std::uint16_t product, const Bytes& descriptor,
+                std::vector<Answer> answers = {})
+        : answers_(std::move(answers)) {
+        static std::atomic<int> made{0};
+        uniq_ = "velkarn-" + std::to_string(::getpid()) + "-" + std::to_string(made++);
+        fd_ = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
+        if (fd_ < 0 || descriptor.empty() || descriptor.size() > HID_MAX_DESCRIPTOR_SIZE) return;
+        uhid_event event{};
+        event.type = UHID_CREATE2;
+        std::snprintf(reinterpret_cast<char*>(event.u.create2.name), sizeof event.u.create2.name,
+                      "Velkarn virtual %04x:%04x", vendor, product);
+        std::snprintf(reinterpret_cast<char*>(event.u.create2.uniq), sizeof event.u.create2.uniq, "%s",
+                      uniq_.c_str());
+        event.u.create2.rd_size = static_cast<std::uint16_t>(descriptor.size());
+        event.u.create2.bus = bus;
+        event.u.create2.vendor = vendor;
+        event.u.create2.product = product;
+        std::copy(descriptor.begin(), descriptor.end(), event.u.create2.rd_data);
+        created_ = send(event);
+        if (created_) reader_ = std::thread([this] { run(); });
+    }
+
+    ~VirtualUnit() {
+        stop_ = true;
+        if (reader_.joinable()) reader_.join();
+        if (created_) {
+            uhid_event event{};
+            event.type = UHID_DESTROY;
+            send(event);
+        }
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    VirtualUnit(const VirtualUnit&) = delete;
+    VirtualUnit& operator=(const VirtualUnit&) = delete;
+
+    bool created() const { return created_; }
+
+    // The hidraw node the kernel made for this unit (found by its uniq
+    // string), or empty while there is none.
+    std::string path() const {
+        std::string found;
+        glob_t nodes{};
+        if (::glob("/sys/class/hidraw/hidraw*", 0, nullptr, &nodes) == 0) {
+            for (std::size_t i = 0; i < nodes.gl_pathc && found.empty(); ++i) {
+                const std::string node = nodes.gl_pathv[i];
+                const std::string uevent = testing_support::readFile(node + "/device/uevent");
+                if (uevent.find("\nHID_UNIQ=" + uniq_ + "\n") == std::string::npos) continue;
+                found = "/dev/" + node.substr(node.rfind('/') + 1);
+            }
+        }
+        globfree(&nodes);
+        return found;
+    }
+
+    // One input report as the unit sends it on the wire.
+    bool sendInput(const Bytes& report) {
+        uhid_event event{};
+        event.type = UHID_INPUT2;
+        event.u.input2.size = static_cast<std::uint16_t>(report.size());
+        std::copy(report.begin(), report.end(), event.u.input2.data);
+        return send(event);
+    }
+
+    std::vector<Request> requests() const {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+private:
+    bool send(const uhid_event& event) {
+        return ::write(fd_, &event, sizeof event) == static_cast<ssize_t>(sizeof event);
+    }
+
+    void run() {
+        while (!stop_) {
+            pollfd ready{fd_, POLLIN, 0};
+            if (::poll(&ready, 1, hidReadSliceMs) <= 0) continue;
+            uhid_event event{};
+            if (::read(fd_, &event, sizeof event) <= 0) continue;
+            uhid_event reply{};
+            Request request;
+            request.type = event.type;
+            switch (event.type) {
+            case UHID_OUTPUT: {
+                request.reportType = event.u.output.rtype;
+                const std::size_t size = std::min<std::size_t>(event.u.output.size, UHID_DATA_MAX);
+                request.data.assign(event.u.output.data, event.u.output.data + size);
+                break;
+            }
+            case UHID_GET_REPORT: {
+                request.reportType = event.u.get_report.rtype;
+                request.reportNumber = event.u.get_report.rnum;
+                // Past the script's end the unit fails the request.
+                Answer answer{{}, EIO};
+                {
+                    std::lock_guard lock(mutex_);
+                    if (nextAnswer_ < answers_.size()) answer = answers_[nextAnswer_++];
+                }
+                reply.type = UHID_GET_REPORT_REPLY;
+                reply.u.get_report_reply.id = event.u.get_report.id;
+                reply.u.get_report_reply.err = answer.error;
+                reply.u.get_report_reply.size = static_cast<std::uint16_t>(answer.report.size());
+                std::copy(answer.report.begin(), answer.report.end(), reply.u.get_report_reply.data);
+                break;
+            }
+            case UHID_SET_REPORT: {
+                request.reportType = event.u.set_report.rtype;
+                request.reportNumber = event.u.set_report.rnum;
+                const std::size_t size = std::min<std::size_t>(event.u.set_report.size, UHID_DATA_MAX);
+                request.data.assign(event.u.set_report.data, event.u.set_report.data + size);
+                reply.type = UHID_SET_REPORT_REPLY;
+                reply.u.set_report_reply.id = event.u.set_report.id;
+                reply.u.set_report_reply.err = 0;
+                break;
+            }
+            default:  // start, stop, open and close
+                continue;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request);
+            }
+            if (reply.type != 0) send(reply);
+        }
+    }
+
+    int fd_ = -1;
+    bool created_ = false;
+    std::string uniq_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<Answer> answers_;
+    std::size_t nextAnswer_ = 0;
+    std::vector<Request> requests_;
+    std::thread reader_;
+};
+
+// The unit as the service lists it, opened by its path; null, with the
+// failure reported, when it was never listed, has other IDs or does not open.
+std::unique_ptr<HidDevice> openListed(const VirtualUnit& unit, std::uint16_t vendor, std::uint16_t product) {
+    HidDeviceInfo info;
+    waitFor([&] {
+        const std::string path = unit.path();
+        if (path.empty() || ::access(path.c_str(), F_OK) != 0) return false;
+        for (const HidDeviceInfo& candidate : hidEnumerate()) {
+            if (candidate.path == path) info = candidate;
+        }
+        return !info.path.empty();
+    });
+    if (info.path.empty()) {
+        ADD_FAILURE() << "the virtual unit was not listed";
+        return nullptr;
+    }
+    if (info.vendor != vendor || info.product != product) {
+        ADD_FAILURE() << info.path << " is listed as " << std::hex << info.vendor << ':' << info.product;
+        return nullptr;
+    }
+    auto device = hidOpen(info.path);
+    if (!device) ADD_FAILURE() << platform::takeLastErrorText();
+    return device;
+}
+
+// One read, cancelled after five seconds if no report comes. The report is
+// what the layer gave, ID byte first.
+HidReadResult readReport(HidDevice& device, std::size_t size, Bytes& report) {
+    std::atomic<bool> cancel{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!finished.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) cancel = true;
+    });
+    report.assign(size, 0xEE);
+    std::size_t length = 0;
+    const HidReadResult result = device.read(report.data(), size, length, cancel);
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    finished.notify_one();
+    watchdog.join();
+    report.resize(length);
+    return result;
+}
+
+}  // namespace uhid
+
+class HidUhid : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string reason = uhid::unavailable();
+        if (!reason.empty()) GTEST_SKIP() << reason << ": virtual HID units cannot be made here";
+        resetHidService();
+    }
+    void TearDown() override { resetHidService(); }
+
+    testing_support::ScopedEnvironment backend_{"VELKARN_HID", std::nullopt};
+};
+
+TEST_F(HidUhid, SiLabsUnitsWithAndWithoutAReportIdAreReadThroughHidapi) {
+    struct Case {
+        const char* name;
+        std::uint8_t reportId;  // 0: reports are not numbered
+    };
+    for (const Case& c : {Case{"without report IDs", 0}, Case{"with report ID 1", 1}}) {
+        SCOPED_TRACE(c.name);
+        const Bytes descriptor = usagePage(0xFF00) + usage(1) + collection() +
+                                 (c.reportId != 0 ? reportId(c.reportId) : Bytes{}) + logical(1023) +
+                                 fields(16, 16, input) + endCollection();
+        uhid::VirtualUnit unit(BUS_USB, 0x10C4, 0x0000, descriptor);
+        ASSERT_TRUE(unit.created());
+        auto device = uhid::openListed(unit, 0x10C4, 0x0000);
+        ASSERT_TRUE(device);
+        EXPECT_EQ(device->caps(), (HidCaps{33, 0, 0}));
+
+        // The layer gives every report with its ID byte first; on the wire
+        // that byte is there only where reports are numbered.
+        auto report = [&](std::uint16_t base) {
+            std::array<std::uint16_t, 16> values{};
+            for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<std::uint16_t>(base + 61 * k);
+            HidReport bytes = siLabsReport(values);
+            bytes[0] = c.reportId;
+            return bytes;
+        };
+        auto wire = [&](const HidReport& bytes) {
+            return c.reportId != 0 ? bytes : Bytes(bytes.begin() + 1, bytes.end());
+        };
+        Bytes got;
+        const HidReport first = report(3);
+        ASSERT_TRUE(unit.sendInput(wire(first)));
+        ASSERT_EQ(uhid::readReport(*device, 33, got), HidReadResult::ok);
+        EXPECT_EQ(got, first);
+
+        // A longer report stops at the caller's size.
+        const HidReport second = report(100);
+        ASSERT_TRUE(unit.sendInput(wire(second) + Bytes{1, 2, 3, 4, 5, 6, 7}));
+        ASSERT_EQ(uhid::readReport(*device, 33, got), HidReadResult::ok);
+        EXPECT_EQ(got, second);
+
+        // Flush drops what is queued; the next read has the next report.
+        ASSERT_TRUE(unit.sendInput(wire(report(200))));
+        ASSERT_TRUE(unit.sendInput(wire(report(300))));
+        EXPECT_TRUE(device->flush());
+        const HidReport last = report(400);
+        ASSERT_TRUE(unit.sendInput(wire(last)));
+        ASSERT_EQ(uhid::readReport(*device, 33, got), HidReadResult::ok);
+        EXPECT_EQ(got, last);
+
+        device.reset();
+        EXPECT_TRUE(unit.requests().empty());  // a unit that is only read hears nothing
+    }
+}
+
+// The kernel leaves USB units with the PMD's IDs to other drivers and never
+// makes hidraw nodes for them, so the virtual one is on the Bluetooth bus;
+// hidraw and the layer treat it the same.
+TEST_F(HidUhid, APmdUnitAnswersFeatureReadsFromAScriptAndGetsTheOutputReports) {
+    const Bytes descriptor = usagePage(0xFF00) + usage(1) + collection() + fields(8, 8, input) +
+                             fields(8, 8, output) + fields(8, 103, feature) + endCollection();
+    std::array<std::uint16_t, 64> samples{};
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint16_t>((i * 977 + 5) % 4096);
+    const HidReport block = pmdFeatureReport(samples, false, 1);
+    samples.fill(1500);
+    const HidReport overRange = pmdFeatureReport(samples, true, 1);
+    uhid::VirtualUnit unit(BUS_BLUETOOTH, 0x09DB, 0x007A, descriptor,
+                           {{block, 0}, {{}, EIO}, {overRange, 0}});
+    ASSERT_TRUE(unit.created());
+    auto device = uhid::openListed(unit, 0x09DB, 0x007A);
+    ASSERT_TRUE(device);
+    EXPECT_EQ(device->caps(), (HidCaps{9, 9, 104}));
+
+    // Output reports at the unit's length, ID byte 0 first, as the reader
+    // sends them.
+    const Bytes scan = {0x00, 0x0E, 0x40, 0x00, 0x65, 0x04, 0x01, 0x00, 0x00};
+    const Bytes stop = {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    EXPECT_TRUE(device->write(scan.data(), scan.size()));
+
+    std::uint8_t buffer[104] = {};
+    std::size_t length = 0;
+    ASSERT_TRUE(device->getFeature(buffer, sizeof buffer, length)) << platform::takeLastErrorText();
+    EXPECT_EQ(Bytes(buffer, buffer + length), block);
+    std::fill(std::begin(buffer), std::end(buffer), 0);
+    EXPECT_FALSE(device->getFeature(buffer, sizeof buffer, length));  // the unit fails the request
+    EXPECT_EQ(length, 0u);
+    EXPECT_NE(platform::takeLastErrorText(), "");
+    // A feature report is bounded by the caller's size.
+    std::fill(std::begin(buffer), std::end(buffer), 0);
+    ASSERT_TRUE(device->getFeature(buffer, 50, length));
+    EXPECT_EQ(Bytes(buffer, buffer + length), Bytes(overRange.begin(), overRange.begin() + 50));
+    EXPECT_EQ(buffer[50], 0);
+    EXPECT_TRUE(device->write(stop.data(), stop.size()));
+    device.reset();
+
+    const std::vector<uhid::Request> expected = {
+        {UHID_OUTPUT, UHID_OUTPUT_REPORT, 0, scan},
+        {UHID_GET_REPORT, UHID_FEATURE_REPORT, 0, {}},
+        {UHID_GET_REPORT, UHID_FEATURE_REPORT, 0, {}},
+        {UHID_GET_REPORT, UHID_FEATURE_REPORT, 0, {}},
+        {UHID_OUTPUT, UHID_OUTPUT_REPORT, 0, stop},
+    };
+    uhid::waitFor([&] { return unit.requests().size() >= expected.size(); });
+    EXPECT_EQ(unit.requests(), expected);
+}
