@@ -1,8 +1,11 @@
 // The beat map's rows: the rendering against the NumPy model pixel for
 // pixel over row heights, scrolling, the onset mix, gain and one or two
-// values per column; the copy into another image; the wheel.
+// values per column, and against committed goldens in tests/tools/golden/
+// (VELKARN_UPDATE_GOLDENS=1 rewrites them); the copy into another image;
+// the wheel.
 #include "BeatMapTestSupport.h"
 
+#include "ImageTestSupport.h"
 #include "TestEnvironment.h"
 #include "framework/Image.h"
 #include "tools/GUIBeatMap.h"
@@ -97,6 +100,57 @@ TEST_F(BeatMapRows, RenderingEqualsTheModel) {
         {700, 400, 1, 0.7f, 0.0f, 1.0f, 128.0f, 32},
     };
     for (const RowsCase& c : cases) expectModelRows(envelope, path, c);
+}
+
+// 64 rows of one beat at 120 BPM (144.1 values each): a decaying pulse on
+// every beat whose height follows the row, an off-beat pulse on every
+// third row, over a faint floor. Exact in single precision (a level in
+// ten-thousandths), so the goldens need no Python.
+std::vector<float> goldenEnvelope() {
+    std::vector<float> envelope(64 * 22050 / samplesPerValue + 1);
+    for (std::size_t i = 0; i < envelope.size(); ++i) {
+        const auto sample = static_cast<int>(i) * samplesPerValue;
+        const int row = sample / 22050;
+        const int within = sample % 22050;
+        int level = (static_cast<int>(i) * 37 + row * 11) % 23 * 20;
+        if (within < 3060) level += (1000 + 800 * (row % 7)) * (3060 - within) / 3060;
+        if (row % 3 == 0 && within >= 11016 && within < 12546) level += 3000 * (12546 - within) / 1530;
+        envelope[i] = static_cast<float>(level) / 10000.0f;
+    }
+    return envelope;
+}
+
+TEST_F(BeatMapRows, RefreshEqualsTheGoldens) {
+    const std::vector<float> envelope = goldenEnvelope();
+    const std::string path = writeFloats("golden.env", envelope);
+    // 150 columns show one value each, 72 columns two.
+    const struct {
+        const char* golden;
+        RowsCase rows;
+    } cases[] = {
+        {"BeatMapRowsThinTop", {150, 40, 1, 0.0f, 0.0f, 1.0f, 120.0f, 1}},
+        {"BeatMapRowsThinEndHalfMix", {150, 40, 1, 1.0f, 0.5f, 1.0f, 120.0f, 1}},
+        {"BeatMapRowsThinMiddleOnsetGain10", {150, 40, 1, 0.5f, 1.0f, 10.0f, 120.0f, 1}},
+        {"BeatMapRowsTallTopGain10", {150, 40, 20, 0.0f, 0.0f, 10.0f, 120.0f, 1}},
+        {"BeatMapRowsTallMiddle", {150, 40, 20, 0.5f, 0.0f, 1.0f, 120.0f, 1}},
+        {"BeatMapRowsTwoThinMiddleGain10", {72, 40, 1, 0.5f, 0.0f, 10.0f, 120.0f, 1}},
+        {"BeatMapRowsTwoTallEndHalfMix", {72, 40, 20, 1.0f, 0.5f, 10.0f, 120.0f, 1}},
+    };
+    bool rewritten = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.golden);
+        const RowsCase& r = c.rows;
+        GUIBeatMap map(0, 0, r.width, r.height, samplesPerValue, nullptr);
+        setEnvelope(map, envelope);
+        bool two = false;
+        map.refresh(r.rowHeight, r.scroll, r.mix, r.gain, r.bpm, r.beats, &two);
+        EXPECT_EQ(two, r.width == 72);
+        rewritten |= image_test::goldenRewritten(
+            map.image(), testing_support::sourceDirectory() + "/tests/tools/golden/" + c.golden + ".png");
+        // The golden itself stays what the model draws.
+        expectModelRows(envelope, path, r);
+    }
+    if (rewritten) GTEST_SKIP() << "goldens rewritten";
 }
 
 TEST_F(BeatMapRows, ThreeRowsOfAShortEnvelope) {
