@@ -4,6 +4,7 @@
 // each block reaches; the pointer, the stop at the analysed length, the
 // wheel, and the load flow.
 #include "BeatMapperTestSupport.h"
+#include "MetaDataFixtures.h"
 #include "OutputThreadCalls.h"
 
 #include "audio/AudioFileReader.h"
@@ -449,6 +450,56 @@ TEST_F(BeatMapperLoad, ACancelledAnalysisKeepsThePreviousSongItsAnalysisAndBeats
     EXPECT_EQ(m.path(), files.file("second.wav"));
     EXPECT_EQ(envelope().size(), static_cast<std::size_t>(5 * (44100 / 153)));
     EXPECT_EQ(m.beats()->count(), 2);
+}
+
+TEST_F(BeatMapperLoad, ASongWithoutBeatsShowsTheEstimatesFirstCandidate) {
+    // 20 s of a faint tone under 10 ms Hann-windowed 1 kHz clicks at
+    // 128 BPM (downbeats louder), no meta-data.
+    const double beatFrames = 44100.0 * 60.0 / 128.0;
+    std::string data;
+    for (std::int64_t n = 0; n < 20 * 44100; ++n) {
+        const auto beat = static_cast<std::int64_t>(static_cast<double>(n) / beatFrames);
+        const double since = static_cast<double>(n) - static_cast<double>(beat) * beatFrames;
+        double value = 0.05 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(n) / 44100.0);
+        if (since < 441.0) {
+            value += (beat % 4 == 0 ? 0.8 : 0.4) * (0.5 - 0.5 * std::cos(2.0 * M_PI * since / 441.0)) *
+                     std::sin(2.0 * M_PI * 1000.0 * since / 44100.0);
+        }
+        const auto sample = static_cast<std::uint16_t>(std::lround(value * 32767.0));
+        for (int channel = 0; channel < 2; ++channel) data += {static_cast<char>(sample & 0xFF), static_cast<char>(sample >> 8)};
+    }
+    const std::string path = files.file("clicks.wav");
+    testing_support::writeFile(path, fixtures::writeRiff({{"fmt ", fixtures::fmtBody(1, 2, 44100, 16)}, {"data", data}}));
+
+    // The estimate of a map of our own over the same song (closed again:
+    // the mapper refuses a song in use).
+    float tempi[BeatMapper::maximumCandidates] = {};
+    std::int32_t count = 0;
+    {
+        std::unique_ptr<AudioFileReader> reader = SampleDisk::open(path, true, false, 2.0f);
+        GUIBeatMap own(0, 0, 10, 10, BeatMapper::samplesPerValue, nullptr);
+        ASSERT_TRUE(own.analyse(reader.get(), nullptr));
+        own.findTempoCandidates(4, tempi, &count, BeatMapper::maximumCandidates);
+        ASSERT_GT(count, 0);
+        own.refineTempo(&tempi[0], 4);
+    }
+
+    // A song with beats first, so that the tempo shown is the file's.
+    MapperSong first;
+    first.beats = {1000, 23050};
+    first.bpm = 97.5f;
+    mapper_test::writeSong(files.file("first.wav"), first);
+    BeatMapper& m = open(files.file("first.wav"));
+    EXPECT_FLOAT_EQ(m.tempo(), 97.5f);
+
+    ASSERT_TRUE(m.load(path, "clicks"));
+    EXPECT_EQ(m.beats()->count(), 0);
+    EXPECT_EQ(m.markerMap()->count(), 0);
+    EXPECT_EQ(m.candidateCount(), count);
+    EXPECT_EQ(m.candidateIndex(), 0);
+    EXPECT_EQ(m.candidate(0), tempi[0]);
+    EXPECT_NEAR(m.candidate(0), 128.0f, 128.0f * 0.005f);
+    EXPECT_FLOAT_EQ(m.tempo(), m.candidate(0));
 }
 
 TEST_F(BeatMapperLoad, TheGroupsTextsAndTempoComeFromTheFile) {
