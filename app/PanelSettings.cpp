@@ -6,6 +6,10 @@
 #include "app/MidiOut.h"
 #include "app/MixerParameters.h"
 #include "app/NumberButtonGroup.h"
+#include "app/PMD1208LS.h"
+#include "app/PMDSettingsDialog.h"
+#include "app/SiLabs.h"
+#include "app/SiLabsSettingsDialog.h"
 #include "audio/AudioDeviceList.h"
 #include "framework/Color.h"
 #include "framework/Font.h"
@@ -20,14 +24,12 @@
 #include "framework/Support.h"
 #include "framework/Window.h"
 #include "platform/Dialog.h"
-#include "platform/DialogTemplate.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <optional>
 
 namespace {
 
@@ -137,7 +139,6 @@ PanelSettings::PanelSettings(GUIPanelGroup* group, ApplicationInterface* applica
       midiDevices_(midiDevices),
       knee_(startUp.crossfadeKnee * 0.01f),
       keptStartUp2_(startUp2),
-      keptStartUp6_(startUp6),
       typeGroup_(this) {
     std::copy(std::begin(startUp4.controllerNumbers), std::end(startUp4.controllerNumbers), controllerMap_.begin());
     midiNames_ = {startUp4.midiInputDevice, startUp3.midiOutputDevice};
@@ -145,11 +146,20 @@ PanelSettings::PanelSettings(GUIPanelGroup* group, ApplicationInterface* applica
                     midiDevices_->outputIndex(startUp3.midiOutputDevice)};
     build(startUp, startUp2, startUp3, startUp4, startUp5);
     group->add(this);
+    // The controllers look for their units now (the PMD-1208LS is
+    // configured at once); their readers wait for activate.
+    pmdUnit_ = std::make_unique<PMD1208LS>(application_->mixerParameters());
+    siLabsUnit_ = std::make_unique<SiLabs>(application_->mixerParameters());
+    applyPmdRecord(startUp6, false);
 }
 
 PanelSettings::~PanelSettings() {
     closeMidiIn();
     closeMidiOut();
+    // Each joins its reader before it closes its unit, so no reader moves
+    // the mixer once its controller is gone.
+    siLabsUnit_.reset();
+    pmdUnit_.reset();
 }
 
 GUIButton* PanelSettings::addButton(GUIPanel* panel, int x, int y, const std::string& word, int mode, bool down) {
@@ -305,7 +315,16 @@ VelkarnStartUpValues5 PanelSettings::startUp5Record() const {
     return record;
 }
 
-VelkarnStartUpValues6 PanelSettings::startUp6Record() const { return keptStartUp6_; }
+VelkarnStartUpValues6 PanelSettings::startUp6Record() const {
+    VelkarnStartUpValues6 record;
+    record.pmdInUse = pmdInUse_;
+    record.slidersControlEffects = pmdUnit_->effects();
+    const PMD1208LS::Readings minimum = pmdUnit_->minimum();
+    const PMD1208LS::Readings maximum = pmdUnit_->maximum();
+    std::copy(minimum.begin(), minimum.end(), std::begin(record.calibrationMinimum));
+    std::copy(maximum.begin(), maximum.end(), std::begin(record.calibrationMaximum));
+    return record;
+}
 
 void PanelSettings::save() {
     startUpRecord().save();
@@ -382,9 +401,11 @@ void PanelSettings::buttonPressed(GUIButton* button) {
         showWmaSupport();
         wma_->setUp();
     } else if (button == pmd_) {
-        pmdPressed();
+        showPmdSettings();
+        pmd_->setUp();
     } else if (button == siLabs_) {
-        siLabsPressed();
+        showSiLabsSettings();
+        siLabs_->setUp();
     } else if (button == midiOn_) {
         midiOnChanged(true);
     } else if (button == map_) {
@@ -448,14 +469,14 @@ void PanelSettings::sliderChanged(GUISlider* slider, float value) {
     }
 }
 
-void PanelSettings::showWmaSupport() {
-    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(wmaDialog);
-    if (!dialog) return;
+platform::WindowHandle PanelSettings::dialogOwner() const {
     Window* owner = application_->mainWindow();
+    return owner != nullptr ? owner->handle() : platform::noWindow;
+}
+
+void PanelSettings::showWmaSupport() {
     WmaSupportHandler handler;
-    if (platform::runDialog(owner != nullptr ? owner->handle() : platform::noWindow, *dialog, handler) < 0) {
-        logMessage("Dialog " + std::to_string(wmaDialog) + " could not be shown.", __FILE__, __LINE__);
-    }
+    runDialogTemplate(dialogOwner(), wmaDialog, handler);
 }
 
 // ---------------------------------------------------------------------------
@@ -537,13 +558,8 @@ void PanelSettings::controlChange(int controller, int value) {
 }
 
 void PanelSettings::showControllerMap() {
-    const std::optional<platform::DialogTemplate> dialog = loadDialogTemplate(mapDialog);
-    if (!dialog) return;
-    Window* owner = application_->mainWindow();
     MapHandler handler(*this);
-    if (platform::runDialog(owner != nullptr ? owner->handle() : platform::noWindow, *dialog, handler) < 0) {
-        logMessage("Dialog " + std::to_string(mapDialog) + " could not be shown.", __FILE__, __LINE__);
-    }
+    runDialogTemplate(dialogOwner(), mapDialog, handler);
     mapDialog_ = nullptr;
 }
 
@@ -640,16 +656,44 @@ void PanelSettings::factoryMidi() {
 }
 
 // ---------------------------------------------------------------------------
-// Controllers: the controls keep their state; the devices are driven
-// elsewhere.
+// Controllers
 
-void PanelSettings::pmdPressed() {}
+void PanelSettings::applyPmdRecord(const VelkarnStartUpValues6& record, bool started) {
+    pmdInUse_ = record.pmdInUse;
+    pmdUnit_->setEffects(record.slidersControlEffects);
+    PMD1208LS::Readings minimum;
+    PMD1208LS::Readings maximum;
+    std::copy(std::begin(record.calibrationMinimum), std::end(record.calibrationMinimum), minimum.begin());
+    std::copy(std::begin(record.calibrationMaximum), std::end(record.calibrationMaximum), maximum.begin());
+    pmdUnit_->setMinimum(minimum);
+    pmdUnit_->setMaximum(maximum);
+    if (!started) return;
+    if (pmdInUse_) {
+        pmdUnit_->startThread();
+    } else {
+        pmdUnit_->stopThread();
+    }
+}
 
-void PanelSettings::siLabsPressed() {}
+void PanelSettings::startControllers() {
+    if (pmdInUse_) pmdUnit_->startThread();
+    siLabsUnit_->startThread();
+}
 
-void PanelSettings::startControllers() {}
+void PanelSettings::showPmdSettings() {
+    // The calibration readings are then the only transfers with the unit.
+    pmdUnit_->stopThread();
+    PMDSettingsDialog dialog(*pmdUnit_, pmdInUse_);
+    dialog.run(dialogOwner());
+    if (pmdInUse_) pmdUnit_->startThread();
+}
+
+void PanelSettings::showSiLabsSettings() {
+    SiLabsSettingsDialog dialog;
+    dialog.run(dialogOwner());
+}
 
 void PanelSettings::factoryControllers() {
     factoryMidi();
-    keptStartUp6_ = VelkarnStartUpValues6();
+    applyPmdRecord(VelkarnStartUpValues6(), true);
 }

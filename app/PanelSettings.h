@@ -8,8 +8,10 @@
 //
 // The panel owns the MIDI input and the MIDI clock output and is the
 // input's listener: control changes move the mixer through the controller
-// map, which the dialog "CC Map [Midi In]" edits and learns. The PMD and
-// SiLabs buttons keep their state and do nothing more here.
+// map, which the dialog "CC Map [Midi In]" edits and learns. It also owns
+// the two USB controllers, created with the panel (the PMD-1208LS with the
+// calibration and effects flag of StartUp6) and started by activate: the
+// SiLabs unit always, the PMD-1208LS while "Use the PMD" is set.
 #ifndef VELKARN_APP_PANELSETTINGS_H
 #define VELKARN_APP_PANELSETTINGS_H
 
@@ -25,6 +27,7 @@
 #include "framework/GUIButtonManager.h"
 #include "framework/GUIPanel.h"
 #include "framework/SliderClient.h"
+#include "platform/Messages.h"
 
 #include <array>
 #include <atomic>
@@ -43,6 +46,8 @@ class MidiDeviceList;
 class MidiIn;
 class MidiOut;
 class NumberButtonGroup;
+class PMD1208LS;
+class SiLabs;
 namespace platform {
 class Dialog;
 }
@@ -91,19 +96,25 @@ public:
     void setDeckGain(float knee);
     bool isExitOnLoad() const;
 
-    // The late set-up once the application is complete: the controller
-    // devices the records ask for, then the panel takes changes.
+    // The late set-up once the application is complete: the controllers'
+    // reader threads and the MIDI devices the records ask for, then the
+    // panel takes changes.
     void activate();
     bool isReady() const { return ready_; }
     // Every slider tells its value (ignored before activate).
     void refresh();
 
-    // Writes StartUp .. StartUp6 from the controls.
+    // Writes StartUp .. StartUp6 from the controls and the live devices.
     void save();
     // Applies the default records without writing them.
     void factory();
     // Runs the dialog "WMA Support" over the main window.
     void showWmaSupport();
+    // Stops the PMD-1208LS reader, runs "PMD Settings" over the main window,
+    // then starts the reader again when "Use the PMD" is set.
+    void showPmdSettings();
+    // Runs "SiLabs Settings" over the main window.
+    void showSiLabsSettings();
     // Runs the dialog "CC Map [Midi In]" over the main window.
     void showControllerMap();
 
@@ -116,6 +127,10 @@ public:
     // The open input and clock output (null when off).
     MidiIn* midiIn() const { return midiIn_.get(); }
     MidiOut* midiOut() const { return midiOut_.get(); }
+    // The USB controllers (never null) and the use-the-PMD setting.
+    PMD1208LS* pmd() const { return pmdUnit_.get(); }
+    SiLabs* siLabs() const { return siLabsUnit_.get(); }
+    bool isPmdInUse() const { return pmdInUse_; }
     // MIDI input (0) or output (1): the selected device's index and name.
     int midiIndex(int port) const { return midiIndices_[index(port)]; }
     const std::string& midiName(int port) const { return midiNames_[index(port)]; }
@@ -192,6 +207,8 @@ private:
     GUINumberSlider* addNumberSlider(GUIPanel* panel, int x, int y, float value, float minimum, float maximum,
                                      bool linear);
     GUITextHorizontal* addNameText(GUIPanel* panel, int x, int y, const std::string& text);
+    // The main window's handle for the modal dialogs (none without it).
+    platform::WindowHandle dialogOwner() const;
 
     // ---- Outputs -------------------------------------------------------------
     // Output 1 always uses the waveOut list.
@@ -220,11 +237,12 @@ private:
     void showMidiName(int port);
     void factoryMidi();
 
-    // ---- Controllers (state only here) ---------------------------------------
-    void pmdPressed();
-    void siLabsPressed();
+    // ---- Controllers -----------------------------------------------------------
+    // StartUp6's use, effects flag and calibration onto the PMD-1208LS, its
+    // reader started or stopped to match when started is set.
+    void applyPmdRecord(const VelkarnStartUpValues6& record, bool started);
     void startControllers();
-    // The kept MIDI and controller records back to their defaults.
+    // The MIDI devices, the map and the controllers back to their defaults.
     void factoryControllers();
 
     ApplicationInterface* application_;
@@ -233,9 +251,8 @@ private:
     bool ready_ = false;
     std::atomic<float> knee_;
 
-    // What save writes as loaded: StartUp2's path and StartUp6 whole.
+    // What save writes as loaded: StartUp2's path.
     VelkarnStartUpValues2 keptStartUp2_;
-    VelkarnStartUpValues6 keptStartUp6_;
 
     ControllerMap controllerMap_{};
     std::array<int, 2> midiIndices_{};
@@ -243,6 +260,9 @@ private:
     std::unique_ptr<MidiIn> midiIn_;
     std::unique_ptr<MidiOut> midiOut_;
     platform::Dialog* mapDialog_ = nullptr;  // while "CC Map [Midi In]" is open
+    std::unique_ptr<PMD1208LS> pmdUnit_;
+    std::unique_ptr<SiLabs> siLabsUnit_;
+    bool pmdInUse_ = false;  // "Use the PMD"
 
     GUIPanelGroupHorizontal* subPanels_ = nullptr;
     GUINumberSlider* kneeSlider_ = nullptr;

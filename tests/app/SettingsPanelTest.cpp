@@ -3,8 +3,9 @@
 // DirectSound outputs): its controls through Qt's event path (pages chosen
 // by their tabs, buttons clicked; number sliders set as a drag sets them),
 // the calls each makes, the quiet before activate, the records save writes
-// (decoded by tests/app/settings_records.py), factory, and the "WMA
-// Support" dialog in its three states.
+// (decoded by tests/app/settings_records.py), factory, the "WMA Support"
+// dialog in its three states, the MIDI side on the fake ports and the USB
+// controllers on the fake HID units.
 #include "AppTestSupport.h"
 #include "RecordingApplication.h"
 
@@ -14,6 +15,10 @@
 #include "app/PanelSettings.h"
 #include "app/MidiIn.h"
 #include "app/MidiOut.h"
+#include "app/PMD1208LS.h"
+#include "app/PMDSettingsDialog.h"
+#include "app/SiLabs.h"
+#include "app/SiLabsSettingsDialog.h"
 #include "audio/AudioDeviceList.h"
 #include "framework/AudioEngineServices.h"
 #include "framework/GUIButton.h"
@@ -28,8 +33,12 @@
 #include "platform/Shell.h"
 #include "platform/TestInput.h"
 #include "platform/UiScript.h"
+#include "platform/hid/FakeHid.h"
 #include "platform/midi/FakeMidi.h"
 
+#include "Eventually.h"
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -103,6 +112,7 @@ protected:
     void SetUp() override {
         AppTest::SetUp();
         fakeMidi.emplace();  // no MIDI port unless a test lists some
+        fakeHid.emplace();   // no USB unit either
         useDevices(3, 2);
         devices = std::make_unique<AudioDeviceList>(FormatAudio(2, 44100, 16));
         freshWindow();
@@ -123,6 +133,7 @@ protected:
 
     void TearDown() override {
         window.reset();
+        fakeHid.reset();
         setWmaLibraryLoader(nullptr, nullptr);
         checkWmaLibrary();
         setWmaRebootNeeded(false);
@@ -167,6 +178,7 @@ protected:
     std::string sound(int index) const { return devices->name(AudioDeviceList::Kind::DirectSound, index); }
 
     std::optional<platform::midi::FakeMidi> fakeMidi;
+    std::optional<platform::hid::FakeHid> fakeHid;
     RecordingApplication app;
     std::unique_ptr<AudioDeviceList> devices;
     MidiDeviceList midiDevices;
@@ -879,6 +891,234 @@ TEST_F(SettingsMidi, SaveWritesTheLiveMidiState) {
     EXPECT_EQ(decodeStored("StartUp4"), (Fields{{"midiInOn", "1"},
                                                 {"midiInputDevice", "Pads"},
                                                 {"controllerNumbers", "20,21,22,23,24,25,26,27,28,99"}}));
+}
+
+// ---------------------------------------------------------------------------
+// USB controllers: the SiLabs unit and the PMD-1208LS on the fake HID.
+
+using platform::hid::HidReport;
+
+constexpr const char* siLabsPath = "/dev/fake-hid/silabs";
+constexpr const char* pmdPath = "/dev/fake-hid/pmd";
+const HidReport pmdStopReport = {0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+// A block whose last scan reads first, first + 1, ... on the eight inputs.
+HidReport pmdBlock(int first) {
+    std::array<std::uint16_t, 64> samples;
+    samples.fill(0xFFF);
+    for (int c = 0; c < 8; ++c) samples[static_cast<std::size_t>(56 + c)] = static_cast<std::uint16_t>(first + c);
+    return platform::hid::pmdFeatureReport(samples, false, 1);
+}
+
+PMD1208LS::Readings readings(float first) {
+    PMD1208LS::Readings values;
+    for (int c = 0; c < 8; ++c) values[static_cast<std::size_t>(c)] = first + static_cast<float>(c);
+    return values;
+}
+
+std::string joined(const PMD1208LS::Readings& values) {
+    std::string text;
+    for (float value : values) text += (text.empty() ? "" : ",") + pythonFloat(value);
+    return text;
+}
+
+class SettingsControllers : public SettingsPanel {
+protected:
+    // A SiLabs unit that reports only what the test queues, and a PMD unit
+    // whose every block reads level, level + 1, ... (answered after 2 ms).
+    void plugUnits() {
+        fakeHid->units = {platform::hid::fakeSiLabsUnit(), platform::hid::fakePmdUnit(1284, 2)};
+        fakeHid->units[1].feature = [this](int) { return pmdBlock(level.load()); };
+    }
+
+    void storePmd(bool use, bool effects, float minimum, float maximum) {
+        VelkarnStartUpValues6 record;
+        record.pmdInUse = use;
+        record.slidersControlEffects = effects;
+        std::fill(std::begin(record.calibrationMinimum), std::end(record.calibrationMinimum), minimum);
+        std::fill(std::begin(record.calibrationMaximum), std::end(record.calibrationMaximum), maximum);
+        record.save();
+    }
+
+    int callCount(const std::string& call) const {
+        const Calls calls = fakeHid->calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+    }
+
+    std::atomic<int> level{1284};
+};
+
+TEST_F(SettingsControllers, TheRecordCalibratesThePmdAndActivateStartsOnlyTheReadersAsked) {
+    for (const bool use : {false, true}) {
+        SCOPED_TRACE(use ? "PMD in use" : "PMD not in use");
+        plugUnits();
+        storePmd(use, true, 1000.0f, 2000.0f);
+        level = 1250;
+        build();
+        // Found and configured with the panel, the record's calibration in
+        // place of the class's own; nothing read before activate.
+        ASSERT_TRUE(panel->pmd()->hasDevice());
+        ASSERT_TRUE(panel->siLabs()->hasDevice());
+        EXPECT_EQ(fakeHid->written(pmdPath).size(), 9u);
+        EXPECT_EQ(panel->pmd()->minimum(), (PMD1208LS::Readings{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000}));
+        EXPECT_EQ(panel->pmd()->maximum(), (PMD1208LS::Readings{2000, 2000, 2000, 2000, 2000, 2000, 2000, 2000}));
+        EXPECT_TRUE(panel->pmd()->effects());
+        EXPECT_EQ(panel->isPmdInUse(), use);
+        EXPECT_FALSE(panel->siLabs()->isReading());
+        EXPECT_FALSE(panel->pmd()->isReading());
+
+        panel->activate();
+        EXPECT_TRUE(panel->siLabs()->isReading());
+        EXPECT_EQ(panel->pmd()->isReading(), use);
+        if (use) {
+            // Input 3 (1253) moves deck one's effect, the effects flag being
+            // set: (1253 - 1000) / 1000; the gain stays.
+            EXPECT_TRUE(testing_support::eventually(
+                [&] { return app.mixer.position(MixerParameters::deck0EffectLevel) == 0.253f; }));
+            const MixerParameters untouched;
+            EXPECT_EQ(app.mixer.position(MixerParameters::deck0Gain), untouched.position(MixerParameters::deck0Gain));
+        } else {
+            // The SiLabs unit alone drives the crossfader: value 7 at 0x0200.
+            ASSERT_TRUE(testing_support::eventually([&] { return callCount(std::string("read ") + siLabsPath) >= 1; }));
+            std::array<std::uint16_t, 16> values{};
+            values[SiLabs::crossfaderValue] = 0x200;
+            fakeHid->queueInput(siLabsPath, platform::hid::siLabsReport(values));
+            EXPECT_TRUE(testing_support::eventually(
+                [&] { return app.mixer.position(MixerParameters::crossfader) == 512.0f / 1023.0f; }));
+            EXPECT_EQ(callCount(std::string("feature ") + pmdPath), 0);
+        }
+        freshWindow();  // closes the panel and its units
+        EXPECT_EQ(fakeHid->openDevices(), 0);
+        fakeHid.emplace();
+    }
+}
+
+TEST_F(SettingsControllers, ThePmdButtonCalibratesWithTheReaderStoppedAndRestartsItOnlyWhenUsed) {
+    plugUnits();
+    storePmd(true, false, 1030.0f, 1540.0f);
+    buildActive();
+    ASSERT_TRUE(panel->pmd()->isReading());
+    struct Run {
+        const char* what;
+        bool useBefore;
+        int button;        // OK or Cancel
+        bool use;          // "Use the PMD" when it closes
+        bool effects;      // "Vertical sliders control effects"
+        int lowLevel;      // the unit's readings at the two presses
+        int highLevel;
+        PMD1208LS::Readings minimum;
+        PMD1208LS::Readings maximum;
+    };
+    const Run runs[] = {
+        {"calibrated, not used", true, platform::okButton, false, true, 1000, 2000, readings(1000), readings(2000)},
+        {"cancelled", false, platform::cancelButton, true, false, 500, 600, readings(1000), readings(2000)},
+        {"used again", false, platform::okButton, true, false, 1000, 2000, readings(1000), readings(2000)},
+    };
+    for (const Run& run : runs) {
+        SCOPED_TRACE(run.what);
+        int shown = 0;
+        platform::uiScript::setDialogResponder(PMDSettingsDialog::templateId, [&](platform::Dialog& dialog) {
+            ++shown;
+            // The reader ended; a reader that ran sent the unit its stop
+            // report.
+            EXPECT_FALSE(panel->pmd()->isReading());
+            EXPECT_EQ(fakeHid->written(pmdPath).back() == pmdStopReport, run.useBefore);
+            EXPECT_EQ(dialog.checked(PMDSettingsDialog::useCheck), run.useBefore);
+            level = run.lowLevel;
+            dialog.press(PMDSettingsDialog::minimumButton);
+            level = run.highLevel;
+            dialog.press(PMDSettingsDialog::maximumButton);
+            level = 1500;
+            dialog.setChecked(PMDSettingsDialog::useCheck, run.use);
+            dialog.setChecked(PMDSettingsDialog::effectsCheck, run.effects);
+            dialog.press(run.button);
+        });
+        EXPECT_EQ(panel->pmd()->isReading(), run.useBefore);
+        click(panel->pmdButton());
+        EXPECT_EQ(shown, 1);
+        EXPECT_FALSE(panel->pmdButton()->isDown());
+        const bool use = run.button == platform::okButton ? run.use : run.useBefore;
+        const bool effects = run.button == platform::okButton ? run.effects : true;  // as the first run left it
+        EXPECT_EQ(panel->isPmdInUse(), use);
+        EXPECT_EQ(panel->pmd()->isReading(), use);
+        EXPECT_EQ(panel->pmd()->effects(), effects);
+        EXPECT_EQ(panel->pmd()->minimum(), run.minimum);
+        EXPECT_EQ(panel->pmd()->maximum(), run.maximum);
+
+        // Saved from the live unit.
+        click(panel->saveButton());
+        EXPECT_EQ(decodeStored("StartUp6"), (Fields{{"pmdInUse", use ? "1" : "0"},
+                                                    {"slidersControlEffects", effects ? "1" : "0"},
+                                                    {"calibrationMinimum", joined(run.minimum)},
+                                                    {"calibrationMaximum", joined(run.maximum)}}));
+    }
+    // Used again, the reader applies the new calibration: input 2 reads
+    // 1502 between 1002 and 2002.
+    EXPECT_TRUE(testing_support::eventually(
+        [&] { return app.mixer.position(MixerParameters::deck0UpperCutoff) == 0.5f; }));
+}
+
+TEST_F(SettingsControllers, TheSiLabsButtonShowsItsSentenceAndLeavesTheReaderRunning) {
+    plugUnits();
+    buildActive();
+    int shown = 0;
+    std::string caption;
+    platform::uiScript::setDialogResponder(SiLabsSettingsDialog::templateId, [&](platform::Dialog& dialog) {
+        ++shown;
+        caption = dialog.caption();
+        dialog.press(platform::okButton);
+    });
+    click(panel->siLabsButton());
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(caption, "SiLabs Settings");
+    EXPECT_FALSE(panel->siLabsButton()->isDown());
+    EXPECT_TRUE(panel->siLabs()->isReading());
+}
+
+TEST_F(SettingsControllers, FactoryStopsThePmdAndPutsBackTheRecordDefaults) {
+    plugUnits();
+    storePmd(true, true, 900.0f, 2100.0f);
+    buildActive();
+    ASSERT_TRUE(panel->pmd()->isReading());
+    const std::optional<std::string> stored = app_test::storedValue("StartUp6");
+    click(panel->factoryButton());
+    EXPECT_FALSE(panel->isPmdInUse());
+    EXPECT_FALSE(panel->pmd()->isReading());
+    EXPECT_EQ(fakeHid->written(pmdPath).back(), pmdStopReport);
+    EXPECT_FALSE(panel->pmd()->effects());
+    // StartUp6's defaults, not the class's 1026 and 1543.
+    PMD1208LS::Readings minimum;
+    PMD1208LS::Readings maximum;
+    minimum.fill(1030.0f);
+    maximum.fill(1540.0f);
+    EXPECT_EQ(panel->pmd()->minimum(), minimum);
+    EXPECT_EQ(panel->pmd()->maximum(), maximum);
+    EXPECT_TRUE(panel->siLabs()->isReading());
+    EXPECT_EQ(app_test::storedValue("StartUp6"), stored);
+}
+
+TEST_F(SettingsControllers, ClosingThePanelEndsBothReadersBeforeTheirUnitsClose) {
+    plugUnits();
+    storePmd(true, false, 1030.0f, 1540.0f);
+    buildActive();
+    // The SiLabs reader is blocked in a read that no report will end.
+    ASSERT_TRUE(testing_support::eventually([&] { return callCount(std::string("read ") + siLabsPath) >= 1; }));
+    ASSERT_TRUE(testing_support::eventually([&] { return callCount(std::string("feature ") + pmdPath) >= 2; }));
+    freshWindow();
+    EXPECT_EQ(fakeHid->openDevices(), 0);
+    EXPECT_EQ(fakeHid->written(pmdPath).back(), pmdStopReport);
+    // The last call to each unit is its close: no reader came after it.
+    const Calls calls = fakeHid->calls();
+    for (const char* path : {siLabsPath, pmdPath}) {
+        const std::string suffix = std::string(" ") + path;
+        std::string last;
+        for (const std::string& call : calls) {
+            if (call.size() > suffix.size() && call.compare(call.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                last = call;
+            }
+        }
+        EXPECT_EQ(last, "close" + suffix);
+    }
 }
 
 }  // namespace
