@@ -5,22 +5,26 @@
 #include "app/VelkarnStartUpValues.h"
 #include "app/VelkarnStartUpValues3.h"
 #include "app/skin/SkinTable.h"
+#include "audio/TrackAudio.h"
 #include "framework/CriticalSections.h"
 #include "framework/Log.h"
 #include "framework/GUIButton.h"
 #include "framework/Support.h"
 #include "network/PanelNetwork.h"
 #include "platform/Clock.h"
+#include "platform/EventLoop.h"
 #include "platform/Registry.h"
 #include "platform/Sockets.h"
 #include "platform/UiScript.h"
 #include "platform/audio/NullAudio.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace app_test {
 
@@ -220,6 +224,19 @@ Velkarn& AppTest::start(std::unique_ptr<Velkarn> made) {
         if (!record.closed) streams.push_back(record.openOrder);
     }
     return *application;
+}
+
+void AppTest::stepMainOutput() {
+    Velkarn& app = *application;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (app.playback(0)->framesAhead() < 44100 || app.playback(1)->framesAhead() < 44100) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            FAIL() << "the render threads fell behind at " << app.currentSampleTime();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(platform::audio::NullAudio::advanceToDeadline(streamOf(0), 1));
+    platform::dispatchPostedMessages();
 }
 
 int AppTest::streamOf(int output) const {

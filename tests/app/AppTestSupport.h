@@ -69,6 +69,9 @@ protected:
 
     // The null stream behind an output of the application.
     int streamOf(int output) const;
+    // One period of the main output once both decks are rendered a second
+    // ahead, then the messages it posted.
+    void stepMainOutput();
 
     std::optional<testing_support::TemporaryDirectory> home;
     std::optional<testing_support::ScopedEnvironment> homeVariable;

@@ -20,24 +20,20 @@
 #include "platform/Paths.h"
 #include "platform/TestInput.h"
 #include "platform/UiScript.h"
-#include "platform/audio/NullAudio.h"
 #include "tools/BrowserData.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <numbers>
-#include <thread>
 #include <vector>
 
 namespace {
 
 namespace input = platform::test_input;
-using platform::audio::NullAudio;
 
 constexpr std::int32_t period = 2205;   // the default latency's block
 constexpr std::size_t capacity = 2400;  // blocks the run may capture
@@ -163,16 +159,8 @@ protected:
     // posted, then the display refresh.
     void step() {
         Velkarn& app = *application;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (app.playback(0)->framesAhead() < 44100 || app.playback(1)->framesAhead() < 44100) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ADD_FAILURE() << "the render threads fell behind at " << app.currentSampleTime();
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_TRUE(NullAudio::advanceToDeadline(streamOf(0), 1));
-        platform::dispatchPostedMessages();
+        stepMainOutput();
+        if (HasFatalFailure()) return;
         const std::int32_t b = app.beatIndexAt(app.currentSampleTime());
         // A beat's record is settled once it plays.
         grid[b] = app.beatAt(b);
