@@ -333,6 +333,14 @@ bool hasExtension(const std::string& path) {
     return dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
 }
 
+// A window that captured the pointer for a press (a button that opens a
+// modal window from its press) would keep every later click away from the
+// modal window: the release that ends the capture never reaches it while
+// the modal window runs.
+void releasePointerCapture() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+}
+
 }  // namespace
 
 BoxAnswer QtBackend::messageBox(const BoxRequest& request, const std::optional<ScriptedAnswer>& answer) {
@@ -354,6 +362,7 @@ BoxAnswer QtBackend::messageBox(const BoxRequest& request, const std::optional<S
         });
     }
     ModalScope modal;
+    releasePointerCapture();
     int result = box.exec();
     if (request.buttons == BoxButtons::Ok) return BoxAnswer::Ok;
     return result == QMessageBox::Yes ? BoxAnswer::Yes : BoxAnswer::No;
@@ -376,6 +385,7 @@ int QtBackend::runDialog(WindowHandle owner, const DialogTemplate& dialog, Dialo
     int result;
     {
         ModalScope modal;
+        releasePointerCapture();
         result = window.exec();
     }
     window.setPanel(nullptr);
@@ -447,6 +457,7 @@ ChooserOutcome QtBackend::chooseFile(const ChooserRequest& request, const std::o
     int result;
     {
         ModalScope modal;
+        releasePointerCapture();
         result = dialog.exec();
     }
     if (result != QDialog::Accepted) return ChooserOutcome::Cancelled;
