@@ -3,11 +3,14 @@
 #include "platform/Clock.h"
 #include "platform/midi/MidiBackend.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 namespace platform::midi {
 
@@ -174,6 +177,18 @@ std::vector<FakeMidiPort> portsFromEnvironment(const char* variable, const char*
     return ports;
 }
 
+// A short message written as up to three hex bytes ("B0 07 40"), packed
+// status first; 0 when the text holds none.
+std::uint32_t packedFromHex(const char* text) {
+    std::istringstream stream(text);
+    std::uint32_t packed = 0;
+    int shift = 0;
+    for (std::string byte; shift < 24 && stream >> byte; shift += 8) {
+        packed |= (static_cast<std::uint32_t>(std::strtoul(byte.c_str(), nullptr, 16)) & 0xFFu) << shift;
+    }
+    return packed;
+}
+
 // VELKARN_MIDI=fake: the fake and its scripted ports belong to the backend.
 class EnvironmentFake : public MidiBackend {
 public:
@@ -183,6 +198,18 @@ public:
           state_(std::make_shared<State>()),
           backend_(state_, &inputs_, &outputs_) {
         if (const char* log = std::getenv("VELKARN_MIDI_FAKE_LOG"); log != nullptr) state_->logPath = log;
+        if (const char* text = std::getenv("VELKARN_MIDI_FAKE_REPEAT"); text != nullptr) {
+            const std::uint32_t packed = packedFromHex(text);
+            if (packed != 0) repeater_ = std::thread([this, packed] { repeat(packed); });
+        }
+    }
+    ~EnvironmentFake() override {
+        {
+            std::lock_guard lock(repeatMutex_);
+            stopping_ = true;
+        }
+        repeatWake_.notify_all();
+        if (repeater_.joinable()) repeater_.join();
     }
     std::vector<std::string> listInputs() override { return backend_.listInputs(); }
     std::vector<std::string> listOutputs() override { return backend_.listOutputs(); }
@@ -196,10 +223,22 @@ public:
     }
 
 private:
+    void repeat(std::uint32_t packed) {
+        std::unique_lock wait(repeatMutex_);
+        while (!repeatWake_.wait_for(wait, std::chrono::milliseconds(100), [this] { return stopping_; })) {
+            std::lock_guard lock(state_->mutex);
+            for (auto& [serial, port] : state_->inputPorts) port.second(packed);
+        }
+    }
+
     std::vector<FakeMidiPort> inputs_;
     std::vector<FakeMidiPort> outputs_;
     std::shared_ptr<State> state_;
     FakeBackend backend_;
+    std::mutex repeatMutex_;
+    std::condition_variable repeatWake_;
+    bool stopping_ = false;
+    std::thread repeater_;
 };
 
 }  // namespace

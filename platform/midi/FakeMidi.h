@@ -7,7 +7,10 @@
 // by VELKARN_MIDI_FAKE_INPUTS and VELKARN_MIDI_FAKE_OUTPUTS (names separated
 // by ';'; "Fake MIDI In 1;Fake MIDI In 2" and "Fake MIDI Out 1;Fake MIDI
 // Out 2" when unset), and VELKARN_MIDI_FAKE_LOG names a file that gets one
-// line per message sent: "<ns> <handle> <bytes in hex>".
+// line per message sent: "<ns> <handle> <bytes in hex>". With
+// VELKARN_MIDI_FAKE_REPEAT holding a short message as hex bytes ("B0 07
+// 40"), every open input receives it every 100 ms, as from a knob turned
+// again and again.
 #ifndef VELKARN_PLATFORM_MIDI_FAKEMIDI_H
 #define VELKARN_PLATFORM_MIDI_FAKEMIDI_H
 

@@ -8,6 +8,7 @@
 #include "platform/midi/MidiNames.h"
 #include "platform/midi/MidiService.h"
 
+#include "Eventually.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -434,6 +435,34 @@ TEST_F(MidiSelection, FakeFromTheEnvironmentNamesItsPortsAndLogsWhatIsSent) {
     platform::VirtualClock::disable();
     const std::string h = std::to_string(handle);
     EXPECT_EQ(testing_support::readFile(log), "2000000000 " + h + " F8\n2014000000 " + h + " B2 07 40\n");
+}
+
+TEST_F(MidiSelection, FakeFromTheEnvironmentRepeatsItsMessageIntoStartedInputs) {
+    testing_support::ScopedEnvironment fake("VELKARN_MIDI", "fake");
+    testing_support::ScopedEnvironment inputs("VELKARN_MIDI_FAKE_INPUTS", "One");
+    testing_support::ScopedEnvironment repeat("VELKARN_MIDI_FAKE_REPEAT", "B0 07 40");
+    resetMidiService();
+    RecordingTarget target;
+    const platform::WindowHandle window = platform::registerWindow(&target);
+    MidiHandle handle = noMidiHandle;
+    ASSERT_EQ(midiInputOpen(0, window, handle), midiOk);
+    ASSERT_EQ(midiInputStart(handle), midiOk);
+    int repeated = 0;
+    EXPECT_TRUE(testing_support::eventually([&] {
+        platform::dispatchQueuedMessages();
+        for (const Message& message : target.received) {
+            if (message.id == platform::midiInDataMessage) {
+                EXPECT_EQ(message.lParam, static_cast<std::intptr_t>(pack(0xB0, 7, 64)));
+                ++repeated;
+            }
+        }
+        target.received.clear();
+        return repeated >= 2;
+    }));
+    ASSERT_EQ(midiInputClose(handle), midiOk);
+    resetMidiService();  // the repeater ends with its backend
+    platform::dispatchQueuedMessages();
+    platform::unregisterWindow(window);
 }
 
 // The real backend, in a child process: without a sequencer, empty lists and
