@@ -4,15 +4,24 @@
 // settings pages and the "WMA Support" dialog. Each choice must change what
 // its area shows; the pictures are kept in the build tree for the README
 // (docs/screenshots/ holds copies that were looked at).
+//
+// A second run on the fake MIDI ports and HID units: the automatic player
+// running with a crate, the MIDI page listing the fake ports, the
+// controller map learning a number, and the dialogs of the two USB
+// controllers and of the player.
 #include "TestEnvironment.h"
+#include "ToneSongs.h"
 #include "XvfbSession.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -39,25 +48,56 @@ using xvfb_test::runForOutput;
 
 class PanelScreensXvfb : public xvfb_test::XvfbTest {
 protected:
-    void click(int x, int y) {
-        ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(windowX + x), std::to_string(windowY + y), "click",
-                           "1"}),
-                  0);
+    // The first window of that exact name, once there is one; empty when
+    // none came.
+    std::string findWindow(const std::string& name) {
+        const std::string found =
+            runForOutput({"xdotool", "search", "--sync", "--name", "^" + name + "$"}, scratch.file("search.log"));
+        return found.substr(0, found.find('\n'));
+    }
+    xvfb_test::Placement placementOf(const std::string& window) {
+        return xvfb_test::placementFromShell(
+            runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, scratch.file("geometry.log")));
+    }
+    // Starts the program with the extra variables and finds its window.
+    std::unique_ptr<xvfb_test::Child> startProgram(const std::vector<std::string>& extra) {
+        std::vector<std::string> environment{"DISPLAY=" + server.displayName(), "QT_QPA_PLATFORM=xcb",
+                                             "VELKARN_HOME=" + home.path(), "VELKARN_AUDIO=null",
+                                             "VELKARN_NULL_CAPTURE=" + capture.path()};
+        environment.insert(environment.end(), extra.begin(), extra.end());
+        auto program = std::make_unique<xvfb_test::Child>(std::vector<std::string>{VELKARN_PROGRAM}, environment);
+        if (!program->started()) return program;
+        mainWindow = findWindow("Velkarn");
+        const xvfb_test::Placement at = placementOf(mainWindow);
+        windowX = at.x;
+        windowY = at.y;
+        return program;
+    }
+    // Asks the program to close as a window manager would; it must end well.
+    void closeProgram(xvfb_test::Child& program) {
+        ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, mainWindow}, scratch.file("close.log")), 0)
+            << testing_support::readFile(scratch.file("close.log"));
+        EXPECT_EQ(program.waitForExit(30000), 0) << program.transcript;
+    }
+
+    void clickAt(int x, int y) {
+        ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}), 0);
         // Apart in time, so that two clicks are never one double click.
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
     }
+    void click(int x, int y) { clickAt(windowX + x, windowY + y); }
 
-    // The area of the window as RGB rows, once two readings a little apart
+    // An area of the screen as RGB rows, once two readings a little apart
     // agree (drawing reaches the server a little after the program presents).
-    std::string grab(const Area& area) {
+    std::string grabScreen(const Area& area) {
         std::string last;
         for (int attempt = 0; attempt < 50; ++attempt) {
             const std::string screen = server.screenshot(scratch.path());
             std::string pixels;
             if (screen.size() == static_cast<std::size_t>(screenWidth) * screenHeight * 3) {
                 for (int y = 0; y < area.height; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(windowY + area.y + y) * screenWidth;
-                    pixels.append(screen, (row + static_cast<std::size_t>(windowX + area.x)) * 3,
+                    const std::size_t row = static_cast<std::size_t>(area.y + y) * screenWidth;
+                    pixels.append(screen, (row + static_cast<std::size_t>(area.x)) * 3,
                                   static_cast<std::size_t>(area.width) * 3);
                 }
             }
@@ -66,6 +106,23 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
         }
         return last;
+    }
+    // The same for an area of the main window.
+    std::string grab(const Area& area) {
+        return grabScreen({windowX + area.x, windowY + area.y, area.width, area.height});
+    }
+
+    // A dialog's window pictured as it shows now.
+    void pictureWindow(const std::string& window, const std::string& name) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::string picture = std::string(VELKARN_SCREENSHOT_DIRECTORY) + "/" + name + ".png";
+        EXPECT_EQ(testing_support::runProgram({"import", "-window", window, picture}, scratch.file("import.log")), 0);
+    }
+    // Closes a dialog with Escape; the main window (its title may name the
+    // song playing) is visible again.
+    void escape(const std::string& window) {
+        EXPECT_EQ(xdotool({"windowfocus", "--sync", window, "key", "Escape"}), 0);
+        EXPECT_EQ(xdotool({"search", "--sync", "--all", "--onlyvisible", "--name", "^Velkarn"}), 0);
     }
 
     // Writes the pixels as a PNG in the build tree's screen directory.
@@ -98,26 +155,16 @@ protected:
 
     TemporaryDirectory home;
     TemporaryDirectory capture;
+    std::string mainWindow;
     int windowX = 0;
     int windowY = 0;
 };
 
 TEST_F(PanelScreensXvfb, EveryPanelAndSettingsPageShowsWhenItsTabIsClicked) {
-    xvfb_test::Child program({VELKARN_PROGRAM},
-                             {"DISPLAY=" + server.displayName(), "QT_QPA_PLATFORM=xcb", "VELKARN_HOME=" + home.path(),
-                              "VELKARN_AUDIO=null", "VELKARN_NULL_CAPTURE=" + capture.path(),
-                              "VELKARN_UI_SCRIPT=yes\n"});
+    const auto started = startProgram({"VELKARN_UI_SCRIPT=yes\n"});
+    xvfb_test::Child& program = *started;
     ASSERT_TRUE(program.started());
-    const std::string found =
-        runForOutput({"xdotool", "search", "--sync", "--name", "^Velkarn$"}, scratch.file("search.log"));
-    ASSERT_FALSE(found.empty()) << program.transcript;
-    const std::string window = found.substr(0, found.find('\n'));
-    std::istringstream geometry(
-        runForOutput({"xdotool", "getwindowgeometry", "--shell", window}, scratch.file("geometry.log")));
-    for (std::string line; std::getline(geometry, line);) {
-        if (line.rfind("X=", 0) == 0) windowX = std::atoi(line.c_str() + 2);
-        if (line.rfind("Y=", 0) == 0) windowY = std::atoi(line.c_str() + 2);
-    }
+    ASSERT_FALSE(mainWindow.empty()) << program.transcript;
 
     // The ten tool panels, each picture unlike the others.
     std::vector<std::string> tools, toolPictures;
@@ -169,20 +216,97 @@ TEST_F(PanelScreensXvfb, EveryPanelAndSettingsPageShowsWhenItsTabIsClicked) {
     // "WMA Support" from the first page, pictured, closed with Escape.
     click(tabCentre(pages, 25, 0, 6, false).first, tabCentre(pages, 25, 0, 6, false).second);
     click(708 + 32, 549 + 14);
-    const std::string dialog =
-        runForOutput({"xdotool", "search", "--sync", "--name", "^WMA Support$"}, scratch.file("dialog.log"));
-    ASSERT_FALSE(dialog.empty()) << program.transcript;
-    const std::string dialogWindow = dialog.substr(0, dialog.find('\n'));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const std::string dialogPicture = std::string(VELKARN_SCREENSHOT_DIRECTORY) + "/wma-support.png";
-    EXPECT_EQ(testing_support::runProgram({"import", "-window", dialogWindow, dialogPicture}, scratch.file("import.log")),
-              0);
-    EXPECT_EQ(xdotool({"windowfocus", "--sync", dialogWindow, "key", "Escape"}), 0);
-    EXPECT_EQ(xdotool({"search", "--sync", "--all", "--onlyvisible", "--name", "^Velkarn$"}), 0);
+    const std::string dialogWindow = findWindow("WMA Support");
+    ASSERT_FALSE(dialogWindow.empty()) << program.transcript;
+    pictureWindow(dialogWindow, "wma-support");
+    escape(dialogWindow);
 
-    ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, window}, scratch.file("close.log")), 0)
-        << testing_support::readFile(scratch.file("close.log"));
-    EXPECT_EQ(program.waitForExit(30000), 0) << program.transcript;
+    closeProgram(program);
+}
+
+TEST_F(PanelScreensXvfb, ThePlayerTheMidiPageAndTheControllerDialogsOnTheFakeDevices) {
+    // A crate of three analysed songs the player walks (118 to 122 BPM).
+    const std::string crate = home.path() + "/crate";
+    std::filesystem::create_directories(crate);
+    for (const auto& [title, bpm] : {std::pair{"118", 118.0}, std::pair{"120", 120.0}, std::pair{"122", 122.0}}) {
+        ToneSongSpec spec;
+        spec.bpm = bpm;
+        spec.seconds = 90.0;
+        writeToneSong(crate, title, spec, {title});
+    }
+    // Two fake inputs and an output, CC 7 turned on the inputs every 100 ms;
+    // the fake SiLabs and PMD units; the crate as the folder chooser's
+    // answer, then Yes to the quit question.
+    const auto started = startProgram({"VELKARN_MIDI=fake", "VELKARN_MIDI_FAKE_INPUTS=Fake Keys;Fake Pads",
+                                       "VELKARN_MIDI_FAKE_OUTPUTS=Fake Clock Out", "VELKARN_MIDI_FAKE_REPEAT=B0 07 40",
+                                       "VELKARN_HID=fake", "VELKARN_UI_SCRIPT=path " + crate + "\nyes\n"});
+    xvfb_test::Child& program = *started;
+    ASSERT_TRUE(program.started());
+    ASSERT_FALSE(mainWindow.empty()) << program.transcript;
+    const Area crateLine{143, 558, 640, 20};
+    const Area playButton{34, 504, 92, 36};
+
+    // The player: its crate set through the chooser, then play.
+    auto [x, y] = tabCentre(functionPanels, 30, 3, 6, false);
+    click(x, y);
+    const std::string noCrate = grab(crateLine);
+    click(34 + 50, 549 + 16);
+    EXPECT_TRUE(grab(crateLine) != noCrate) << "the crate line did not change";
+    const std::string stopped = grab(playButton);
+    click(playButton.x + playButton.width / 2, playButton.y + playButton.height / 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(grab(playButton) != stopped) << "the player did not keep running";
+    keep(grab(functionPanels), functionPanels, "player-panel");
+
+    // "Player Settings".
+    click(34 + 50, 594 + 16);
+    std::string dialog = findWindow("Player Settings");
+    ASSERT_FALSE(dialog.empty()) << program.transcript;
+    pictureWindow(dialog, "player-settings");
+    escape(dialog);
+
+    // The settings' first page: "PMD Settings" and "SiLabs Settings".
+    std::tie(x, y) = tabCentre(functionPanels, 30, 5, 6, false);
+    click(x, y);
+    const Area pages{159, 490, 620, 135};
+    std::tie(x, y) = tabCentre(pages, 25, 0, 6, false);
+    click(x, y);
+    click(637 + 32, 587 + 14);
+    dialog = findWindow("PMD Settings");
+    ASSERT_FALSE(dialog.empty()) << program.transcript;
+    pictureWindow(dialog, "pmd-settings");
+    escape(dialog);
+    click(708 + 32, 587 + 14);
+    dialog = findWindow("SiLabs Settings");
+    ASSERT_FALSE(dialog.empty()) << program.transcript;
+    pictureWindow(dialog, "silabs-settings");
+    escape(dialog);
+
+    // The MIDI page, input on and the clock out on: the fake ports named.
+    std::tie(x, y) = tabCentre(pages, 25, 3, 6, false);
+    click(x, y);
+    click(234 + 26, 548 + 14);
+    click(234 + 60, 587 + 14);
+    keep(grab(functionPanels), functionPanels, "settings-midi");
+
+    // "CC Map [Midi In]": Crossfader's Learn radio (255, 20, 34 x 12 in
+    // dialog units of a 300 x 152 dialog) takes CC 7 into its edit (225,
+    // 20, 26 x 12).
+    click(293 + 30, 548 + 14);
+    dialog = findWindow("CC Map \\[Midi In\\]");
+    ASSERT_FALSE(dialog.empty()) << program.transcript;
+    const xvfb_test::Placement at = placementOf(dialog);
+    ASSERT_GT(at.width, 0);
+    auto px = [&](double units) { return static_cast<int>(units * at.width / 300.0); };
+    auto py = [&](double units) { return static_cast<int>(units * at.height / 152.0); };
+    const Area edit{at.x + px(225), at.y + py(20), px(26), py(12)};
+    const std::string emptyEdit = grabScreen(edit);
+    clickAt(at.x + px(255 + 17), at.y + py(20 + 6));
+    EXPECT_TRUE(grabScreen(edit) != emptyEdit) << "no number was learned";
+    pictureWindow(dialog, "controller-map");
+    escape(dialog);
+
+    closeProgram(program);
 }
 
 }  // namespace
