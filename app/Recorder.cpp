@@ -20,6 +20,9 @@ namespace {
 
 constexpr int bytesPerSample = 2;
 constexpr auto idleWait = std::chrono::milliseconds(50);
+// The writer copies the ring out in pieces of at most this many frames, so
+// the output thread never waits long for lock 3.
+constexpr std::int32_t maxStageFrames = 4096;
 
 // Lock 3 for the length of a scope.
 class RingLock {
@@ -53,7 +56,10 @@ Recorder::Recorder(const FormatAudio& format, Motor* device, float ringSeconds, 
         }
         ring_.push_back(block);
     }
-    scratch_.assign(static_cast<std::size_t>(ringFrames_) * static_cast<std::size_t>(format_.channels) * bytesPerSample,
+    stageFrames_ = std::min(ringFrames_, maxStageFrames);
+    stageBlocks_.assign(static_cast<std::size_t>(stageFrames_) * static_cast<std::size_t>(format_.channels), 0.0f);
+    for (int c = 0; c < format_.channels; ++c) stage_.push_back(stageBlocks_.data() + c * stageFrames_);
+    scratch_.assign(static_cast<std::size_t>(stageFrames_) * static_cast<std::size_t>(format_.channels) * bytesPerSample,
                     0);
     if (device != nullptr) {
         device->addSink(this);
@@ -271,35 +277,49 @@ void Recorder::stopAtLimit() {
 }
 
 bool Recorder::writeOnce() {
-    const std::int64_t written = framesWritten_.load(std::memory_order_relaxed);
-    const std::int64_t copied = framesCopied_.load(std::memory_order_acquire);
-    if (copied == written) return true;
-    std::int64_t from = written;
-    if (copied - written > ringFrames_) {
-        // The ring was overwritten: what it lost becomes silence.
-        from = copied - ringFrames_;
-        if (!lossLogged_) {
-            lossLogged_ = true;
-            logMessage("Recorder fell a whole ring behind: " + std::to_string(from - written) +
-                           " frames were lost and written as silence.",
-                       __FILE__, __LINE__);
+    const std::int64_t target = framesCopied_.load(std::memory_order_acquire);
+    std::int64_t written = framesWritten_.load(std::memory_order_relaxed);
+    if (target == written) return true;
+    const std::int64_t frameBytes = static_cast<std::int64_t>(format_.channels) * bytesPerSample;
+    while (written < target) {
+        // The span is copied out under the lock, so the output thread never
+        // overwrites frames while they are read; what it had already
+        // overwritten is seen here and skipped.
+        std::int64_t from = 0;
+        std::int32_t count = 0;
+        {
+            RingLock hold;
+            const std::int64_t copied = framesCopied_.load(std::memory_order_relaxed);
+            from = std::max(written, copied - ringFrames_);
+            count = static_cast<std::int32_t>(std::clamp<std::int64_t>(target - from, 0, stageFrames_));
+            const auto at = static_cast<std::int32_t>(from % ringFrames_);
+            const std::int32_t first = std::min(count, ringFrames_ - at);
+            for (int c = 0; c < format_.channels; ++c) {
+                std::copy_n(ring_[c] + at, first, stage_[c]);
+                std::copy_n(ring_[c], count - first, stage_[c] + first);
+            }
         }
-        std::fill(scratch_.begin(), scratch_.end(), std::uint8_t{0});
-        const std::int64_t frameBytes = static_cast<std::int64_t>(format_.channels) * bytesPerSample;
-        for (std::int64_t left = from - written; left > 0;) {
-            const std::int64_t now = std::min<std::int64_t>(left, ringFrames_);
-            file_->write(scratch_.data(), static_cast<std::size_t>(now * frameBytes));
-            left -= now;
+        if (from > written) {
+            // The ring was overwritten: what it lost becomes silence.
+            if (!lossLogged_) {
+                lossLogged_ = true;
+                logMessage("Recorder fell a whole ring behind: " + std::to_string(from - written) +
+                               " frames were lost and written as silence.",
+                           __FILE__, __LINE__);
+            }
+            std::fill(scratch_.begin(), scratch_.end(), std::uint8_t{0});
+            for (std::int64_t left = from - written; left > 0;) {
+                const std::int64_t now = std::min<std::int64_t>(left, stageFrames_);
+                file_->write(scratch_.data(), static_cast<std::size_t>(now * frameBytes));
+                left -= now;
+            }
         }
+        writeFrames(*file_, stage_.data(), format_.channels, 0, count, scratch_.data());
+        written = from + count;
     }
-    const auto count = static_cast<std::int32_t>(copied - from);
-    const auto at = static_cast<std::int32_t>(from % ringFrames_);
-    const std::int32_t first = std::min(count, ringFrames_ - at);
-    writeFrames(*file_, ring_.data(), format_.channels, at, first, scratch_.data());
-    writeFrames(*file_, ring_.data(), format_.channels, 0, count - first, scratch_.data());
     file_->flush();
-    framesWritten_.store(copied, std::memory_order_release);
-    return copied == framesCopied_.load(std::memory_order_acquire);
+    framesWritten_.store(written, std::memory_order_release);
+    return written == framesCopied_.load(std::memory_order_acquire);
 }
 
 // ---------------------------------------------------------------------------

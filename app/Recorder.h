@@ -15,9 +15,11 @@
 // next (start, reset, setFileName, the destructor) first waits for that
 // writer to end.
 //
-// A writer that falls a whole ring behind loses the oldest frames: they are
-// written as silence, so the file keeps the recording's time line, and
-// logged once per recording.
+// The writer copies the ring out in pieces under lock 3 before it converts
+// them, so it never reads frames the output thread is overwriting. A writer
+// that falls a whole ring behind loses the oldest frames: they are written
+// as silence, so the file keeps the recording's time line, and logged once
+// per recording.
 //
 // Threads: process on the output's audio thread; the writer on its own;
 // everything else on the user-interface thread.
@@ -131,7 +133,12 @@ private:
     const FormatAudio format_;
     const std::int64_t frameLimit_;
     std::vector<float*> ring_;
-    std::vector<std::uint8_t> scratch_;  // the writer's conversion buffer
+    // The writer's copy of a piece of the ring, taken under lock 3, and its
+    // conversion buffer.
+    std::int32_t stageFrames_ = 0;
+    std::vector<float> stageBlocks_;
+    std::vector<float*> stage_;
+    std::vector<std::uint8_t> scratch_;
     std::unique_ptr<platform::DiskFile> file_;
     std::string fileName_;
     std::atomic<bool> recording_{false};
