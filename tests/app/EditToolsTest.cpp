@@ -4,6 +4,7 @@
 // sent to the network's clients and the boxes shown.
 #include "DeckTestSupport.h"
 #include "Eventually.h"
+#include "NetworkTestSupport.h"
 #include "app/DeckLock.h"
 #include "app/PanelDelete.h"
 #include "app/PanelDrop.h"
@@ -15,10 +16,12 @@
 #include "app/PanelReverse.h"
 #include "app/PanelSkip.h"
 #include "app/PanelTempo.h"
+#include "app/PlaylistWriter.h"
 #include "audio/Motor.h"
 #include "audio/TrackAudio.h"
 #include "framework/CriticalSections.h"
 #include "framework/Log.h"
+#include "network/PanelNetwork.h"
 #include "platform/UiScript.h"
 
 #include <chrono>
@@ -29,6 +32,7 @@
 #include <thread>
 
 using app_test::DeckTest;
+using network_testing::RecordingClientListener;
 
 namespace {
 
@@ -46,13 +50,32 @@ struct EditCase {
     std::function<void(EditTools&, Velkarn&)> before;
     std::string deck0, deck1;
     std::string weights;
-    int from;  // the first beat rebuilt, -1 for none
+    int from;  // the first beat rebuilt and sent to the network's clients, -1 for none
     std::vector<std::string> boxes;
 };
 
 const std::string a16 = " 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15";  // a 16-beat song untouched
 
 void withA(EditTools& t, int deck, int first);
+
+// The application serves on the network panel's port with one client
+// connected, which hears every beat update the edits send.
+std::unique_ptr<NetworkClient> connectClient(Velkarn& app, RecordingClientListener& listener) {
+    listener.answer = [](const std::string&) { return std::string(); };
+    app_test::chooseNetworkMode(app, PanelNetwork::modeServer);
+    EXPECT_TRUE(app.panelNetwork()->isServing());
+    auto client = std::make_unique<NetworkClient>(listener, app.panelNetwork()->port());
+    EXPECT_TRUE(client->connect(AddressIPv4(platform::Ipv4Bytes{127, 0, 0, 1})));
+    EXPECT_TRUE(testing_support::eventually(
+        [&] { return app.panelNetwork()->networkServer()->connectionCount() == 1; }));
+    return client;
+}
+
+// What the client heard: the update of the beat, nothing for -1.
+std::vector<std::string> updates(int beat) {
+    if (beat < 0) return {};
+    return {"UPD" + std::to_string(beat)};
+}
 
 TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
     const std::vector<EditCase> cases = {
@@ -285,6 +308,8 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
     for (const EditCase& c : cases) {
         SCOPED_TRACE(c.name);
         Velkarn& app = start();
+        RecordingClientListener listener;
+        const std::unique_ptr<NetworkClient> client = connectClient(app, listener);
         if (c.before) c.before(*this, app);
         markGrid();
         for (std::size_t i = 0; i < c.boxes.size(); ++i) platform::uiScript::pushOk();
@@ -293,6 +318,8 @@ TEST_F(EditTools, EachToolEditsTheClickedDeckAndEndsInTheEditStep) {
         EXPECT_EQ(describe(1), c.deck1);
         EXPECT_EQ(weights(), c.weights);
         EXPECT_EQ(rebuiltFrom(), c.from);
+        // The clients rebuild from the same beat as the grid.
+        EXPECT_EQ(listener.texts(), updates(c.from));
         EXPECT_EQ(app_test::boxes(), c.boxes);
         // The drop panel's tempo toggles never outlive a drop.
         EXPECT_FALSE(app.panelDrop()->isDoubleTempo() || app.panelDrop()->isHalfTempo()) << c.name;
@@ -324,6 +351,8 @@ TEST_F(EditTools, DropSongAnswersInsteadOfShowingABox) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Velkarn& app = start();
+        RecordingClientListener listener;
+        const std::unique_ptr<NetworkClient> client = connectClient(app, listener);
         if (c.fullDeck) fillDeck(1);
         app.panelDrop()->setTempoButtons(true, true, false);
         markGrid();
@@ -331,9 +360,53 @@ TEST_F(EditTools, DropSongAnswersInsteadOfShowingABox) {
         EXPECT_EQ(describe(1), c.deck1);
         EXPECT_EQ(describe(0), "");
         EXPECT_EQ(rebuiltFrom(), c.placed ? 20 : -1);
+        EXPECT_EQ(listener.texts(), updates(c.placed ? 20 : -1));
         EXPECT_TRUE(app_test::boxes().empty());
         EXPECT_TRUE(app.panelDrop()->isDoubleTempo() && app.panelDrop()->isHalfTempo());
         stop();
+    }
+}
+
+// The played-songs lists name only the songs placed: a drop refused on a
+// full deck writes no line to either list, a drop taken one to each.
+TEST_F(EditTools, OnlyAPlacedSongIsListed) {
+    struct Case {
+        const char* name;
+        bool fullDeck;
+        int textLines, csvLines;  // the CSV list's header counts
+        std::vector<std::string> boxes;
+    };
+    const Case cases[] = {
+        {"Placed", false, 1, 2, {}},
+        {"FullDeck", true, 0, 1, {"Could not drop song.|Too many songs."}},
+    };
+    const auto lines = [](const std::string& text) {
+        int count = 0;
+        for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++count;
+        return count;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Velkarn& app = start();
+        PlaylistWriter* lists[] = {app.playlistWriterText(), app.playlistWriterCsv()};
+        for (PlaylistWriter* list : lists) {
+            list->setBaseName(home->path() + "/mix");
+            list->start(app.currentSampleTime());
+        }
+        if (c.fullDeck) fillDeck(0);
+        app.panelDrop()->loadSong(paths["a120"]);
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) platform::uiScript::pushOk();
+        click(dropTool, 0, 8);
+        EXPECT_EQ(app_test::boxes(), c.boxes);
+        EXPECT_EQ(describe(0), c.fullDeck ? "" : "@8:" + a16);
+        // Another base closes the files, writing out what the lists hold.
+        for (PlaylistWriter* list : lists) list->setBaseName(home->path() + "/next");
+        EXPECT_EQ(lines(testing_support::readFile(home->path() + "/mix.txt")), c.textLines);
+        const std::string csv = testing_support::readFile(home->path() + "/mix.csv");
+        EXPECT_EQ(lines(csv), c.csvLines);
+        EXPECT_EQ(csv.rfind(PlaylistWriter::csvHeader, 0), 0u);
+        stop();
+        platform::uiScript::clearRequests();
     }
 }
 
@@ -356,6 +429,8 @@ TEST_F(EditTools, AnUnknownFadeTypeStopsTheProgramAndChangesNothing) {
 // it is used, and keeps the play position at which it started.
 TEST_F(EditTools, ListenRestartsBothSecondRenderersAtTheClickedBeat) {
     Velkarn& app = start();
+    RecordingClientListener listener;
+    const std::unique_ptr<NetworkClient> client = connectClient(app, listener);
     withA(*this, 0, 0);
     withA(*this, 1, 8);
     for (const auto& [beat, frames] : {std::pair{12, 4410}, std::pair{6, 8820}, std::pair{30, 2205}}) {
@@ -372,6 +447,8 @@ TEST_F(EditTools, ListenRestartsBothSecondRenderersAtTheClickedBeat) {
         EXPECT_EQ(rebuiltFrom(), -1);
         EXPECT_EQ(describe(0), "@0:" + a16);
     }
+    // The grid is left alone, so the clients hear nothing.
+    EXPECT_TRUE(listener.texts().empty());
 }
 
 // The edit step starts from the first beat that begins after the half
