@@ -34,6 +34,11 @@ bool type(WindowHandle window, const std::string& text);
 bool close(WindowHandle window);
 // The cursor shown over the window (Arrow for an unknown window).
 CursorShape cursorShape(WindowHandle window);
+// How often the program set the window's title, and raised it, since it
+// was made: the toolkit ignores a title set to the one it has, and a raise
+// of a window already in front shows nothing (0 for an unknown window).
+int titleSets(WindowHandle window);
+int raises(WindowHandle window);
 
 }  // namespace platform::test_input
 

@@ -5,6 +5,7 @@
 #include "platform/TestInput.h"
 
 #include "platform/qt/QtBackend.h"
+#include "platform/qt/QtWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +20,11 @@ namespace {
 QWidget* widgetOf(WindowHandle window) {
     qt::QtBackend* backend = qt::QtBackend::instance();
     return backend != nullptr ? backend->widget(window) : nullptr;
+}
+
+const qt::QtWindow* qtWindowOf(WindowHandle window) {
+    qt::QtBackend* backend = qt::QtBackend::instance();
+    return backend != nullptr ? backend->window(window) : nullptr;
 }
 
 QWindow* windowOf(WindowHandle handle) {
@@ -124,6 +130,16 @@ CursorShape cursorShape(WindowHandle window) {
     default:
         return CursorShape::Arrow;
     }
+}
+
+int titleSets(WindowHandle window) {
+    const qt::QtWindow* target = qtWindowOf(window);
+    return target != nullptr ? target->titleSets() : 0;
+}
+
+int raises(WindowHandle window) {
+    const qt::QtWindow* target = qtWindowOf(window);
+    return target != nullptr ? target->raises() : 0;
 }
 
 }  // namespace platform::test_input

@@ -109,7 +109,10 @@ QtWindow::~QtWindow() {
     widget_->deleteLater();
 }
 
-void QtWindow::setTitle(const std::string& title) { widget_->setWindowTitle(QString::fromStdString(title)); }
+void QtWindow::setTitle(const std::string& title) {
+    ++titleSets_;
+    widget_->setWindowTitle(QString::fromStdString(title));
+}
 
 std::string QtWindow::title() const { return widget_->windowTitle().toStdString(); }
 
@@ -131,6 +134,7 @@ void QtWindow::restore() {
 bool QtWindow::isMinimised() const { return widget_->isMinimized(); }
 
 void QtWindow::raise() {
+    ++raises_;
     widget_->raise();
     widget_->activateWindow();
 }

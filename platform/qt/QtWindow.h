@@ -73,6 +73,9 @@ public:
     void invalidate(const Rect* area);
     void deliverTimerTick(int id);
     QWidget* widget() const { return widget_; }
+    // What the program asked of the window (tests).
+    int titleSets() const { return titleSets_; }
+    int raises() const { return raises_; }
 
     // From the widget.
     void paint(QPaintEvent* event);
@@ -111,6 +114,8 @@ private:
     QPoint lastPressPoint_;
     std::map<int, TimerState> timers_;
     std::vector<Rect> presentedRects_;
+    int titleSets_ = 0;
+    int raises_ = 0;
 };
 
 }  // namespace platform::qt

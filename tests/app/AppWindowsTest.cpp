@@ -4,7 +4,10 @@
 #include "AppTestSupport.h"
 #include "BrowserTestSupport.h"
 
+#include "app/DeckLock.h"
 #include "app/VelkarnStandAlone.h"
+#include "audio/Song.h"
+#include "audio/Songs.h"
 #include "framework/Log.h"
 #include "framework/Support.h"
 #include "framework/Window.h"
@@ -14,6 +17,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Messages.h"
 #include "platform/NativeWindow.h"
+#include "platform/TestInput.h"
 #include "platform/UiScript.h"
 #include "scope/Scope.h"
 #include "tools/BeatMapper.h"
@@ -237,6 +241,84 @@ TEST_F(AppTest, TheMainWindowIsPresentedOncePerRefreshInterval) {
             platform::dispatchPostedMessages();
             const std::vector<platform::Rect> shown = window.nativeWindow()->takePresentedRects();
             EXPECT_NE(std::find(shown.begin(), shown.end(), area), shown.end()) << c.periodMs << " tick " << tick;
+        }
+    }
+}
+
+// The refresh sets the main window's title only when the songs under the
+// play position change it, not on every tick.
+TEST_F(AppTest, TheRefreshSetsTheTitleOnlyWhenItChanges) {
+    Velkarn& app = start();
+    const platform::WindowHandle main = app.mainWindow()->handle();
+    const auto refreshTwice = [&] {
+        for (int tick = 0; tick < 2; ++tick) {
+            platform::VirtualClock::advance(app.refreshPeriodMs());
+            platform::dispatchPostedMessages();
+        }
+    };
+    refreshTwice();
+    struct Step {
+        const char* name;
+        int deck;  // the deck a song is placed on from beat 0; -1 none
+        const char* title;
+        int sets;
+    };
+    const Step steps[] = {
+        {"Nothing", -1, "", 0},
+        {"Deck0", 0, "[Zero | Artist 0]", 1},
+        {"Unchanged", -1, "[Zero | Artist 0]", 0},
+        {"Deck1", 1, "[Zero | Artist 0] :: [One | Artist 1]", 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.deck >= 0) {
+            const std::vector<SongSpan> spans(20, SongSpan{0, 22050});
+            DeckLock hold;
+            ASSERT_TRUE(app.songs(step.deck)->add(std::make_unique<Song>(
+                spans, 0, false, 0,
+                SongTexts{step.deck == 0 ? "Zero" : "One", "Artist " + std::to_string(step.deck), ""})));
+        }
+        const int before = platform::test_input::titleSets(main);
+        refreshTwice();
+        EXPECT_EQ(app.mainWindow()->fileName(), step.title);
+        EXPECT_EQ(platform::test_input::titleSets(main) - before, step.sets);
+    }
+}
+
+// A second press on the scope or the browser button opens nothing new: it
+// brings the open windows back from being minimised and raises them.
+TEST_F(AppTest, TheScopeAndBrowserButtonsBringTheirOpenWindowsToTheFront) {
+    Velkarn& app = start();
+    struct Case {
+        const char* name;
+        platform::Point button;
+        std::function<void*()> opened;
+        std::function<std::vector<Window*>()> windows;
+    };
+    const Case cases[] = {
+        {"Scope", {830 + 36, 522 + 16}, [&]() -> void* { return app.scope(); },
+         [&] { return std::vector<Window*>{app.scope()->graphWindow(), app.scope()->controlWindow()}; }},
+        {"Browser", {830 + 36, 486 + 16}, [&]() -> void* { return app.browser(); },
+         [&] { return std::vector<Window*>{app.browser()->window()}; }},
+    };
+    const platform::WindowHandle main = app.mainWindow()->handle();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(platform::test_input::click(main, c.button));
+        void* const open = c.opened();
+        ASSERT_NE(open, nullptr);
+        std::vector<int> raised;
+        for (Window* window : c.windows()) {
+            window->nativeWindow()->minimise();
+            ASSERT_TRUE(window->nativeWindow()->isMinimised());
+            raised.push_back(platform::test_input::raises(window->handle()));
+        }
+        ASSERT_TRUE(platform::test_input::click(main, c.button));
+        EXPECT_EQ(c.opened(), open);
+        const std::vector<Window*> windows = c.windows();
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            EXPECT_FALSE(windows[i]->nativeWindow()->isMinimised()) << i;
+            EXPECT_EQ(platform::test_input::raises(windows[i]->handle()) - raised[i], 1) << i;
         }
     }
 }
