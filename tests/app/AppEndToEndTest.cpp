@@ -8,6 +8,7 @@
 // Where they should agree, their output blocks are compared sample by
 // sample.
 #include "AppTestSupport.h"
+#include "EndToEndProgram.h"
 #include "OutputThreadCalls.h"
 #include "TestEnvironment.h"
 #include "ToneSongs.h"
@@ -58,37 +59,6 @@ constexpr std::size_t capacity = 400;  // blocks a run may capture
 
 const char* const recordNames[] = {"StartUp", "StartUp2", "StartUp3", "StartUp4", "StartUp5", "StartUp6", "StartUp7"};
 
-// The output's producer as the test sees it: the application renders each
-// block with the output-thread flag set, then the block is kept with the
-// mix time it began at (in storage reserved before the run).
-class OutputWatch : public AudioClient {
-public:
-    explicit OutputWatch(Velkarn& app) : app_(app) {
-        left.assign(capacity * period, 0.0f);
-        right.assign(capacity * period, 0.0f);
-        starts.assign(capacity, 0);
-    }
-    void render(Motor* device, float** channels, std::int32_t frames) override {
-        const std::int64_t start = app_.currentSampleTime();
-        setOnOutputThread(true);
-        app_.render(device, channels, frames);
-        setOnOutputThread(false);
-        if (blocks < capacity && frames == period) {
-            std::copy(channels[0], channels[0] + frames, left.begin() + static_cast<std::ptrdiff_t>(blocks * period));
-            std::copy(channels[1], channels[1] + frames, right.begin() + static_cast<std::ptrdiff_t>(blocks * period));
-            starts[blocks] = start;
-            ++blocks;
-        }
-    }
-
-    std::vector<float> left, right;
-    std::vector<std::int64_t> starts;
-    std::size_t blocks = 0;  // read on the UI thread between steps
-
-private:
-    Velkarn& app_;
-};
-
 struct Options {
     bool drag = false;
     bool pauseAndClose = false;
@@ -100,7 +70,7 @@ struct ProgramRun {
     std::map<std::string, std::string> recordsAtStart, recordsBeforeClose, recordsAtEnd;
     std::vector<std::string> boxesAtStart, boxes;
     std::unique_ptr<Image> frame;
-    std::unique_ptr<OutputWatch> watch;
+    std::unique_ptr<e2e::OutputWatch> watch;
     ToneSong a, b;
     std::int32_t firstBeat = 0;                 // song A's first grid beat; B starts 8 later
     std::map<std::int32_t, std::int64_t> grid;  // beat positions near the songs
@@ -140,7 +110,7 @@ public:
         platform::dispatchPostedMessages();
         run_.frame = frameOf(*app.mainWindow());
         stream_ = NullAudio::newestStream();
-        run_.watch = std::make_unique<OutputWatch>(app);
+        run_.watch = std::make_unique<e2e::OutputWatch>(app, capacity, period);
         app.output(0)->setClient(run_.watch.get());
         const std::int64_t allocationsBefore = outputAllocations.load();
 
@@ -337,7 +307,7 @@ TEST_F(AppEndToEnd, StartsWithEveryRecordTheGoldenFrameAndNoBox) {
 
 TEST_F(AppEndToEnd, BothSongsPlayAtTheModelsLevelWithTheirMarkersOnTheGrid) {
     const ProgramRun& run = *whole;
-    const OutputWatch& out = *run.watch;
+    const e2e::OutputWatch& out = *run.watch;
     std::istringstream model(testing_support::runPython("app/mix_model.py", {"0.5,0.75,0.9,1,1,0.15,0.15"}));
     double level0 = 0.0, level1 = 0.0, peak = 0.0;
     ASSERT_TRUE(model >> level0 >> level1 >> peak);
@@ -398,10 +368,10 @@ TEST_F(AppEndToEnd, TheDraggedKnobSetsTheVolumeWhichGlidesAcrossOneBlock) {
     EXPECT_NEAR(run.sliderValue, 0.45f - 40.0f / travel, 1.0f / travel);
     EXPECT_FLOAT_EQ(run.volume, 2.0f * run.sliderValue);
 
-    const OutputWatch& with = *run.watch;
-    const OutputWatch& without = *reference->watch;
+    const e2e::OutputWatch& with = *run.watch;
+    const e2e::OutputWatch& without = *reference->watch;
     ASSERT_EQ(run.dragBlock, reference->dragBlock);
-    ASSERT_GT(with.blocks, run.dragBlock + 10);
+    ASSERT_GT(with.blocks.load(), run.dragBlock + 10);
     const double to = run.volume / 0.9;
     double worst = 0.0;
     int compared = 0;
@@ -424,8 +394,8 @@ TEST_F(AppEndToEnd, TheDraggedKnobSetsTheVolumeWhichGlidesAcrossOneBlock) {
 
 TEST_F(AppEndToEnd, PlayStopsAtTheNextBlockAndGoesOnWhereItStopped) {
     const ProgramRun& run = *whole;
-    const OutputWatch& paused = *run.watch;
-    const OutputWatch& straight = *dragged->watch;
+    const e2e::OutputWatch& paused = *run.watch;
+    const e2e::OutputWatch& straight = *dragged->watch;
     ASSERT_EQ(run.resumeBlock - run.pauseBlock, 20u);
     EXPECT_EQ(run.clockAfterPause, run.clockAtPause);
     const std::size_t shift = (run.resumeBlock - run.pauseBlock) * period;

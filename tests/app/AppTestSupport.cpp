@@ -18,6 +18,7 @@
 #include "platform/UiScript.h"
 #include "platform/audio/NullAudio.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -141,6 +142,35 @@ std::optional<std::string> storedValue(const std::string& name) {
     }
     registry::closeKey(key);
     return bytes;
+}
+
+std::string pythonFloat(float value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(value)).ptr;
+    std::string shown(text, end);
+    if (shown.find_first_of(".e") == std::string::npos) shown += ".0";
+    return shown;
+}
+
+Fields decodeStored(const std::string& name) {
+    const std::optional<std::string> bytes = storedValue(name);
+    if (!bytes) {
+        ADD_FAILURE() << name << " was not stored";
+        return {};
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : *bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    std::istringstream lines(testing_support::runPython("app/settings_records.py", {"decode", name, hex}));
+    Fields fields;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return fields;
 }
 
 std::vector<std::pair<std::string, std::string>> firstStartRecords() {

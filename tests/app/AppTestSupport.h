@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,14 @@ std::vector<std::string> boxes();
 
 // The stored bytes of a settings value; nullopt when it is missing.
 std::optional<std::string> storedValue(const std::string& name);
+
+// A float as Python's repr prints it (shortest round trip, ".0" when whole).
+std::string pythonFloat(float value);
+
+// A stored settings record decoded field by field by the committed struct
+// script (settings_records.py): field name to value as Python prints it.
+using Fields = std::map<std::string, std::string>;
+Fields decodeStored(const std::string& name);
 
 // The seven records of a first start, as the packing script writes them:
 // value name and bytes, in the records' order.

@@ -12,6 +12,7 @@
 // 44. Both outputs are captured while the mix plays on past beat 64, and
 // the zoom and one row scroll follow.
 #include "AppTestSupport.h"
+#include "EndToEndProgram.h"
 #include "OutputThreadCalls.h"
 #include "TestEnvironment.h"
 #include "ToneSongs.h"
@@ -21,7 +22,6 @@
 #include "app/Velkarn.h"
 #include "app/VelkarnStandAlone.h"
 #include "app/skin/SkinTable.h"
-#include "audio/AudioClient.h"
 #include "audio/Beats.h"
 #include "audio/Motor.h"
 #include "audio/Song.h"
@@ -61,38 +61,6 @@ constexpr std::size_t capacity = 1400;  // blocks a run may capture
 
 enum Tool { dropTool, tempoTool, repeatTool, deleteTool, skipTool, pauseTool, reverseTool, moveTool, fadeTool, listenTool };
 
-// One output's producer as the test sees it: the application renders each
-// block with the output-thread flag set, then the block is kept with the
-// mix time it began at (in storage reserved before the run).
-class OutputWatch : public AudioClient {
-public:
-    explicit OutputWatch(Velkarn& app) : app_(app) {
-        left.assign(capacity * period, 0.0f);
-        right.assign(capacity * period, 0.0f);
-        starts.assign(capacity, 0);
-    }
-    void render(Motor* device, float** channels, std::int32_t frames) override {
-        const std::int64_t start = app_.currentSampleTime();
-        setOnOutputThread(true);
-        app_.render(device, channels, frames);
-        setOnOutputThread(false);
-        const std::size_t n = blocks.load();
-        if (n < capacity && frames == period) {
-            std::copy(channels[0], channels[0] + frames, left.begin() + static_cast<std::ptrdiff_t>(n * period));
-            std::copy(channels[1], channels[1] + frames, right.begin() + static_cast<std::ptrdiff_t>(n * period));
-            starts[n] = start;
-            blocks.store(n + 1);
-        }
-    }
-
-    std::vector<float> left, right;
-    std::vector<std::int64_t> starts;
-    std::atomic<std::size_t> blocks{0};
-
-private:
-    Velkarn& app_;
-};
-
 // What the run saw.
 struct DeckRun {
     int exitCode = -1;
@@ -112,7 +80,7 @@ struct DeckRun {
     int zoomAfterButton = 0, zoomAfterWheel = 0;
     std::int32_t rowStartsBeforeScroll[3] = {}, rowStartsAfterScroll[3] = {};
     std::vector<std::uint8_t> row1BeforeScroll, row0AfterScroll;
-    std::unique_ptr<OutputWatch> main, second;
+    std::unique_ptr<e2e::OutputWatch> main, second;
     std::int64_t deckUnderruns = -1, streamUnderruns = -1, allocations = -1;
 };
 
@@ -169,8 +137,8 @@ public:
         }
         ASSERT_NE(mainStream_, 0);
         ASSERT_NE(secondStream_, 0);
-        run_.main = std::make_unique<OutputWatch>(app);
-        run_.second = std::make_unique<OutputWatch>(app);
+        run_.main = std::make_unique<e2e::OutputWatch>(app, capacity, period);
+        run_.second = std::make_unique<e2e::OutputWatch>(app, capacity, period);
         app.output(0)->setClient(run_.main.get());
         app.output(1)->setClient(run_.second.get());
         const std::int64_t allocationsBefore = outputAllocations.load();
@@ -235,21 +203,6 @@ private:
         EXPECT_TRUE(input::click(window_, {860, 10 + middle}));
     }
 
-    // The point of a beat's middle on the deck's strip of the row that
-    // holds it.
-    platform::Point pointAt(int deck, std::int32_t beat) {
-        for (int r = 0; r < Velkarn::stripRows; ++r) {
-            GUIStrip* strip = app_->strip(deck, r);
-            if (beat < strip->startBeat() || beat > strip->lastBeat()) continue;
-            const TrackBeat record = app_->beatAt(beat);
-            const auto offset = record.position + record.length / 2 - strip->startPosition();
-            return {strip->x0 + static_cast<int>(static_cast<double>(offset) / strip->samplesPerPixel()),
-                    (strip->y0 + strip->y1) / 2};
-        }
-        ADD_FAILURE() << "beat " << beat << " is on no row";
-        return {900, 300};
-    }
-
     void edit() {
         run_.a = writeToneSong(directory_, "a", {124.0, 40.0, 110.0, 0.15, 1000.0, 0.3});
         run_.b = writeToneSong(directory_, "b", {116.0, 60.0, 165.0, 0.15, 2500.0, 0.3});
@@ -258,26 +211,26 @@ private:
 
         EXPECT_EQ(app_->loadSongFile(run_.a.path), 1);
         choose(dropTool);
-        EXPECT_TRUE(input::click(window_, pointAt(0, 8)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 0, 8)));
         choose(moveTool);
-        EXPECT_TRUE(input::press(window_, pointAt(0, 9)));
+        EXPECT_TRUE(input::press(window_, e2e::pointOnStrip(*app_, 0, 9)));
         run_.moveHand = input::cursorShape(window_) == platform::CursorShape::Hand;
-        EXPECT_TRUE(input::move(window_, pointAt(0, 11)));
-        EXPECT_TRUE(input::release(window_, pointAt(0, 11)));
+        EXPECT_TRUE(input::move(window_, e2e::pointOnStrip(*app_, 0, 11)));
+        EXPECT_TRUE(input::release(window_, e2e::pointOnStrip(*app_, 0, 11)));
 
         EXPECT_EQ(app_->loadSongFile(run_.b.path), 1);
         choose(dropTool);
-        EXPECT_TRUE(input::click(window_, pointAt(1, 40)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 1, 40)));
         choose(fadeTool);
-        EXPECT_TRUE(input::click(window_, pointAt(1, 48)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 1, 48)));
         choose(reverseTool);
-        EXPECT_TRUE(input::click(window_, pointAt(1, 56)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 1, 56)));
         choose(pauseTool);
-        EXPECT_TRUE(input::click(window_, pointAt(1, 60)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 1, 60)));
 
         run_.listenStart = app_->currentSampleTime();
         choose(listenTool);
-        EXPECT_TRUE(input::click(window_, pointAt(0, 44)));
+        EXPECT_TRUE(input::click(window_, e2e::pointOnStrip(*app_, 0, 44)));
         step();
         for (int d = 0; d < 2; ++d) {
             for (int r = 0; r < Velkarn::stripRows; ++r) run_.secondPointersShown += app_->strip(d, r)->secondPointerVisible();
@@ -295,7 +248,7 @@ private:
     // leaves the window.
     void hover() {
         for (int d = 0; d < 2; ++d) {
-            EXPECT_TRUE(input::move(window_, pointAt(d, 30)));
+            EXPECT_TRUE(input::move(window_, e2e::pointOnStrip(*app_, d, 30)));
             run_.hoverShown[d] = app_->cursor(0)->markVisible();
             if (d == 0) run_.hoverColour = app_->cursor(0)->colour();
         }
@@ -304,7 +257,7 @@ private:
     }
 
     void hoverPlayed() {
-        EXPECT_TRUE(input::move(window_, pointAt(0, 30)));
+        EXPECT_TRUE(input::move(window_, e2e::pointOnStrip(*app_, 0, 30)));
         step();
         run_.playedHoverColour = app_->cursor(0)->colour();
         EXPECT_TRUE(input::leave(window_));
@@ -510,7 +463,7 @@ TEST_F(DeckEndToEnd, TheMainOutputPlaysTheArrangement) {
 }
 
 TEST_F(DeckEndToEnd, TheSecondOutputPlaysBothDecksFromTheListenedBeat) {
-    const OutputWatch& second = *run->second;
+    const e2e::OutputWatch& second = *run->second;
     ASSERT_GT(second.blocks.load(), 40u);
     // The main output went on meanwhile: its blocks follow each other.
     for (std::size_t k = 1; k < run->main->blocks.load(); ++k) {

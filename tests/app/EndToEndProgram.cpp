@@ -1,6 +1,8 @@
 #include "EndToEndProgram.h"
 
+#include "AppTestSupport.h"
 #include "ImageTestSupport.h"
+#include "OutputThreadCalls.h"
 #include "app/GUIStrip.h"
 #include "app/VelkarnStandAlone.h"
 #include "audio/TrackAudio.h"
@@ -46,6 +48,7 @@ int Program::run(const std::function<void(Velkarn&)>& script) {
     VelkarnStandAlone::setStartedHook(nullptr);
     startedScript = nullptr;
     app_ = nullptr;
+    boxes_ = app_test::boxes();
     NullAudio::setMemoryCapture(false);
     NullAudio::forget();
     platform::VirtualClock::disable();
@@ -99,16 +102,41 @@ void Program::close() {
     EXPECT_TRUE(platform::test_input::close(app_->mainWindow()->handle()));
 }
 
-platform::Point centreOf(const GUIComponent& component) {
-    return {(component.x0 + component.x1) / 2, (component.y0 + component.y1) / 2};
-}
+platform::Point centreOf(const GUIRectangle& r) { return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2}; }
 
 platform::Point pointOnStrip(Velkarn& app, int deck, int beat) {
-    GUIStrip* strip = app.strip(deck, 0);
-    const TrackBeat record = app.beatAt(beat);
-    const auto offset = record.position + record.length / 2 - strip->startPosition();
-    return {strip->x0 + static_cast<int>(static_cast<double>(offset) / strip->samplesPerPixel()),
-            (strip->y0 + strip->y1) / 2};
+    for (int r = 0; r < Velkarn::stripRows; ++r) {
+        GUIStrip* strip = app.strip(deck, r);
+        if (beat < strip->startBeat() || beat > strip->lastBeat()) continue;
+        const TrackBeat record = app.beatAt(beat);
+        const auto offset = record.position + record.length / 2 - strip->startPosition();
+        return {strip->x0 + static_cast<int>(static_cast<double>(offset) / strip->samplesPerPixel()),
+                (strip->y0 + strip->y1) / 2};
+    }
+    ADD_FAILURE() << "beat " << beat << " is on no row of deck " << deck;
+    return {900, 300};
+}
+
+OutputWatch::OutputWatch(Velkarn& app, std::size_t capacity, std::int32_t period)
+    : capacity(capacity), period(period), app_(app) {
+    left.assign(capacity * static_cast<std::size_t>(period), 0.0f);
+    right.assign(capacity * static_cast<std::size_t>(period), 0.0f);
+    starts.assign(capacity, 0);
+}
+
+void OutputWatch::render(Motor* device, float** channels, std::int32_t frames) {
+    const std::int64_t start = app_.currentSampleTime();
+    setOnOutputThread(true);
+    app_.render(device, channels, frames);
+    setOnOutputThread(false);
+    const std::size_t n = blocks.load();
+    if (n < capacity && frames == period) {
+        const auto at = static_cast<std::ptrdiff_t>(n * static_cast<std::size_t>(period));
+        std::copy(channels[0], channels[0] + frames, left.begin() + at);
+        std::copy(channels[1], channels[1] + frames, right.begin() + at);
+        starts[n] = start;
+        blocks.store(n + 1);
+    }
 }
 
 std::unique_ptr<Image> shownArea(Window& window, int x, int y, int width, int height) {

@@ -9,13 +9,18 @@
 
 #include "TestEnvironment.h"
 #include "app/Velkarn.h"
+#include "audio/AudioClient.h"
 #include "framework/GUIComponent.h"
 #include "platform/NativeWindow.h"
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class Image;
 
@@ -45,6 +50,8 @@ public:
     void close();
 
     const std::string& home() const { return home_.path(); }
+    // Every box the run asked, "caption|text", as the run ended.
+    const std::vector<std::string>& boxes() const { return boxes_; }
     Velkarn& app() { return *app_; }
     // The null stream of the main output (it changes when it is reopened).
     int mainStream() const { return mainStream_; }
@@ -55,10 +62,30 @@ private:
     std::optional<testing_support::ScopedEnvironment> homeVariable_;
     Velkarn* app_ = nullptr;
     int mainStream_ = 0;
+    std::vector<std::string> boxes_;
 };
 
-platform::Point centreOf(const GUIComponent& component);
-// The middle of a beat on a deck's strip of row 0.
+// An output's producer as the test sees it: the application renders each
+// block with the output-thread flag set, then a block of `period` frames
+// is kept with the mix time it began at, in storage reserved before the
+// run (up to `capacity` blocks).
+class OutputWatch : public AudioClient {
+public:
+    OutputWatch(Velkarn& app, std::size_t capacity, std::int32_t period);
+    void render(Motor* device, float** channels, std::int32_t frames) override;
+
+    const std::size_t capacity;
+    const std::int32_t period;
+    std::vector<float> left, right;
+    std::vector<std::int64_t> starts;
+    std::atomic<std::size_t> blocks{0};
+
+private:
+    Velkarn& app_;
+};
+
+platform::Point centreOf(const GUIRectangle& r);
+// The middle of a beat on the deck's strip of the row that shows it.
 platform::Point pointOnStrip(Velkarn& app, int deck, int beat);
 // What a window shows in an area (as the layer holds it).
 std::unique_ptr<Image> shownArea(Window& window, int x, int y, int width, int height);

@@ -55,28 +55,11 @@ namespace input = platform::test_input;
 namespace {
 
 using Calls = std::vector<std::string>;
-using Fields = std::map<std::string, std::string>;
+using app_test::decodeStored;
+using app_test::Fields;
+using app_test::pythonFloat;
 
 platform::Point centre(const GUIRectangle& r) { return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2}; }
-
-// A float as Python's repr prints it (shortest round trip, ".0" when whole).
-std::string pythonFloat(float value) {
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(value)).ptr;
-    std::string shown(text, end);
-    if (shown.find_first_of(".e") == std::string::npos) shown += ".0";
-    return shown;
-}
-
-std::string hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text += digits[c >> 4];
-        text += digits[c & 15];
-    }
-    return text;
-}
 
 // An xdg-open in bin that appends its arguments to bin/opened, first on
 // the PATH returned.
@@ -91,21 +74,6 @@ void slide(GUINumberSlider* slider, float value) {
     slider->notifyListener();
 }
 
-// The stored record decoded field by field by the committed struct script.
-Fields decodeStored(const std::string& name) {
-    const std::optional<std::string> bytes = app_test::storedValue(name);
-    if (!bytes) {
-        ADD_FAILURE() << name << " was not stored";
-        return {};
-    }
-    std::istringstream lines(testing_support::runPython("app/settings_records.py", {"decode", name, hex(*bytes)}));
-    Fields fields;
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return fields;
-}
 
 class SettingsPanel : public app_test::AppTest {
 protected:

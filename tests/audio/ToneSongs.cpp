@@ -114,11 +114,13 @@ ToneSong writeToneSong(const std::string& directory, const std::string& name, co
     points.levels = levels.data();
     SongTags tags;
     std::snprintf(tags.title, sizeof tags.title, "%s", extras.title.c_str());
+    std::snprintf(tags.artist, sizeof tags.artist, "%s", extras.artist.c_str());
     tags.bpm = static_cast<float>(spec.bpm);
     BeatsWriteSources sources;
     sources.settings = &settings;
     sources.points = &points;
     if (!extras.title.empty()) sources.tags = &tags;
+    if (!extras.label.empty()) sources.label = extras.label.c_str();
     beats.writeMetaData(base + ".qrt", sources);
     return song;
 }

@@ -22,8 +22,12 @@ struct ToneSongSpec {
 
 // What only some songs carry.
 struct ToneSongExtras {
-    // Not empty: tags with this title and the song's bpm as their tempo.
-    std::string title;
+    // Not empty: tags with this title, the artist and the song's bpm as
+    // their tempo.
+    std::string title{};
+    std::string artist{};
+    // Not empty: the label chunk.
+    std::string label{};
     // From this beat on (>= 1), the marked beats come one beat at slowBpm
     // later: beat slowBeat - 1 lasts that long.
     std::int32_t slowBeat = -1;
