@@ -1,11 +1,11 @@
 #include "platform/EventLoop.h"
 
 #include "platform/LastError.h"
+#include "platform/PostRing.h"
 #include "platform/UiBackend.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -21,7 +21,9 @@ struct WindowRecord {
 struct LoopState {
     std::mutex mutex;
     std::condition_variable posted;  // waits without a backend
-    std::deque<Message> queue;
+    // Room for bursts far beyond what the program posts between two rounds
+    // of the loop; it grows only if that is ever exceeded.
+    PostRing<Message> queue{4096};
     bool quitPosted = false;
     int exitCode = 0;
     std::unordered_map<WindowHandle, WindowRecord> windows;
@@ -67,7 +69,7 @@ void unregisterWindow(WindowHandle window) {
     s.windows.erase(window);
     // What was posted to it can no longer be dispatched; leaving it queued
     // would hand the main loop messages for a window that is gone.
-    std::erase_if(s.queue, [window](const Message& message) { return message.window == window; });
+    s.queue.eraseIf([window](const Message& message) { return message.window == window; });
 }
 
 bool isWindow(WindowHandle window) {
@@ -174,10 +176,10 @@ int dispatchQueuedMessages() {
         Message next;
         {
             std::lock_guard lock(s.mutex);
-            auto found = s.queue.begin();
-            while (found != s.queue.end() && found->id == closeRequestMessage) ++found;
-            if (found == s.queue.end()) break;
-            next = *found;
+            std::size_t found = 0;
+            while (found < s.queue.size() && s.queue[found].id == closeRequestMessage) ++found;
+            if (found == s.queue.size()) break;
+            next = s.queue[found];
             s.queue.erase(found);
         }
         dispatchMessage(next);

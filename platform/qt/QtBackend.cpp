@@ -8,10 +8,17 @@
 #include <QApplication>
 #include <QCursor>
 #include <QScreen>
+#include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace platform::qt {
 
@@ -54,7 +61,14 @@ bool offscreenPlatform() {
 
 }  // namespace
 
-QtBackend::QtBackend() : headless_(offscreenPlatform()) {
+QtBackend::QtBackend() : headless_(offscreenPlatform()), uiThread_(std::this_thread::get_id()) {
+    wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd_ < 0) {
+        PLATFORM_NOTE("Cannot make the wake counter: " + std::string(std::strerror(errno)));
+        std::abort();  // nothing posted from another thread would ever arrive
+    }
+    wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+    connect(wakeNotifier_, &QSocketNotifier::activated, this, [this] { takeWake(); });
     theBackend = this;
     VirtualClock::addScheduler(this);
 }
@@ -62,13 +76,41 @@ QtBackend::QtBackend() : headless_(offscreenPlatform()) {
 QtBackend::~QtBackend() {
     VirtualClock::removeScheduler(this);
     theBackend = nullptr;
+    delete wakeNotifier_;
+    ::close(wakeFd_);
 }
 
 QtBackend* QtBackend::instance() { return theBackend; }
 
 void QtBackend::wake() {
-    // One wake event at a time is enough: its handler looks at the whole queue.
-    if (!wakePending_.exchange(true)) QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(wakeEvent)));
+    // One wake at a time is enough: its handler looks at the whole queue.
+    if (!wakePending_.exchange(true)) signalWake();
+}
+
+void QtBackend::signalWake() {
+    const std::uint64_t one = 1;
+    // Cannot fail short of a closed descriptor: the counter never nears its limit.
+    [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void QtBackend::takeWake() {
+    // The counter is emptied before the flag is cleared: whoever still
+    // finds the flag set queued their work before this round looks at it.
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t read = ::read(wakeFd_, &count, sizeof count);
+    wakePending_.store(false);
+    while (true) {
+        PendingInvalidate next;
+        {
+            std::lock_guard lock(invalidateMutex_);
+            if (pendingInvalidates_.empty()) break;
+            next = pendingInvalidates_.front();
+            pendingInvalidates_.pop_front();
+        }
+        invalidateNow(next.window, next.hasArea ? &next.area : nullptr);
+    }
+    // The main loop takes messages itself; nested loops dispatch them here.
+    if (modalDepth() > 0) dispatchQueuedMessages();
 }
 
 void QtBackend::waitForEvents() { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); }
@@ -80,14 +122,9 @@ void QtBackend::processEvents() {
 
 bool QtBackend::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
-    case wakeEvent:
-        wakePending_.store(false);
-        // The main loop takes messages itself; nested loops dispatch them here.
-        if (modalDepth() > 0) dispatchQueuedMessages();
-        return true;
     case invalidateEvent: {
         auto* invalidate = static_cast<InvalidateEvent*>(event);
-        if (QtWindow* target = window(invalidate->window)) target->invalidate(invalidate->hasArea ? &invalidate->area : nullptr);
+        invalidateNow(invalidate->window, invalidate->hasArea ? &invalidate->area : nullptr);
         return true;
     }
     case timerTickEvent: {
@@ -109,7 +146,25 @@ bool QtBackend::event(QEvent* event) {
 NativeWindow* QtBackend::createWindow(const WindowSpec& spec, WindowEvents* events) { return new QtWindow(spec, events); }
 
 void QtBackend::invalidate(WindowHandle window, const Rect* area) {
-    QCoreApplication::postEvent(this, new InvalidateEvent(window, area));
+    // (Asking Qt for the current thread would allocate on a thread it never saw.)
+    if (std::this_thread::get_id() == uiThread_) {
+        QCoreApplication::postEvent(this, new InvalidateEvent(window, area));
+        return;
+    }
+    // Another thread (the output thread among them) must not allocate.
+    {
+        std::lock_guard lock(invalidateMutex_);
+        bool covered = false;  // a whole-window request for it is waiting
+        for (std::size_t i = 0; i < pendingInvalidates_.size() && !covered; ++i) {
+            covered = pendingInvalidates_[i].window == window && !pendingInvalidates_[i].hasArea;
+        }
+        if (!covered) pendingInvalidates_.push_back({window, area != nullptr, area != nullptr ? *area : Rect{}});
+    }
+    wake();
+}
+
+void QtBackend::invalidateNow(WindowHandle handle, const Rect* area) {
+    if (QtWindow* target = window(handle)) target->invalidate(area);
 }
 
 bool QtBackend::sendClose(WindowHandle handle) {

@@ -3,6 +3,7 @@
 #define VELKARN_PLATFORM_QT_QTBACKEND_H
 
 #include "platform/Clock.h"
+#include "platform/PostRing.h"
 #include "platform/UiBackend.h"
 
 #include <QEvent>
@@ -12,17 +13,18 @@
 #include <map>
 #include <set>
 #include <mutex>
+#include <thread>
 
+class QSocketNotifier;
 class QWidget;
 
 namespace platform::qt {
 
 class QtWindow;
 
-// Events the backend posts to itself to reach the UI thread.
+// Events the backend posts to itself on the UI thread.
 enum EventType : int {
-    wakeEvent = QEvent::User + 100,
-    invalidateEvent,
+    invalidateEvent = QEvent::User + 101,
     timerTickEvent,
 };
 
@@ -74,9 +76,25 @@ private:
         std::int64_t deadlineNs;
         unsigned periodMs;
     };
+    struct PendingInvalidate {
+        WindowHandle window = noWindow;
+        bool hasArea = false;
+        Rect area;
+    };
+
+    void signalWake();
+    void takeWake();
+    void invalidateNow(WindowHandle window, const Rect* area);
 
     bool headless_;
+    std::thread::id uiThread_;
+    // Other threads reach the UI thread without allocating: they write to
+    // an event counter whose notifier runs takeWake. One write at a time.
     std::atomic<bool> wakePending_{false};
+    int wakeFd_ = -1;
+    QSocketNotifier* wakeNotifier_ = nullptr;
+    std::mutex invalidateMutex_;
+    PostRing<PendingInvalidate> pendingInvalidates_{64};
     std::map<WindowHandle, QtWindow*> windows_;
     std::mutex virtualMutex_;
     std::map<std::pair<WindowHandle, int>, VirtualTimer> virtualTimers_;

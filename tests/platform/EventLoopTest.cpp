@@ -1,11 +1,16 @@
 #include "platform/EventLoop.h"
 
 #include "platform/LastError.h"
+#include "platform/PostRing.h"
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <random>
 #include <thread>
 #include <vector>
+
+std::int64_t threadNewCalls();  // tests/audio/GlobalNewCounter.cpp
 
 namespace {
 
@@ -56,6 +61,63 @@ TEST_F(EventLoop, MessagesFromManyThreadsKeepTheirOrder) {
     }
     ASSERT_TRUE(platform::getMessage(message));
     EXPECT_EQ(message.id, platform::redrawMessage);
+}
+
+TEST_F(EventLoop, PostingFromAnotherThreadAllocatesNothing) {
+    for (int round = 0; round < 3; ++round) {
+        std::int64_t allocations = -1;
+        std::thread([&] {
+            const std::int64_t before = threadNewCalls();
+            for (int i = 0; i < 1000; ++i) platform::postMessage(window, platform::clientMessage, round, i);
+            allocations = threadNewCalls() - before;
+        }).join();
+        EXPECT_EQ(allocations, 0) << "round " << round;
+        Message message;
+        for (int i = 0; i < 1000; ++i) {
+            ASSERT_TRUE(platform::getMessage(message));
+            ASSERT_EQ(message.lParam, i) << "round " << round;
+        }
+    }
+    // Far more than ever waits at once: the queue grows and keeps the order.
+    for (int i = 0; i < 9000; ++i) platform::postMessage(window, platform::clientMessage, 9, i);
+    EXPECT_EQ(platform::queuedMessageCount(), 9000);
+    Message message;
+    for (int i = 0; i < 9000; ++i) {
+        ASSERT_TRUE(platform::getMessage(message));
+        ASSERT_EQ(message.lParam, i);
+    }
+}
+
+// The queue's ring against a deque under a random mix of everything the
+// loop does to it, from a capacity small enough to wrap and grow often.
+TEST(PostRing, BehavesAsADequeAcrossItsEndAndWhenItGrows) {
+    platform::PostRing<int> ring(3);
+    std::deque<int> model;
+    std::mt19937 random(29);
+    int next = 0;
+    for (int step = 0; step < 20000; ++step) {
+        const unsigned action = random() % 10;
+        if (action < 5 || model.empty()) {
+            ring.push_back(next);
+            model.push_back(next++);
+        } else if (action < 8) {
+            ring.pop_front();
+            model.pop_front();
+        } else if (action == 8) {
+            const std::size_t at = random() % model.size();
+            ring.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        } else {
+            const int divisor = 2 + static_cast<int>(random() % 5);
+            const auto remove = [divisor](int value) { return value % divisor == 0; };
+            const std::size_t before = model.size();
+            std::erase_if(model, remove);
+            ASSERT_EQ(ring.eraseIf(remove), before - model.size());
+        }
+        ASSERT_EQ(ring.size(), model.size()) << "step " << step;
+        for (std::size_t i = 0; i < model.size(); ++i) ASSERT_EQ(ring[i], model[i]) << "step " << step << ", at " << i;
+    }
+    EXPECT_GT(ring.capacity(), 3u);
 }
 
 TEST_F(EventLoop, CloseRequestsAreLeftForTheMainLoop) {

@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
+
+std::int64_t threadNewCalls();  // tests/audio/GlobalNewCounter.cpp
 
 namespace {
 
@@ -163,6 +166,30 @@ TEST_F(Window, PaintRequestsFromAnyThread) {
     std::thread([this] { platform::invalidateWindow(window->handle(), {4, 5, 6, 7}); }).join();
     ASSERT_TRUE(qt_test_support::dispatchUntil([&] { return !events.events.empty(); }));
     EXPECT_EQ(events.take(), (Strings{"paint 4,5,6,7"}));
+}
+
+// The output thread asks for paints and workers post results: neither may
+// allocate on its way to the UI thread.
+TEST_F(Window, AnotherThreadPostsAndAsksForPaintsWithoutAllocating) {
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        std::int64_t allocations = -1;
+        std::thread([&] {
+            const std::int64_t before = threadNewCalls();
+            for (int i = 0; i < 20; ++i) platform::postMessage(window->handle(), platform::clientMessage, round, i);
+            platform::requestPaint(window->handle());
+            platform::requestPaint(window->handle());  // still waiting: nothing more to do
+            allocations = threadNewCalls() - before;
+        }).join();
+        EXPECT_EQ(allocations, 0);
+        ASSERT_TRUE(qt_test_support::dispatchUntil([&] { return events.events.size() >= 21; }));
+        Strings expected;
+        for (int i = 0; i < 20; ++i) expected.push_back("message 1026 " + std::to_string(round) + " " + std::to_string(i));
+        expected.push_back("paint 0,0,0,0");
+        Strings arrived = events.take();
+        std::stable_partition(arrived.begin(), arrived.end(), [](const std::string& e) { return e.rfind("message", 0) == 0; });
+        EXPECT_EQ(arrived, expected);
+    }
 }
 
 TEST_F(Window, PostedMessagesReachTheirWindow) {
