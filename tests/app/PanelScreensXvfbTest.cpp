@@ -1,8 +1,12 @@
 // The velkarn program on an X server of its own without a window manager,
-// its panels chosen with xdotool clicks on their tabs: every tool panel, the
-// mixer, effect and recorder panels (the recorder once it records), the six
-// settings pages and the "WMA Support" dialog. Each choice must change what
-// its area shows; the pictures are kept in the build tree for the README
+// during a mix: a tone song loaded with the Drop panel's load button (the
+// chooser answered by the UI script) and dropped on each deck ahead of the
+// real-time play position, and the recorder recording. Its panels are then
+// chosen with xdotool clicks on their tabs: every tool panel, the mixer,
+// effect and recorder panels, the six settings pages and the "WMA Support"
+// dialog. Each choice must change what its area shows, the strips must show
+// the songs and the recorder's time must run. The pictures, and one of the
+// whole window while it records, are kept in the build tree for the README
 // (docs/screenshots/ holds copies that were looked at).
 //
 // A second run on the fake MIDI ports and HID units: the automatic player
@@ -19,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -36,12 +41,30 @@ constexpr Area toolPanels{830, 10, 160, 430};
 constexpr Area functionPanels{10, 445, 800, 210};
 constexpr Area recordingLamp{247, 455, 34, 18};
 constexpr Area recordButton{34, 504, 92, 36};
+constexpr Area recorderTime{327, 507, 120, 26};
+
+// The middle row of deck `deck`'s strip of row 0.
+constexpr Area stripMiddle(int deck) { return {10, 10 + 65 * deck + 30, 800, 1}; }
 
 // The centre of tab `index` of `count` in a band along the top (or the
 // left) of an area.
 std::pair<int, int> tabCentre(const Area& area, int band, int index, int count, bool vertical) {
     if (vertical) return {area.x + band / 2, area.y + (area.height * index + area.height / 2) / count};
     return {area.x + (area.width * index + area.width / 2) / count, area.y + band / 2};
+}
+
+// The colours of an RGB row.
+std::set<std::string> coloursOf(const std::string& row) {
+    std::set<std::string> colours;
+    for (std::size_t i = 0; i + 3 <= row.size(); i += 3) colours.insert(row.substr(i, 3));
+    return colours;
+}
+
+// The pixels of an RGB row in none of the colours.
+int pixelsUnlike(const std::string& row, const std::set<std::string>& colours) {
+    int unlike = 0;
+    for (std::size_t i = 0; i + 3 <= row.size(); i += 3) unlike += colours.count(row.substr(i, 3)) == 0 ? 1 : 0;
+    return unlike;
 }
 
 using xvfb_test::runForOutput;
@@ -87,29 +110,35 @@ protected:
     }
     void click(int x, int y) { clickAt(windowX + x, windowY + y); }
 
-    // An area of the screen as RGB rows, once two readings a little apart
-    // agree (drawing reaches the server a little after the program presents).
+    // An area of the screen as RGB rows, from one screenshot.
+    std::string glimpseScreen(const Area& area) {
+        const std::string screen = server.screenshot(scratch.path());
+        std::string pixels;
+        if (screen.size() != static_cast<std::size_t>(screenWidth) * screenHeight * 3) return pixels;
+        for (int y = 0; y < area.height; ++y) {
+            const std::size_t row = static_cast<std::size_t>(area.y + y) * screenWidth;
+            pixels.append(screen, (row + static_cast<std::size_t>(area.x)) * 3, static_cast<std::size_t>(area.width) * 3);
+        }
+        return pixels;
+    }
+    // The same once two readings a little apart agree (drawing reaches the
+    // server a little after the program presents).
     std::string grabScreen(const Area& area) {
         std::string last;
         for (int attempt = 0; attempt < 50; ++attempt) {
-            const std::string screen = server.screenshot(scratch.path());
-            std::string pixels;
-            if (screen.size() == static_cast<std::size_t>(screenWidth) * screenHeight * 3) {
-                for (int y = 0; y < area.height; ++y) {
-                    const std::size_t row = static_cast<std::size_t>(area.y + y) * screenWidth;
-                    pixels.append(screen, (row + static_cast<std::size_t>(area.x)) * 3,
-                                  static_cast<std::size_t>(area.width) * 3);
-                }
-            }
+            const std::string pixels = glimpseScreen(area);
             if (!pixels.empty() && pixels == last) return pixels;
             last = pixels;
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
         }
         return last;
     }
-    // The same for an area of the main window.
+    // The same for an area of the main window; a glimpse for what moves.
     std::string grab(const Area& area) {
         return grabScreen({windowX + area.x, windowY + area.y, area.width, area.height});
+    }
+    std::string glimpse(const Area& area) {
+        return glimpseScreen({windowX + area.x, windowY + area.y, area.width, area.height});
     }
 
     // A dialog's window pictured as it shows now.
@@ -160,11 +189,42 @@ protected:
     int windowY = 0;
 };
 
-TEST_F(PanelScreensXvfb, EveryPanelAndSettingsPageShowsWhenItsTabIsClicked) {
-    const auto started = startProgram({"VELKARN_UI_SCRIPT=yes\n"});
+TEST_F(PanelScreensXvfb, DuringAMixEveryPanelAndSettingsPageShowsWhenItsTabIsClicked) {
+    // A steady tone with a click after every beat on each deck, tagged so
+    // that the window's title and the mixer panel name them.
+    const ToneSong songA = writeToneSong(home.path(), "tone-a", {120.0, 120.0, 110.0, 0.2, 1000.0, 0.3}, {"Tone A"});
+    const ToneSong songB = writeToneSong(home.path(), "tone-b", {120.0, 120.0, 165.0, 0.2, 2500.0, 0.2}, {"Tone B"});
+    const auto begin = std::chrono::steady_clock::now();
+    const std::string record = scratch.file("requests.txt");
+    // The songs for the two load choosers, Yes to quitting.
+    const auto started = startProgram({"VELKARN_UI_SCRIPT=path " + songA.path + "\npath " + songB.path + "\nyes\n",
+                                       "VELKARN_UI_RECORD=" + record});
     xvfb_test::Child& program = *started;
     ASSERT_TRUE(program.started());
     ASSERT_FALSE(mainWindow.empty()) << program.transcript;
+
+    // The strips while empty (once the window's drawing has settled), then A
+    // on deck 0 and B on deck 1, both playing once the title names B.
+    grab(toolPanels);
+    const std::string emptyStrips[2] = {glimpse(stripMiddle(0)), glimpse(stripMiddle(1))};
+    const xvfb_test::Placement main = placementOf(mainWindow);
+    ASSERT_GT(main.width, 0);
+    ASSERT_NO_FATAL_FAILURE(loadAndDrop(main, begin, 0, record, "Tone A")) << program.transcript;
+    ASSERT_NO_FATAL_FAILURE(loadAndDrop(main, begin, 1, record, "Tone A.*Tone B")) << program.transcript;
+    for (int deck = 0; deck < 2; ++deck) {
+        // An empty strip is flat: its ground, darker where played. A song's
+        // picture and beat grid cover the rest of the row from its drop on.
+        const std::set<std::string> empty = coloursOf(emptyStrips[deck]);
+        EXPECT_LE(empty.size(), 2u) << "deck " << deck;
+        EXPECT_GT(pixelsUnlike(glimpse(stripMiddle(deck)), empty), 200) << "deck " << deck << "'s strip shows no song";
+    }
+
+    // Record: the lamp lights.
+    const auto [recorderX, recorderY] = tabCentre(functionPanels, 30, 2, 6, false);
+    click(recorderX, recorderY);
+    const std::string lampOff = grab(recordingLamp);
+    click(recordButton.x + recordButton.width / 2, recordButton.y + recordButton.height / 2);
+    EXPECT_TRUE(grab(recordingLamp) != lampOff) << "the recording lamp did not light";
 
     // The ten tool panels, each picture unlike the others.
     std::vector<std::string> tools, toolPictures;
@@ -179,20 +239,23 @@ TEST_F(PanelScreensXvfb, EveryPanelAndSettingsPageShowsWhenItsTabIsClicked) {
     }
     sheet(toolPictures, 5, "tool-panels");
 
-    // The mixer and effect panels, then the recorder while it records: its
-    // time read-out moves.
+    // The mixer and effect panels, then the recorder, whose time read-out
+    // runs (so its picture is a single reading).
     std::vector<std::string> functions, functionPictures;
     for (int i = 0; i < 3; ++i) {
         const auto [x, y] = tabCentre(functionPanels, 30, i, 6, false);
         click(x, y);
         if (i == 2) {
-            const std::string lampOff = grab(recordingLamp);
-            click(recordButton.x + recordButton.width / 2, recordButton.y + recordButton.height / 2);
-            EXPECT_TRUE(grab(recordingLamp) != lampOff) << "the recording lamp did not light";
+            const std::string time = glimpse(recorderTime);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            EXPECT_TRUE(glimpse(recorderTime) != time) << "the recorder's time stands still";
         }
-        functions.push_back(grab(functionPanels));
+        functions.push_back(i == 2 ? glimpse(functionPanels) : grab(functionPanels));
         functionPictures.push_back(keep(functions.back(), functionPanels, "function-panel-" + std::to_string(i)));
     }
+    // The whole window at that moment: the strips, meters and recorder.
+    const Area whole{0, 0, main.width, main.height};
+    keep(glimpse(whole), whole, "mix-window");
     EXPECT_TRUE(functions[0] != functions[1]);
     EXPECT_TRUE(functions[1] != functions[2]);
     sheet(functionPictures, 1, "function-panels");

@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -32,12 +31,7 @@ using xvfb_test::screenHeight;
 using xvfb_test::screenWidth;
 
 // Places in the main window.
-constexpr int loadButtonX = 912 + 32, loadButtonY = 25 + 14;
 constexpr int scopeButtonX = 830 + 36, scopeButtonY = 522 + 16;
-// Deck 0's strip of row 0 and its scale at the start-up zoom.
-constexpr int stripX = 10, stripMiddleY = 10 + 30;
-constexpr double samplesPerPixel = 2756.0;
-constexpr double beatFrames = 22050.0;  // the grid's 120 BPM
 // Places in the control window: the buttons, the panel group's tab band.
 constexpr int triggerX = 339 + 18, triggerY = 60 + 15;
 constexpr int frequencyX = 324 + 33, frequencyY = 101 + 15;
@@ -94,27 +88,6 @@ int noteMismatches(const std::string& screen, const Placement& graph, int& judge
 
 class ScopeScreensXvfb : public xvfb_test::XvfbTest {
 protected:
-    // A click at (x, y) of a window, apart in time from the next one so
-    // that two are never one double click; the pointer then leaves.
-    void click(const Placement& window, int x, int y) {
-        ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(window.x + x), std::to_string(window.y + y),
-                           "click", "1", "mousemove", "--sync", std::to_string(screenWidth - 5),
-                           std::to_string(screenHeight - 5)}),
-                  0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    }
-
-    // The first window whose name matches, waited for up to the bound.
-    std::string findWindow(const std::string& name, int boundMs) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-        do {
-            const std::string found = runForOutput({"xdotool", "search", "--name", name}, scratch.file("search.log"));
-            if (!found.empty()) return found.substr(0, found.find('\n'));
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        } while (std::chrono::steady_clock::now() < deadline);
-        return {};
-    }
-
     Placement placementOf(const std::string& window) {
         return xvfb_test::placementOf(window, scratch.file("geometry.log"));
     }
@@ -164,36 +137,18 @@ TEST_F(ScopeScreensXvfb, ThePlayingToneShowsAsATriggeredTraceAndAsItsNote) {
                               "VELKARN_AUDIO=null", "VELKARN_NULL_CAPTURE=" + capture.path(),
                               "VELKARN_UI_SCRIPT=path " + song.path + "\nyes\n", "VELKARN_UI_RECORD=" + record});
     ASSERT_TRUE(program.started());
-    const std::string mainWindow = findWindow("^Velkarn$", 60000);
+    const std::string mainWindow = waitForWindow("^Velkarn$", 60000);
     ASSERT_FALSE(mainWindow.empty()) << program.transcript;
     const Placement main = placementOf(mainWindow);
     ASSERT_GT(main.width, 0);
 
-    // Load, and once the chooser has been answered, drop six seconds ahead of
-    // the wall time since the start: the real-time play position is never
-    // ahead of that. On a loaded machine a click can come late, so a drop
-    // the play position never reaches is tried again while row 0 lasts.
-    click(main, loadButtonX, loadButtonY);
-    const auto answered = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (xvfb_test::fileLines(record).empty() && std::chrono::steady_clock::now() < answered) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_FALSE(xvfb_test::fileLines(record).empty()) << "the load button asked for no song\n" << program.transcript;
-    bool played = false;
-    for (int attempt = 0; attempt < 3 && !played; ++attempt) {
-        const double ahead = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() + 6.0;
-        const int beat = static_cast<int>(std::ceil(ahead * 44100.0 / beatFrames));
-        const int column = stripX + static_cast<int>((beat + 0.5) * beatFrames / samplesPerPixel);
-        ASSERT_LT(column, stripX + 800) << "the program took too long to start";
-        click(main, column, stripMiddleY);
-        // The title names the song once the play position reaches it.
-        played = !findWindow("A440", 20000).empty();
-    }
-    ASSERT_TRUE(played) << "the dropped song never played\n" << program.transcript;
+    // Load and drop ahead of the play position; the title names the song
+    // once the play position reaches it.
+    ASSERT_NO_FATAL_FAILURE(loadAndDrop(main, begin, 0, record, "A440")) << program.transcript;
 
     click(main, scopeButtonX, scopeButtonY);
-    const std::string graphWindow = findWindow("^Scope - Graph$", 20000);
-    const std::string controlWindow = findWindow("^Scope - Control$", 20000);
+    const std::string graphWindow = waitForWindow("^Scope - Graph$", 20000);
+    const std::string controlWindow = waitForWindow("^Scope - Control$", 20000);
     ASSERT_FALSE(graphWindow.empty()) << program.transcript;
     ASSERT_FALSE(controlWindow.empty()) << program.transcript;
     const Placement graph = placementOf(graphWindow);

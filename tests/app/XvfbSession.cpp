@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -202,6 +203,49 @@ void XvfbTest::SetUp() {
 int XvfbTest::xdotool(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"xdotool"});
     return testing_support::runProgram(arguments, scratch.file("xdotool.log"));
+}
+
+void XvfbTest::click(const Placement& window, int x, int y) {
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(window.x + x), std::to_string(window.y + y), "click", "1",
+                       "mousemove", "--sync", std::to_string(screenWidth - 5), std::to_string(screenHeight - 5)}),
+              0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+}
+
+std::string XvfbTest::waitForWindow(const std::string& pattern, int boundMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+    do {
+        const std::string found = runForOutput({"xdotool", "search", "--name", pattern}, scratch.file("search.log"));
+        if (!found.empty()) return found.substr(0, found.find('\n'));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return {};
+}
+
+void XvfbTest::loadAndDrop(const Placement& main, std::chrono::steady_clock::time_point begin, int deck,
+                           const std::string& requestRecord, const std::string& playingTitle) {
+    // The load button; the strips of row 0, one a deck 65 pixels apart, at
+    // the start-up zoom and the grid's 120 BPM.
+    constexpr int loadX = 912 + 32, loadY = 25 + 14;
+    constexpr int stripX = 10, stripWidth = 800, stripMiddleY = 10 + 30, deckStep = 65;
+    constexpr double samplesPerPixel = 2756.0, beatFrames = 22050.0;
+    const std::size_t asked = fileLines(requestRecord).size();
+    click(main, loadX, loadY);
+    const auto answered = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (fileLines(requestRecord).size() == asked && std::chrono::steady_clock::now() < answered) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GT(fileLines(requestRecord).size(), asked) << "the load button asked for no song";
+    bool played = false;
+    for (int attempt = 0; attempt < 3 && !played; ++attempt) {
+        const double ahead = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() + 6.0;
+        const int beat = static_cast<int>(std::ceil(ahead * 44100.0 / beatFrames));
+        const int column = stripX + static_cast<int>((beat + 0.5) * beatFrames / samplesPerPixel);
+        ASSERT_LT(column, stripX + stripWidth) << "the program took too long to start";
+        click(main, column, stripMiddleY + deckStep * deck);
+        played = !waitForWindow(playingTitle, 20000).empty();
+    }
+    ASSERT_TRUE(played) << "the song dropped on deck " << deck << " never played";
 }
 
 }  // namespace xvfb_test

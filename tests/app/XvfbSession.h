@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -94,6 +95,25 @@ protected:
     void SetUp() override;
     // xdotool with the arguments; its exit status.
     int xdotool(std::vector<std::string> arguments);
+
+    // A click at (x, y) of a window, apart in time from the next one so
+    // that two are never one double click; the pointer then leaves.
+    void click(const Placement& window, int x, int y);
+    // The first window whose name matches the pattern, waited for up to the
+    // bound; empty when none came.
+    std::string waitForWindow(const std::string& pattern, int boundMs);
+
+    // In the velkarn main window: the Drop panel's load button, whose chooser
+    // the program's UI script answers with the next song, and once the
+    // program has recorded that request in `requestRecord` (its
+    // VELKARN_UI_RECORD), a drop on `deck`'s strip of row 0 six seconds
+    // ahead of the wall time since `begin`, taken just before the program
+    // started: the real-time play position is never ahead of that. A click
+    // can come late on a loaded machine, so a drop the play position never
+    // reaches (no title matching `playingTitle` within 20 s) is tried again
+    // while row 0 lasts. Fails the test when the song never plays.
+    void loadAndDrop(const Placement& main, std::chrono::steady_clock::time_point begin, int deck,
+                     const std::string& requestRecord, const std::string& playingTitle);
 
     testing_support::TemporaryDirectory scratch;
     XvfbServer server;
