@@ -225,6 +225,8 @@ TEST_F(PanelScreensXvfb, DuringAMixEveryPanelAndSettingsPageShowsWhenItsTabIsCli
     const std::string lampOff = grab(recordingLamp);
     click(recordButton.x + recordButton.width / 2, recordButton.y + recordButton.height / 2);
     EXPECT_TRUE(grab(recordingLamp) != lampOff) << "the recording lamp did not light";
+    // Only the two choosers were asked: no box stands over the mix.
+    EXPECT_EQ(xvfb_test::fileLines(record).size(), 2u) << testing_support::readFile(record);
 
     // The ten tool panels, each picture unlike the others.
     std::vector<std::string> tools, toolPictures;
