@@ -229,4 +229,33 @@ TEST_F(ScopeOnDevice, TheScopeFollowsTheDeviceItIsHandedAndLeavesOnlyThatOne) {
     advance(2);
 }
 
+TEST_F(ScopeOnDevice, ClosingLeavesTheDeviceHeldNowAndNotTheOneGivenAtConstruction) {
+    Motor* first = openDevice();
+    scope = std::make_unique<Scope>(nullptr, 1, format, first, nullptr);
+    // The second device opens while the first is still open, so it cannot
+    // take the first one's place in memory.
+    Motor* second = openDevice();
+    ASSERT_NE(second, first);
+    first->removeSink(scope.get());
+    second->addSink(scope.get());
+    scope->attach(second);
+    EXPECT_EQ(scope->device(), second);
+    second->start();
+    advance(2);
+    scope->update();
+    EXPECT_GT(scope->tap()->readPosition(), 0);
+
+    // Closing takes the scope off the second device and leaves the first,
+    // which no longer holds it, alone.
+    scope.reset();
+    AudioSink* sinks[Motor::maxSinks];
+    std::int32_t count = -1;
+    second->listSinks(sinks, count);
+    EXPECT_EQ(count, 0);
+    count = -1;
+    first->listSinks(sinks, count);
+    EXPECT_EQ(count, 0);
+    advance(2);
+}
+
 }  // namespace
