@@ -283,6 +283,14 @@ def boxes(path):
         return [line.split("\t")[1] + "|" + line.split("\t")[2] for line in file if line.startswith("box\t")]
 
 
+def report(instances):
+    """What each instance showed and printed, for a run that went wrong."""
+    for instance in instances:
+        print(instance.name, "boxes:", boxes(instance.record), "last status:", instance.last())
+        with open(instance.log_path, encoding="utf-8", errors="replace") as log:
+            print(instance.name, "output:", log.read()[-2000:])
+
+
 def run(velkarn, work, shots):
     problems = []
 
@@ -304,7 +312,24 @@ def run(velkarn, work, shots):
         # Under load A may take the click late; B connects once A listens.
         wait_for(lambda: listening(port), 30, "A to listen")
         b.click(MODE_BUTTONS["client"])
-        wait_for(lambda: b.last() and b.last()[5] == 1, 30, "B to synchronise")
+        synchronised = lambda: b.last() and b.last()[5] == 1  # noqa: E731
+        try:
+            wait_for(synchronised, 30, "B to synchronise")
+        except AssertionError:
+            report(instances)
+            # A box would say why B refused or failed; without one, B never
+            # took the clicks (seen once under a full parallel test run), so
+            # they are made again, as a user would.
+            if boxes(b.record):
+                raise
+            print("B took no client choice in 30 s; the tab and the choice are clicked again")
+            b.click(NETWORK_TAB)
+            b.click(MODE_BUTTONS["client"])
+            try:
+                wait_for(synchronised, 30, "B to synchronise after the second click")
+            except AssertionError:
+                report(instances)
+                raise
         # From two beats ahead the grid is the server's.
         time.sleep(3.0)
         sample_start = time.monotonic_ns()
