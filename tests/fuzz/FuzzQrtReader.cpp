@@ -8,43 +8,22 @@
 
 namespace {
 
-struct Read {
-    BTSettings settings;
-    SongTags tags;
-    bool hasTags = false;
-    char label[songTextSize] = {};
-    bool hasLabel = false;
-    MusicalKey key;
-    bool hasKey = false;
-    PointsRecord points;
-    bool hasPoints = false;
-    std::vector<std::int32_t> frames;
-    std::int32_t frameCount = -1;
-
-    ~Read() { points.release(); }
-
-    BeatsReadTargets targets() {
-        return {&settings, &tags, &hasTags, label, &hasLabel, &key, &hasKey, &points, &hasPoints, &frames, &frameCount};
+// What was read, to be written again with the frame table when one was read
+// (a count still at -1 after the read says none was).
+BeatsWriteSources sourcesOf(const SongRecords& read) {
+    BeatsWriteSources sources = read.sources();
+    if (read.frameCount >= 0) {
+        sources.frames = read.frames.data();
+        sources.frameCount = read.frameCount;
     }
-    BeatsWriteSources sources() const {
-        BeatsWriteSources sources;
-        sources.settings = &settings;
-        sources.tags = hasTags ? &tags : nullptr;
-        sources.label = hasLabel ? label : nullptr;
-        sources.key = hasKey ? &key : nullptr;
-        sources.points = hasPoints ? &points : nullptr;
-        if (frameCount >= 0) {
-            sources.frames = frames.data();
-            sources.frameCount = frameCount;
-        }
-        return sources;
-    }
-};
+    return sources;
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Read first;
+    SongRecords first;
+    first.frameCount = -1;
     std::unique_ptr<Beats> beats;
     fuzz::guarded([&] {
         fuzz::InputFile file(data, size);
@@ -55,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(first.frameCount < 0 || first.frames.size() == static_cast<std::size_t>(first.frameCount) + 1,
                 "frame table size does not match its count");
 
-    const std::string written = beats->metaDataBytes(first.sources());
-    Read second;
+    const std::string written = beats->metaDataBytes(sourcesOf(first));
+    SongRecords second;
+    second.frameCount = -1;
     std::unique_ptr<Beats> again;
     try {
         fuzz::InputFile file(reinterpret_cast<const std::uint8_t*>(written.data()), written.size());
@@ -72,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     second.hasKey == first.hasKey && second.hasPoints == first.hasPoints &&
                     second.frameCount == first.frameCount,
                 "the records found changed through a write");
-    fuzz::check(again->metaDataBytes(second.sources()) == written, "a second write gives other bytes");
+    fuzz::check(again->metaDataBytes(sourcesOf(second)) == written, "a second write gives other bytes");
     fuzz::noteAccepted();
     return 0;
 }
