@@ -334,7 +334,8 @@ TEST(BrowserData, TagTempoThatIsNotFiniteAndPositiveGivesTheBeatsMedian) {
 
 TEST(BrowserData, TheRecordCountIsTheRecordsFilled) {
     // Songs that go or come after the count, before the scan lists their
-    // directory.
+    // directory; without a progress display and with one, which counts the
+    // songs first for its range.
     struct Case {
         const char* name;
         std::function<void(const FakeTree&)> change;
@@ -345,17 +346,33 @@ TEST(BrowserData, TheRecordCountIsTheRecordsFilled) {
         {"one more", [](const FakeTree& t) { testing_support::writeFile(t.path("d/n.wav"), ""); },
          {"a.wav", "d/m.wav", "d/n.wav", "z.wav"}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeTree tree({{"a.wav", {false}}, {"d/m.wav", {false}}, {"z.wav", {false}}});
-        tree.onOpen = [&tree, &c](const std::string& path) {
-            if (path == tree.path("a.wav")) c.change(tree);
-        };
-        BrowserData data = tree.build();
-        std::vector<std::string> names;
-        for (int i = 0; i < data.allCount(); ++i) names.push_back(data.nameBelowRoot(data.record(i)));
-        EXPECT_EQ(names, c.records);
-        EXPECT_EQ(data.shownCount(), data.allCount());
+    struct Counted : BrowserData::Progress {
+        int high = -1;
+        int position = -1;
+        void setRange(int, int h) override { high = h; }
+        void setPosition(int value) override { position = value; }
+        bool isAborted() const override { return false; }
+    };
+    for (bool withProgress : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (withProgress ? ", with a progress display" : ""));
+            FakeTree tree({{"a.wav", {false}}, {"d/m.wav", {false}}, {"z.wav", {false}}});
+            tree.onOpen = [&tree, &c](const std::string& path) {
+                if (path == tree.path("a.wav")) c.change(tree);
+            };
+            Counted progress;
+            BrowserData data;
+            EXPECT_TRUE(data.build(tree.root(), withProgress ? &progress : nullptr));
+            std::vector<std::string> names;
+            for (int i = 0; i < data.allCount(); ++i) names.push_back(data.nameBelowRoot(data.record(i)));
+            EXPECT_EQ(names, c.records);
+            EXPECT_EQ(data.shownCount(), data.allCount());
+            if (withProgress) {
+                EXPECT_EQ(progress.high, 3);
+                EXPECT_GE(progress.position, 0);
+                EXPECT_LE(progress.position, progress.high);
+            }
+        }
     }
 }
 

@@ -118,6 +118,33 @@ TEST_F(ZltCorrupt, TextLengthsOutsideTheirRange) {
     }
 }
 
+TEST_F(ZltCorrupt, TextLengthsOutsideTheirRangeEndReadingThoughTheRestWouldStillRead) {
+    // Each bad length is followed by as many bytes as a reader taking at
+    // most 1024 of them (and none for a length below 1) would take, so the
+    // rest of the record and the records after it would still read whole:
+    // only the length itself shows the damage.
+    const std::pair<std::int32_t, std::size_t> damages[] = {
+        {0, 0}, {-1, 0}, {INT_MIN, 0}, {1025, 1024}, {INT_MAX, 1024}};
+    for (std::size_t record = 0; record < reference_.size(); ++record) {
+        std::size_t at = recordStart_[record] + 8;
+        const BrowserRecord& r = reference_[record];
+        for (const std::string* text : {&r.title, &r.artist, &r.comments, &r.fileName}) {
+            const std::size_t fieldEnd = at + 4 + text->size() + 1;
+            for (const auto& [length, following] : damages) {
+                SCOPED_TRACE("record " + std::to_string(record) + " at " + std::to_string(at) + " length " +
+                             std::to_string(length));
+                testing_support::clearLog();
+                std::string field(4 + following, 'x');
+                storeInt32(field, 0, length);
+                expectRecovery(valid_.substr(0, at) + field + valid_.substr(fieldEnd), record);
+                EXPECT_TRUE(loggedPrematureEnd());
+                if (HasFailure()) return;
+            }
+            at = fieldEnd;
+        }
+    }
+}
+
 TEST_F(ZltCorrupt, TempoThatIsNotANumber) {
     const std::uint32_t tempi[] = {0x7FC00000u, 0xFFC00001u, 0x7F800000u, 0xFF800000u};
     for (std::size_t record = 0; record < reference_.size(); ++record) {
