@@ -121,12 +121,6 @@ std::int64_t fieldBytes(ChunkKind kind) {
     }
 }
 
-// Arrays of a "Points" chunk read so far; freed unless handed over.
-struct PointsArrays {
-    PointsRecord record;
-    ~PointsArrays() { record.release(); }
-};
-
 }  // namespace
 
 // ---- Side records -----------------------------------------------------------
@@ -256,7 +250,7 @@ Beats::Beats(File& file, std::int32_t sampleRate, const BeatsReadTargets& target
     SongTags tags;
     SongTag2 label;
     MusicalKey key;
-    PointsArrays points;
+    OwnedPoints points;  // freed unless handed over
     std::vector<std::int32_t> frames;
     std::int32_t frameCount = 0;
     bool foundTags = false, foundLabel = false, foundKey = false, foundPoints = false, foundFrames = false;

@@ -77,6 +77,18 @@ struct PointsRecord {
     void release();
 };
 
+// A Points record whose arrays are freed with it, unless taken from it
+// (the pointers set to null) first.
+struct OwnedPoints {
+    PointsRecord record;
+
+    OwnedPoints() = default;
+    explicit OwnedPoints(const PointsRecord& taken) : record(taken) {}
+    ~OwnedPoints() { record.release(); }
+    OwnedPoints(const OwnedPoints&) = delete;
+    OwnedPoints& operator=(const OwnedPoints&) = delete;
+};
+
 // What a read fills besides the beats; every pointer may be null, and a
 // chunk whose record is absent is still read and checked. The has-flags are
 // cleared at the start and set for each chunk found. Records are only

@@ -203,6 +203,25 @@ std::unique_ptr<Image> BeatMapperEdit::exportImage(const GUIBeatMap& map, GUIMar
     return image;
 }
 
+void BeatMapperEdit::addFrameTable(const AudioFileReader& song, BeatsWriteSources& sources) {
+    if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(&song); mp3 != nullptr) {
+        sources.frames = mp3->frameIndex().data();
+        sources.frameCount = mp3->frameCount();
+    }
+}
+
+void BeatMapperEdit::placeMetaData(const std::string& songPath, bool merge) {
+    if (hasWavExtension(songPath)) {
+        if (merge) mergeWavMetaData(songPath);
+        else stripWavMetaData(songPath);
+    } else if (hasMp3Extension(songPath)) {
+        if (merge) mergeMp3MetaData(songPath);
+        else stripMp3MetaData(songPath);
+    } else if (hasWmaExtension(songPath)) {
+        if (merge) mergeWmaMetaData(songPath);
+        else stripWmaMetaData(songPath);
+    }
+}
 
 // ---- The beat mapper's editing and saving ------------------------------------
 
@@ -215,12 +234,6 @@ std::string withTempo(const char* format, float bpm) {
     std::snprintf(text, sizeof text, format, static_cast<double>(bpm));
     return text;
 }
-
-// Frees a Points record's arrays whichever way the save ends.
-struct PointsRelease {
-    PointsRecord& points;
-    ~PointsRelease() { points.release(); }
-};
 
 }  // namespace
 
@@ -335,18 +348,14 @@ bool BeatMapper::save() {
         key = MusicalKey();
     }
     {
-        PointsRecord points = BeatMapperEdit::pointsRecord(*beatMap_, bpm, barLength, beats[0].position);
-        PointsRelease release{points};
+        const OwnedPoints points(BeatMapperEdit::pointsRecord(*beatMap_, bpm, barLength, beats[0].position));
         BeatsWriteSources sources;
         sources.settings = &settings;
         sources.tags = &tags;
         sources.label = label.label;
         sources.key = &key;
-        sources.points = &points;
-        if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(song_.get()); mp3 != nullptr) {
-            sources.frames = mp3->frameIndex().data();
-            sources.frameCount = mp3->frameCount();
-        }
+        sources.points = &points.record;
+        BeatMapperEdit::addFrameTable(*song_, sources);
         try {
             beats.writeMetaData(withExtension(songPath_, "qrt"), sources);
         } catch (const StringException& error) {
@@ -363,18 +372,7 @@ bool BeatMapper::save() {
         song_.reset();
     }
 
-    const bool wav = hasWavExtension(songPath_);
-    const bool mp3 = !wav && hasMp3Extension(songPath_);
-    const bool wma = !wav && !mp3 && hasWmaExtension(songPath_) && isWmaAvailable();
-    if (fileGroup_->selectedIndex() == 0) {
-        if (wav) mergeWavMetaData(songPath_);
-        else if (mp3) mergeMp3MetaData(songPath_);
-        else if (wma) mergeWmaMetaData(songPath_);
-    } else {
-        if (wav) stripWavMetaData(songPath_);
-        else if (mp3) stripMp3MetaData(songPath_);
-        else if (wma) stripWmaMetaData(songPath_);
-    }
+    BeatMapperEdit::placeMetaData(songPath_, fileGroup_->selectedIndex() == 0);
 
     reopenSong();
     window_->setModified(false);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+class AudioFileReader;
 class GUIBeatMap;
 class GUIMarkerMap;
 class Image;
@@ -62,6 +63,14 @@ public:
     // caller releases it.
     static PointsRecord pointsRecord(GUIBeatMap& map, float bpm, std::int32_t beatsPerBar,
                                      std::int32_t firstPosition);
+
+    // An MP3 song's frame table as the table to write (other songs have
+    // none); the sources then point into the song's reader.
+    static void addFrameTable(const AudioFileReader& song, BeatsWriteSources& sources);
+    // By the song's extension: moves the side files beside it into the song
+    // (merge), or takes out the copy the song carries (strip). Files of
+    // other kinds are left alone.
+    static void placeMetaData(const std::string& songPath, bool merge);
 
     // Whether the beats span at least one overview pixel; an image needs
     // two beats at least framesPerOverviewPixel apart.

@@ -5,7 +5,6 @@
 #include "audio/Beats.h"
 #include "audio/Mp3MetaDataTools.h"
 #include "audio/SampleDisk.h"
-#include "audio/SampleDiskMP3.h"
 #include "audio/WavMetaDataTools.h"
 #include "audio/WmaMetaDataTools.h"
 #include "framework/DialogProgress.h"
@@ -108,9 +107,7 @@ void BeatMapperWalks::processFile(Job job, const std::string& path) {
         else splitWmaMetaData(path, false);
         break;
     case Job::Merge:
-        if (wav) mergeWavMetaData(path);
-        else if (mp3) mergeMp3MetaData(path);
-        else mergeWmaMetaData(path);
+        BeatMapperEdit::placeMetaData(path, true);
         break;
     case Job::Convert:
         convertFile(path);
@@ -144,36 +141,23 @@ bool BeatMapperWalks::convertFile(const std::string& path) {
     {
         GUIBeatMap map(105, 15, 770, 250, samplesPerValue, nullptr);
         map.analyse(song.get(), nullptr);
-        PointsRecord envelope =
-            BeatMapperEdit::pointsRecord(map, records.settings.bpm, beatsPerBar, (*beats)[0].position);
+        const OwnedPoints envelope(
+            BeatMapperEdit::pointsRecord(map, records.settings.bpm, beatsPerBar, (*beats)[0].position));
 
         BeatsWriteSources sources = records.sources();
-        sources.points = &envelope;
-        if (const auto* mp3 = dynamic_cast<const SampleDiskMP3*>(song.get()); mp3 != nullptr) {
-            sources.frames = mp3->frameIndex().data();
-            sources.frameCount = mp3->frameCount();
-        }
+        sources.points = &envelope.record;
+        BeatMapperEdit::addFrameTable(*song, sources);
         try {
             beats->writeMetaData(qrtPath, sources);
         } catch (const StringException&) {
-            envelope.release();
             return false;
         }
-        envelope.release();
     }
     BeatMapperEdit::writeOverviewImage(*beats, beatsPerBar, true, path);
     beats.reset();
     song.reset();
 
-    if (embedded) {
-        if (hasWavExtension(path)) mergeWavMetaData(path);
-        else if (hasMp3Extension(path)) mergeMp3MetaData(path);
-        else if (hasWmaExtension(path)) mergeWmaMetaData(path);
-    } else {
-        if (hasWavExtension(path)) stripWavMetaData(path);
-        else if (hasMp3Extension(path)) stripMp3MetaData(path);
-        else if (hasWmaExtension(path)) stripWmaMetaData(path);
-    }
+    BeatMapperEdit::placeMetaData(path, embedded);
     return true;
 }
 

@@ -27,12 +27,6 @@ constexpr float readerCacheSeconds = 1.0f;
 constexpr std::int32_t primingFrames = 2048;
 constexpr unsigned pointerPeriodMs = 50;
 
-// Frees the envelope's arrays of a points record the previewer did not take.
-struct PointsGuard {
-    PointsRecord points;
-    ~PointsGuard() { points.release(); }
-};
-
 }  // namespace
 
 void Previewer::RampRelease::operator()(float* block) const { releaseAligned(block); }
@@ -46,7 +40,7 @@ Previewer::Previewer(void* instance, int showCommand, const std::string& path) {
     BTSettings settings;
     SongTags tags;
     bool hasTags = false;
-    PointsGuard points;
+    OwnedPoints points;  // the envelope's arrays, freed unless the map takes them
     bool hasPoints = false;
     try {
         try {
@@ -55,7 +49,7 @@ Previewer::Previewer(void* instance, int showCommand, const std::string& path) {
             outputs.records.settings = &settings;
             outputs.records.tags = &tags;
             outputs.records.hasTags = &hasTags;
-            outputs.records.points = &points.points;
+            outputs.records.points = &points.record;
             outputs.records.hasPoints = &hasPoints;
             reader_ = SampleDisk::open(path, true, false, readerCacheSeconds, outputs);
         } catch (const StringException& error) {
@@ -67,7 +61,7 @@ Previewer::Previewer(void* instance, int showCommand, const std::string& path) {
             throw StringException("No beat information present.");
         }
         // An envelope of another resolution would not line up with the map.
-        if (!hasPoints || points.points.samplesPerLevel != samplesPerValue || points.points.levelCount <= 0) {
+        if (!hasPoints || points.record.samplesPerLevel != samplesPerValue || points.record.levelCount <= 0) {
             reader_.reset();
             throw StringException("No points available.");
         }
@@ -75,9 +69,9 @@ Previewer::Previewer(void* instance, int showCommand, const std::string& path) {
         throw StringException("Could not construct maps. " + error.message());
     }
 
-    beatMap->setEnvelope(points.points.levelCount, points.points.levels);
-    points.points.levels = nullptr;
-    points.points.levelCount = 0;
+    beatMap->setEnvelope(points.record.levelCount, points.record.levels);
+    points.record.levels = nullptr;
+    points.record.levelCount = 0;
     beats->dropNegativeBeats();
     beats->fillMarkerMap(*markerMap);
     beats.reset();
