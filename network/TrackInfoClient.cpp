@@ -122,12 +122,29 @@ void TrackInfoClient::synchronize() {
         std::int32_t length = 0;
         requestBeat(*client, k, position, length);
         if (position + offset + length / 2 < first.position) ++k;
-        const int beatOffset = firstIndex - k;
         requestBeat(*client, k + 1, position, length);
-        const std::int64_t span = position + offset - first.position;
+        std::int64_t span = position + offset - first.position;
         const double shortest = 2646000.0 / host_.maximumTempo();
         const double longest = 2646000.0 / host_.minimumTempo();
-        if (static_cast<double>(span) < shortest || static_cast<double>(span) > longest) throw StringException(cannotSynchronize);
+        const auto outside = [&](double samples) { return samples < shortest || samples > longest; };
+        // Grids about half a beat apart give a first beat too short (server
+        // at 110 per minute or more) or too long (below 60) though both
+        // tempos are fine, and at one tempo their phase stays put, so trying
+        // again would fail again. The first beat then ends one server beat
+        // later or earlier. A server beat of a tempo out of range still fails.
+        if (static_cast<double>(span) < shortest && !outside(length)) {
+            ++k;
+            requestBeat(*client, k + 1, position, length);
+            span = position + offset - first.position;
+        } else if (static_cast<double>(span) > longest) {
+            requestBeat(*client, k, position, length);
+            if (!outside(length)) {
+                --k;
+                span = position + offset - first.position;
+            }
+        }
+        if (outside(static_cast<double>(span))) throw StringException(cannotSynchronize);
+        const int beatOffset = firstIndex - k;
         first.length = static_cast<std::int32_t>(span);
 
         std::lock_guard<std::mutex> lock(mutex_);

@@ -95,6 +95,14 @@ struct Pair {
         : a(0, origin, 0, 4000, aStart, aLength), b(delta, origin, 0, 4000, bStart, bLength), tic(b) {
         server.start();
     }
+    // Freezes both clocks `left` samples before B's current beat (index
+    // currentBeat, B's grid starting at 0) ends.
+    static constexpr int currentBeat = 1000;
+    void freezeWithLeft(std::int32_t bLength, std::int64_t left) {
+        const std::int64_t nowB = (currentBeat + 1) * static_cast<std::int64_t>(bLength) - left;
+        b.freezeAt(nowB);
+        a.freezeAt(nowB - delta);
+    }
     // Connects the client (through a proxy when given a port).
     void connect(int port = 0) {
         client.setPort(port == 0 ? server.boundPort() : port);
@@ -185,14 +193,11 @@ TEST_F(ClockAlignment, PicksTheFirstBeatAndTheNearestServerBeat) {
         // B's grid starts at 0; A's beat j lies at phase + j * length on
         // B's clock.
         Pair pair(c.phase - delta, length, 0, length);
-        const int current = 1000;
-        const std::int64_t nowB = (current + 1) * static_cast<std::int64_t>(length) - c.left;
-        pair.b.freezeAt(nowB);
-        pair.a.freezeAt(nowB - delta);
+        pair.freezeWithLeft(length, c.left);
         pair.connect();
         pair.tic.synchronize();
         const TrackBeat first = pair.tic.firstBeat();
-        EXPECT_EQ(first.index, current + c.firstAfterCurrent);
+        EXPECT_EQ(first.index, Pair::currentBeat + c.firstAfterCurrent);
         EXPECT_EQ(first.position, pair.b.gridBeat(first.index).position);
         EXPECT_EQ(pair.tic.beatOffset(), c.beatOffset);
         // The first beat lasts until the next server beat starts.
@@ -201,11 +206,57 @@ TEST_F(ClockAlignment, PicksTheFirstBeatAndTheNearestServerBeat) {
     }
 }
 
+// Grids about half a beat apart: the server beat nearest the first beat
+// leaves it too short at a quick tempo or too long at a slow one, so the
+// first beat ends one server beat later or earlier. Both tempos stay put,
+// so failing here would fail on every try.
+TEST_F(ClockAlignment, GridsHalfABeatApartSynchroniseAtAnyTempoInRange) {
+    struct Case {
+        const char* name;
+        std::int32_t length;    // both grids' beat length
+        std::int64_t left;      // samples left of B's current beat
+        std::int64_t phase;     // A's beats start this far after B's, on B's clock
+        int firstAfterCurrent;
+        int beatOffset;
+        std::int64_t firstLength;
+    };
+    const std::vector<Case> cases = {
+        // The nearest server beat starts 0.48 beat before B's: it ends 11466
+        // samples in, shorter than a beat at 220 per minute (12027).
+        {"120 per minute, 0.48 beat apart", 22050, 17640, 11466, 2, 0, 11466 + 22050},
+        {"174 per minute, 0.4 beat apart", 15207, 7000, 9125, 2, 0, 9125 + 15207},
+        // The nearest server beat starts 0.4 beat after B's and ends 70000
+        // samples in, longer than a beat at 40 per minute (66150).
+        {"52.9 per minute, 0.4 beat apart", 50000, 26460, 20000, 1, 1, 20000},
+        // In range as found: left as it is.
+        {"120 per minute, 0.45 beat apart", 22050, 17640, 12128, 2, 1, 12128},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pair pair(c.phase - delta, c.length, 0, c.length);
+        pair.freezeWithLeft(c.length, c.left);
+        pair.connect();
+        pair.tic.synchronize();
+        const TrackBeat first = pair.tic.firstBeat();
+        EXPECT_EQ(first.index, Pair::currentBeat + c.firstAfterCurrent);
+        EXPECT_EQ(pair.tic.beatOffset(), c.beatOffset);
+        // The clocks' offset is measured, not known.
+        const auto trips = pair.tic.roundTripsMs();
+        EXPECT_LE(std::llabs(first.length - c.firstLength), allowance(*std::max_element(trips.begin(), trips.end())));
+        const TrackBeat next = pair.a.gridBeat(first.index - c.beatOffset + 1);
+        EXPECT_EQ(first.length, next.position + pair.tic.timeOffset() - first.position);
+        // The beat after it is the server's, at the server's length.
+        bool answered = false;
+        const TrackBeat second = pair.tic.remoteBeat(first.index + 1, answered);
+        ASSERT_TRUE(answered);
+        EXPECT_EQ(second.position, first.position + first.length);
+        EXPECT_EQ(second.length, c.length);
+    }
+}
+
 TEST_F(ClockAlignment, ABeatFasterThan220PerMinuteFails) {
     Pair pair(-delta, 10000, 0, 44100);
-    const std::int64_t nowB = 1000 * 44100LL + 100;
-    pair.b.freezeAt(nowB);
-    pair.a.freezeAt(nowB - delta);
+    pair.freezeWithLeft(44100, 44000);
     pair.connect();
     try {
         pair.tic.synchronize();
