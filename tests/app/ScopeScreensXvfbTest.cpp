@@ -173,7 +173,7 @@ TEST_F(ScopeScreensXvfb, ThePlayingToneShowsAsATriggeredTraceAndAsItsNote) {
     judged = 0;
     EXPECT_EQ(noteMismatches(screen, graph, judged), 0) << "the read-out does not show \"A  4\"";
     EXPECT_GT(judged, 0);
-    keep(screen, graph, "scope-spectrum-pitch");
+    keep(screen, graph, "scope-spectrum");
 
     ASSERT_EQ(testing_support::runProgram({VELKARN_CLOSE_REQUEST, mainWindow}, scratch.file("close.log")), 0)
         << testing_support::readFile(scratch.file("close.log"));
